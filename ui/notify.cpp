@@ -1,0 +1,82 @@
+// Messages from portable code. Until the runtime's own windows take them, and always in the
+// native build, they go to stderr in UTF-8 and questions get the answer chosen by the caller.
+
+#include "ui/notify.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/codepage.h"
+
+namespace {
+NotifySink g_sink;
+int g_answer = NOTIFY_YES;
+
+// Internal text to UTF-8 for the console; bytes that do not convert are written as they are.
+void print_utf8(FILE* f, const char* s) {
+  int n = to_wide(s, -1, nullptr, 0);
+  char16_t* w = n > 0 ? (char16_t*)std::malloc(sizeof(char16_t) * (size_t)n) : nullptr;
+  if (!w || to_wide(s, -1, w, n) != n) {
+    std::fputs(s, f);
+    std::free(w);
+    return;
+  }
+  for (int i = 0; i < n && w[i]; ++i) {
+    uint32_t c = w[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
+      ++i;
+    }
+    if (c < 0x80) {
+      std::fputc((int)c, f);
+    } else if (c < 0x800) {
+      std::fputc(0xC0 | (c >> 6), f);
+      std::fputc(0x80 | (c & 0x3F), f);
+    } else if (c < 0x10000) {
+      std::fputc(0xE0 | (c >> 12), f);
+      std::fputc(0x80 | ((c >> 6) & 0x3F), f);
+      std::fputc(0x80 | (c & 0x3F), f);
+    } else {
+      std::fputc(0xF0 | (c >> 18), f);
+      std::fputc(0x80 | ((c >> 12) & 0x3F), f);
+      std::fputc(0x80 | ((c >> 6) & 0x3F), f);
+      std::fputc(0x80 | (c & 0x3F), f);
+    }
+  }
+  std::free(w);
+}
+
+void print_line(const char* prefix, const char* message) {
+  std::fputs(prefix, stderr);
+  print_utf8(stderr, message ? message : "");
+  size_t n = message ? std::strlen(message) : 0;
+  if (n == 0 || message[n - 1] != '\n') std::fputc('\n', stderr);
+}
+}  // namespace
+
+void notify_set_sink(NotifySink sink) { g_sink = sink; }
+void notify_set_answer(int answer) { g_answer = answer; }
+
+void notify_status(const char* message) {
+  if (g_sink) {
+    g_sink(NOTIFY_STATUS, message, 0);
+    return;
+  }
+  print_line("", message);
+}
+
+void notify_log(const char* line) {
+  if (g_sink) {
+    g_sink(NOTIFY_LOG, line, 0);
+    return;
+  }
+  print_line("", line);
+}
+
+int notify_box(const char* message, unsigned callword) {
+  if (g_sink) return g_sink(NOTIFY_BOX, message, callword);
+  print_line("", message);
+  if ((callword & 0xFF) == 0) return g_answer == NOTIFY_CANCEL ? NOTIFY_CANCEL : NOTIFY_YES;
+  return g_answer;
+}
