@@ -1,11 +1,12 @@
 #pragma once
 // The formatter: a printf-like language whose output goes into a Text. Besides the familiar
 // conversions it prints packed identifiers (%id %Id %ID), Texts (%s %ts), record fields (%cs),
-// escaped strings (%es), UTF-16 strings (%ws), menu labels for paths (%ms), file times (%t %gt %yt),
-// fixed-point numbers (%.d %..d), base 36 (%zd %zp) and record identifiers (%m).
+// escaped strings (%es), UTF-16 strings (%ws), menu labels for paths (%ms), file times (%t %gt
+// %yt), fixed-point numbers (%.d %..d), base 36 (%zd %zp) and record identifiers (%m).
 //
 // Arguments travel as 64-bit slots; the variadic templates below fill them so that every call is
-// type-checked: only integers, strings, Texts, UTF-16 strings, file times and identifier words pass.
+// type-checked: only integers, strings, Texts, UTF-16 strings, file times and identifier words
+// pass.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,26 +17,46 @@
 
 namespace fmt_detail {
 template <class T>
-inline uint64_t slot(T v)
-  requires std::is_integral_v<T> || std::is_enum_v<T>
-{
-  if constexpr (std::is_signed_v<T> || std::is_enum_v<T>) return (uint64_t)(int64_t)v;
-  else return (uint64_t)v;
+inline uint64_t slot(T v) requires std::is_integral_v<T> || std::is_enum_v<T> {
+  if constexpr (std::is_signed_v<T> || std::is_enum_v<T>)
+    return (uint64_t)(int64_t)v;
+  else
+    return (uint64_t)v;
 }
-inline uint64_t slot(const char* p) { return (uint64_t)(uintptr_t)p; }
-inline uint64_t slot(char* p) { return (uint64_t)(uintptr_t)p; }
-inline uint64_t slot(const Text* p) { return (uint64_t)(uintptr_t)p; }
-inline uint64_t slot(TextArg a) { return (uint64_t)(uintptr_t)a.p; }
-inline uint64_t slot(const char16_t* p) { return (uint64_t)(uintptr_t)p; }
+inline uint64_t slot(const char* p) {
+  return (uint64_t)(uintptr_t)p;
+}
+inline uint64_t slot(char* p) {
+  return (uint64_t)(uintptr_t)p;
+}
+inline uint64_t slot(const Text* p) {
+  return (uint64_t)(uintptr_t)p;
+}
+inline uint64_t slot(TextArg a) {
+  return (uint64_t)(uintptr_t)a.p;
+}
+inline uint64_t slot(const char16_t* p) {
+  return (uint64_t)(uintptr_t)p;
+}
 #if defined(_WIN32)
-inline uint64_t slot(const wchar_t* p) { return (uint64_t)(uintptr_t)p; }
+inline uint64_t slot(const wchar_t* p) {
+  return (uint64_t)(uintptr_t)p;
+}
 #endif
-inline uint64_t slot(const FileTime* p) { return (uint64_t)(uintptr_t)p; }
-inline uint64_t slot(const uint32_t* p) { return (uint64_t)(uintptr_t)p; }  // %m: four words
-inline uint64_t slot(std::nullptr_t) { return 0; }
+inline uint64_t slot(const FileTime* p) {
+  return (uint64_t)(uintptr_t)p;
+}
+inline uint64_t slot(const uint32_t* p) {
+  return (uint64_t)(uintptr_t)p;
+}  // %m: four words
+inline uint64_t slot(std::nullptr_t) {
+  return 0;
+}
 }  // namespace fmt_detail
 
-// Core entry points over slots.
+// Core entry points over slots. A Text format stands for its cursor line (its whole text in
+// whole-text mode). Arguments missing from the list read as 0. The new Text of text_format has
+// its cursor at the end (null when memory runs out); the caller frees it.
 Text* text_format(TextArg format, const uint64_t* args, int count);
 int64_t text_printf_slots(Text* t, bool advance, TextArg format, const uint64_t* args, int count);
 char* buf_printf_slots(char* dest, size_t size, TextArg format, const uint64_t* args, int count);
