@@ -7,6 +7,10 @@
 // Arguments travel as 64-bit slots; the variadic templates below fill them so that every call is
 // type-checked: only integers, strings, Texts, UTF-16 strings, file times and identifier words
 // pass.
+//
+// Limits that keep bad arguments harmless: buf_printf never writes past its size; a width is at
+// most 255 bytes; %ns never reads past a string's NUL or a Text's line; arguments missing from
+// the list read as 0. %t prints the local time of the zone's standard offset, the one it names.
 
 #include <cstddef>
 #include <cstdint>
