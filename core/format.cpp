@@ -131,6 +131,13 @@ void put_crlf(Sink& out, const char* s, size_t n) {
 char* put_digits(uint64_t v, unsigned base, bool upper, char* end) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdefghijklmnopqrstuvwxyz";
   char* p = end;
+  if (base == 10) {  // the common case, with a constant divisor
+    do {
+      *--p = (char)('0' + v % 10);
+      v /= 10;
+    } while (v);
+    return p;
+  }
   do {
     *--p = digits[v % base];
     v /= base;
@@ -419,9 +426,10 @@ size_t convert(Sink& out, const char* f, size_t n, size_t i, Args& args) {
 
   // Two-letter forms only when their second letter follows.
   unsigned c = at(i), c2 = at(i + 1);
-  bool pair = (c == 'I' && (c2 == 'D' || c2 == 'd')) || (c == 'i' && c2 == 'd') ||
-              (c && strchr("cemntw", (int)c) && c2 == 's') ||
-              ((c == 'g' || c == 'y') && c2 == 't') || (c == 'z' && (c2 == 'd' || c2 == 'p'));
+  bool pair =
+      (c == 'I' && (c2 == 'D' || c2 == 'd')) || (c == 'i' && c2 == 'd') ||
+      (c2 == 's' && (c == 'c' || c == 'e' || c == 'm' || c == 'n' || c == 't' || c == 'w')) ||
+      ((c == 'g' || c == 'y') && c2 == 't') || (c == 'z' && (c2 == 'd' || c2 == 'p'));
   unsigned conv = c;
   if (pair) {
     conv = c << 8 | c2;
@@ -613,7 +621,7 @@ char* buf_printf_slots(char* dest, size_t size, TextArg format, const uint64_t* 
   if (!dest || size == 0) return dest;
   Sink out;
   format_into(out, format, args, count);
-  size_t n = out.failed ? 0 : cut_chars(out.p, out.len, size - 1);
+  size_t n = out.failed ? 0 : out.len < size ? out.len : cut_chars(out.p, out.len, size - 1);
   memcpy(dest, out.p, n);
   dest[n] = 0;
   return dest;
