@@ -109,19 +109,7 @@ int to_wide(const char* mb, int length, char16_t* buffer, int capacity) {
       ++p;
       continue;
     }
-    if (is_lead(b) && p + 1 < end && is_trail(p[1])) {
-      if (!put(t->wide[b << 8 | p[1]])) return 0;
-      p += 2;
-      continue;
-    }
-    if ((b == 0x80 || b == 0xA0) && p + 2 < end && p[1] >= 0x40 && p[2] >= 0x40) {
-      int u = cp_escape_unit(p);
-      if (!put(u < 0 ? CP_DEFAULT_UNIT : char16_t(u))) return 0;
-      p += 3;
-      continue;
-    }
-    if (!put(t->wide[b])) return 0;
-    ++p;
+    if (!put(cp_read(t, p, end))) return 0;
   }
   if (k > 0x7FFFFFFF) return 0;
   return int(k);

@@ -55,6 +55,33 @@ inline int cp_escape_unit(const unsigned char* p) {
   return int(((uint32_t(p[0]) & 0x20) << 10) | v);
 }
 
+inline bool cp_is_lead(unsigned b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+inline bool cp_is_trail(unsigned b) {
+  return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+// Reads the character of internal text at p (p < end) as one UTF-16 unit and advances p: a pair,
+// an escape (an escape that carries no unit reads as CP_DEFAULT_UNIT), or a single byte (a lead
+// byte without its trail reads as CP_DEFAULT_UNIT). A six-byte pair is read as two escapes.
+inline char16_t cp_read(const CodepageTables* t, const unsigned char*& p,
+                        const unsigned char* end) {
+  unsigned b = *p;
+  if (cp_is_lead(b) && p + 1 < end && cp_is_trail(p[1])) {
+    char16_t u = t->wide[b << 8 | p[1]];
+    p += 2;
+    return u;
+  }
+  if ((b == 0x80 || b == 0xA0) && p + 2 < end && p[1] >= 0x40 && p[2] >= 0x40) {
+    int u = cp_escape_unit(p);
+    p += 3;
+    return u < 0 ? CP_DEFAULT_UNIT : char16_t(u);
+  }
+  ++p;
+  return t->wide[b];
+}
+
 // Platform step (codepage_posix.cpp / codepage_win32.cpp): the system's plain conversion of one
 // character, without escapes. Return the units / bytes produced, 0 when the system has no
 // mapping. Used only to build the tables.
