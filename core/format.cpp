@@ -333,9 +333,16 @@ void put_wide(Sink& out, const char16_t* w) {
   put_crlf(out, d, (size_t)got - 1);  // the terminator is counted
 }
 
-void put_text_whole(Sink& out, const void* p) {
-  if (!p || !text_is_handle(p)) return;
+// A handle of a Text that is alive; a stale handle (its slot given back) prints nothing.
+const Text* live_text(const void* p) {
+  if (!p || !text_is_handle(p)) return nullptr;
   const Text* t = (const Text*)p;
+  return (t->flags & TX_IN_USE) ? t : nullptr;
+}
+
+void put_text_whole(Sink& out, const void* p) {
+  const Text* t = live_text(p);
+  if (!t) return;
   int64_t n = text_length(t);
   if (n <= 0) return;
   char* d = out.room((size_t)n);

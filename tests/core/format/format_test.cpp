@@ -182,6 +182,7 @@ TEST(FormatString, WholeText) {
   Text* t = make_text("a\nb", 0);
   EXPECT_EQ(F("[%ts]", t), "[a\r\nb]");
   text_free(t);
+  EXPECT_EQ(F("[%ts]", t), "[]");  // a freed handle is no longer a Text
 }
 
 TEST(FormatString, Cell) {
@@ -267,6 +268,16 @@ TEST(FormatPrintf, TargetAsItsOwnArgument) {
   Text* t = make_text("line", 4);
   text_printf(t, " [%s|%ts]", t, t);
   EXPECT_EQ(contents(t), "line [line|line]");
+  text_free(t);
+}
+
+TEST(FormatPrintf, LargeOutput) {
+  std::string big(100000, 'q');
+  big[50000] = '\n';
+  std::string want = big.substr(0, 50000) + "\r\n" + big.substr(50001);
+  EXPECT_EQ(F("%s", big.c_str()), want);
+  Text* t = make_text(big.c_str(), 0);
+  EXPECT_EQ(F("%ts%ts", t, t), want + want);
   text_free(t);
 }
 
