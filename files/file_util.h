@@ -1,0 +1,98 @@
+#pragma once
+// Small helpers shared by the files module's sources (not a public interface): strings from
+// Text-or-string arguments, Texts from strings and UTF-16, and a growable string whose first
+// allocation failure sticks.
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/codepage.h"
+#include "core/text.h"
+
+// The whole string a Text-or-string argument stands for (null for null).
+inline const char* arg_str(TextArg a) {
+  if (!a.p) return nullptr;
+  if (text_is_handle(a.p)) return text_cstr((Text*)a.p);
+  return (const char*)a.p;
+}
+
+inline char* dup_str(const char* s) {
+  if (!s) return nullptr;
+  size_t n = std::strlen(s) + 1;
+  char* d = (char*)std::malloc(n);
+  if (d) std::memcpy(d, s, n);
+  return d;
+}
+
+// Replaces the contents of t by s (s may point into t); the cursor ends at the end.
+inline bool text_assign(Text* t, const char* s) {
+  if (!t) return false;
+  char* copy = dup_str(s ? s : "");
+  if (!copy) return false;
+  text_clear(t);
+  size_t n = std::strlen(copy);
+  bool ok = n == 0 || text_insert(t, copy, TI_RAW, (int64_t)n) == (int64_t)n;
+  std::free(copy);
+  return ok;
+}
+
+inline Text* text_from(const char* s) {
+  Text* t = text_new();
+  if (t && s && *s && !text_assign(t, s)) {
+    text_free(t);
+    return nullptr;
+  }
+  return t;
+}
+
+// UTF-16 (system path) to a new Text of internal text; null for null or on failure.
+inline Text* text_from_wide(const char16_t* w) {
+  if (!w) return nullptr;
+  int n = to_narrow(w, -1, nullptr, 0);
+  if (n <= 0) return nullptr;
+  char* s = (char*)std::malloc((size_t)n + 1);
+  if (!s) return nullptr;
+  int got = to_narrow(w, -1, s, n);
+  Text* t = nullptr;
+  if (got > 0) {
+    s[got < n ? got : n] = 0;
+    t = text_from(s);
+  }
+  std::free(s);
+  return t;
+}
+
+struct StrBuf {
+  char* s = nullptr;
+  size_t len = 0, cap = 0;
+  bool failed = false;
+  StrBuf() = default;
+  StrBuf(const StrBuf&) = delete;
+  StrBuf& operator=(const StrBuf&) = delete;
+  ~StrBuf() { std::free(s); }
+  void add(const char* p, size_t n) {
+    if (failed || !p) return;
+    if (len + n + 1 > cap) {
+      size_t c = (len + n + 1) * 2;
+      char* q = (char*)std::realloc(s, c);
+      if (!q) {
+        failed = true;
+        return;
+      }
+      s = q;
+      cap = c;
+    }
+    std::memcpy(s + len, p, n);
+    len += n;
+    s[len] = 0;
+  }
+  void add(const char* p) {
+    if (p) add(p, std::strlen(p));
+  }
+  void clear() {
+    len = 0;
+    if (s) s[0] = 0;
+  }
+  const char* str() const { return s ? s : ""; }
+};
