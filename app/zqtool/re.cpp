@@ -1,0 +1,256 @@
+// zqtool re: regular-expression search over a file.
+//
+//   zqtool re [-i] [--bytes] [--backward] [--empty] [--count] PATTERN FILE
+//
+// FILE is read with code detection into the internal form; PATTERN comes from the terminal
+// (UTF-8 natively, code page 932 on Windows) and is turned into the internal form too. Every
+// match prints one line: its byte offset in the internal text, TAB, its length, then per tag TAB
+// and "start,length" or "-". After a match the next search starts at its end (one character
+// further after an empty match); backwards, it ends at the match's start. --count prints only
+// the number of matches. Exit status: 0 with matches, 1 without, 2 for a bad pattern or usage.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/zqtool/tool.h"
+#include "core/codepage.h"
+#include "core/ids.h"
+#include "core/text.h"
+#include "files/codes.h"
+#include "regex/regex.h"
+
+namespace {
+
+const char kUsage[] = "  re [-i] [--bytes] [--backward] [--empty] [--count] PATTERN FILE\n";
+
+char* read_file(const char* path, long* size) {
+  FILE* f = std::fopen(path, "rb");
+  if (!f) return nullptr;
+  size_t cap = 1 << 16, n = 0;
+  char* buf = (char*)std::malloc(cap);
+  while (buf) {
+    if (n == cap) {
+      char* grown = (char*)std::realloc(buf, cap * 2);
+      if (!grown) {
+        std::free(buf);
+        buf = nullptr;
+        break;
+      }
+      buf = grown;
+      cap *= 2;
+    }
+    size_t k = std::fread(buf + n, 1, cap - n, f);
+    n += k;
+    if (k == 0) break;
+  }
+  bool bad = std::ferror(f);
+  std::fclose(f);
+  if (bad) {
+    std::free(buf);
+    return nullptr;
+  }
+  *size = (long)n;
+  return buf;
+}
+
+#ifndef _WIN32
+bool utf8_to_wide(const char* s, std::u16string* out) {
+  const unsigned char* p = (const unsigned char*)s;
+  while (*p) {
+    uint32_t c = *p++;
+    int more = c < 0x80             ? 0
+               : (c & 0xE0) == 0xC0 ? 1
+               : (c & 0xF0) == 0xE0 ? 2
+               : (c & 0xF8) == 0xF0 ? 3
+                                    : -1;
+    if (more < 0) return false;
+    if (more) c &= 0x3F >> more;
+    for (int i = 0; i < more; ++i, ++p) {
+      if ((*p & 0xC0) != 0x80) return false;
+      c = (c << 6) | (*p & 0x3F);
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out->push_back((char16_t)(0xD800 + (c >> 10)));
+      out->push_back((char16_t)(0xDC00 + (c & 0x3FF)));
+    } else {
+      out->push_back((char16_t)c);
+    }
+  }
+  return true;
+}
+#endif
+
+// The pattern in the internal form. Natively the terminal speaks UTF-8 (bytes that are not
+// UTF-8 are taken as internal text); on Windows the arguments already are in code page 932.
+std::string internal_pattern(const char* arg) {
+#ifndef _WIN32
+  std::u16string w;
+  if (utf8_to_wide(arg, &w)) {
+    int n = to_narrow(w.c_str(), -1, nullptr, 0);
+    if (n > 0) {
+      std::string s((size_t)n, '\0');
+      if (to_narrow(w.c_str(), -1, s.data(), n) > 0) {
+        s.resize(std::strlen(s.c_str()));
+        return s;
+      }
+    }
+  }
+#endif
+  return arg;
+}
+
+struct Options {
+  bool icase = false, bytes = false, backward = false, empty = false, count = false;
+};
+
+// Length of the character at p (one byte in byte mode, CR LF two).
+long step_at(const char* t, long p, long n, bool bytes) {
+  if (p >= n) return 0;
+  if (t[p] == '\r' && p + 1 < n && t[p + 1] == '\n') return 2;
+  if (bytes) return 1;
+  long len = char_len(t + p);
+  return len > n - p ? 1 : len;
+}
+
+// Start of the character before p (p > 0): a byte below 0x40 is never inside a longer
+// character, so step on from just after one.
+long prev_start(const char* t, long p, long n, bool bytes) {
+  const unsigned char* u = (const unsigned char*)t;
+  if (u[p - 1] < 0x40 || bytes)
+    return (p >= 2 && u[p - 1] == '\n' && u[p - 2] == '\r') ? p - 2 : p - 1;
+  long s = 0;
+  for (long r = p - 2; r >= 0; --r)
+    if (u[r] < 0x40) {
+      s = r + 1;
+      break;
+    }
+  for (;;) {
+    long next = s + step_at(t, s, n, bytes);
+    if (next >= p) return s;
+    s = next;
+  }
+}
+
+bool word_char(const char* t, long p, long n, bool bytes) {
+  long len = step_at(t, p, n, bytes);
+  return len == 1 && char_is((unsigned char)t[p], CC_IDENT);
+}
+
+void print_match(RegexProgram* prog, const char* text, const char* m, long len) {
+  std::printf("%ld\t%ld", (long)(m - text), len);
+  for (int k = 0; k < regex_tag_count(prog); ++k) {
+    long tl = 0;
+    const char* tp = regex_tag(prog, k, &tl, REGEX_TAG_POSITION);
+    if (tp)
+      std::printf("\t%ld,%ld", (long)(tp - text), tl);
+    else
+      std::printf("\t-");
+  }
+  std::printf("\n");
+}
+
+long search_all(RegexProgram* prog, const char* t, long n, const Options& o) {
+  long count = 0;
+  if (!o.backward) {
+    long pos = 0;
+    while (pos <= n) {
+      unsigned range = 0;
+      if (pos > 0 && t[pos - 1] != '\n') range |= REGEX_NOT_BOL;
+      if (pos > 0 && word_char(t, prev_start(t, pos, n, o.bytes), n, o.bytes))
+        range |= REGEX_PREV_WORD;
+      long len = 0;
+      const char* m = regex_search(prog, t + pos, n - pos, range, &len);
+      if (!m) break;
+      ++count;
+      if (!o.count) print_match(prog, t, m, len);
+      long end = (m - t) + len;
+      if (len == 0) {
+        if (end >= n) break;
+        end += step_at(t, end, n, o.bytes);
+      }
+      pos = end;
+    }
+  } else {
+    long end = n;
+    while (end >= 0) {
+      unsigned range = REGEX_BACKWARD;
+      if (end < n && !char_is((unsigned char)t[end], CC_EOL)) range |= REGEX_NOT_EOL;
+      long len = 0;
+      const char* m = regex_search(prog, t, end, range, &len);
+      if (!m) break;
+      ++count;
+      if (!o.count) print_match(prog, t, m, len);
+      long start = m - t;
+      if (len == 0) {
+        if (start == 0) break;
+        start = prev_start(t, start, n, o.bytes);
+      }
+      end = start;
+    }
+  }
+  return count;
+}
+
+int run(int argc, char** argv) {
+  Options o;
+  const char* args[2] = {nullptr, nullptr};
+  int nargs = 0;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "-i") == 0)
+      o.icase = true;
+    else if (std::strcmp(a, "--bytes") == 0)
+      o.bytes = true;
+    else if (std::strcmp(a, "--backward") == 0)
+      o.backward = true;
+    else if (std::strcmp(a, "--empty") == 0)
+      o.empty = true;
+    else if (std::strcmp(a, "--count") == 0)
+      o.count = true;
+    else if (nargs < 2 && (a[0] != '-' || a[1] == 0 || nargs == 0))
+      args[nargs++] = a;
+    else
+      return tool_fail(2, "re: unexpected argument '%s'\n%s", a, kUsage);
+  }
+  if (nargs != 2) return tool_fail(2, "re: PATTERN and FILE needed\n%s", kUsage);
+
+  long size = 0;
+  char* raw = read_file(args[1], &size);
+  if (!raw) return tool_fail(2, "re: cannot read %s", args[1]);
+  Text* converted = nullptr;
+  const char* text = raw;
+  long n = size;
+  PackedId code = code_detect_bytes(raw, size);
+  if (code && code != CODE_SJIS && code != CODE_SJISEX && code != CODE_ASCII) {
+    converted = bytes_from_code(raw, size, code);
+    if (!converted) {
+      std::free(raw);
+      return tool_fail(2, "re: cannot convert %s to the internal form", args[1]);
+    }
+    int64_t len = 0;
+    text = text_view(converted, &len);
+    n = (long)len;
+  }
+
+  std::string pattern = internal_pattern(args[0]);
+  RegexProgram* prog = regex_new(pattern.c_str(), o.icase ? REGEX_ICASE : 0u,
+                                 o.bytes ? REGEX_BYTES : 0u, o.empty ? REGEX_FLAG_EMPTY : 0u);
+  int status = 2;  // the compiler has put its message on stderr
+  if (prog) {
+    long count = search_all(prog, text, n, o);
+    if (o.count) std::printf("%ld\n", count);
+    status = count > 0 ? 0 : 1;
+    regex_free(prog);
+  }
+  text_free(converted);
+  std::free(raw);
+  return status;
+}
+
+const ToolCommand cmd = {"re", kUsage, run};
+ToolRegistrar reg(&cmd);
+
+}  // namespace
