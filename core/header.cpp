@@ -681,18 +681,16 @@ bool header_has(Text* rec, HeaderKey key, uint32_t kind) {
   return header_find(rec, key, kind & ~(uint32_t)HK_INSERT_POS) >= 0;
 }
 
-const char* header_get(Text* rec, HeaderKey key, uint32_t kind, int64_t* length) {
-  if (length) *length = 0;
+HeaderSpan header_get(Text* rec, HeaderKey key, uint32_t kind) {
   uint32_t type = kind & HV_TYPE_MASK;
-  if (type != HV_PTR && type != HV_PTR_OR_NULL) return nullptr;
+  if (type != HV_PTR && type != HV_PTR_OR_NULL) return HeaderSpan{nullptr, 0};
   Line l;
   int64_t m;
-  if (!lookup(rec, key, kind, &l, &m)) return nullptr;
+  if (!lookup(rec, key, kind, &l, &m)) return HeaderSpan{nullptr, 0};
   int64_t n;
   const char* v = value_of(l, m, &n);
-  if (type == HV_PTR_OR_NULL && n == 0) return nullptr;
-  if (length) *length = n;
-  return v;
+  if (type == HV_PTR_OR_NULL && n == 0) return HeaderSpan{nullptr, 0};
+  return HeaderSpan{v, n};
 }
 
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, int* out) {
@@ -700,6 +698,10 @@ bool header_get(Text* rec, HeaderKey key, uint32_t kind, int* out) {
   bool found = number_of(rec, key, kind, &v);
   *out = (int)(uint32_t)(uint64_t)v;
   return found;
+}
+
+bool header_get(Text* rec, HeaderKey key, uint32_t kind, int64_t* out) {
+  return number_of(rec, key, kind, out);
 }
 
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, uint32_t* out) {
@@ -916,10 +918,9 @@ bool record_tab_mode(const Text* rec) {
 RecordId record_identifier(Text* rec) {
   RecordId id{};
   if (header_get(rec, "Message-Id:", HV_RECID, &id)) return id;
-  int64_t n;
-  const char* v = header_get(rec, "Config:", HV_PTR, &n);
+  HeaderSpan v = header_get(rec, "Config:", HV_PTR);
   if (v) {
-    PackedId name = pack_bounded(v, n);
+    PackedId name = pack_bounded(v.p, v.n);
     if (name) return identifier_config(name);
   }
   return RecordId{};

@@ -104,11 +104,17 @@ bool header_has(Text* rec, HeaderKey key, uint32_t kind);
 
 // Reading. Each overload accepts the value types that fit its out-parameter and returns whether
 // the header exists; when it is absent, or the type does not fit, out is 0, null or empty.
-// HV_PTR, HV_PTR_OR_NULL: the value in the record (up to its line end; valid until the next
-// change).
-const char* header_get(Text* rec, HeaderKey key, uint32_t kind, int64_t* length = nullptr);
-// HV_INT, HV_TENTHS, HV_HUNDREDTHS, HV_ID, HV_LP, HV_HTEXT.
+// HV_PTR, HV_PTR_OR_NULL: the value in the record, up to its line end (valid until the next
+// change); {null, 0} when absent (HV_PTR_OR_NULL: also when empty).
+struct HeaderSpan {
+  const char* p;
+  int64_t n;
+  explicit operator bool() const { return p != nullptr; }
+};
+HeaderSpan header_get(Text* rec, HeaderKey key, uint32_t kind);
+// HV_INT, HV_TENTHS, HV_HUNDREDTHS, HV_ID, HV_LP, HV_HTEXT; the value is cut to the out type.
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, int* out);
+bool header_get(Text* rec, HeaderKey key, uint32_t kind, int64_t* out);
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, uint32_t* out);  // ids, stamps
 // HV_RECID: the empty identifier when absent.
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, RecordId* out);

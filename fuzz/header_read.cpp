@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/header.h"
 #include "core/text.h"
@@ -14,18 +15,17 @@ const PackedId kIds[] = {ID("A"), ID("DATE"), ID("TITLE"), ID("XCDATE"), ID("MID
 const char* const kNames[] = {"a:", "Message-Id:", "Config:", "x:cdate:", "Subject:", ":"};
 
 void read_all(Text* rec, HeaderKey key, uint32_t kind) {
-  int64_t n = 0;
-  const char* p = header_get(rec, key, kind | HV_PTR, &n);
-  if (p) {
+  HeaderSpan v = header_get(rec, key, kind | HV_PTR);
+  if (v) {
     volatile char sink = 0;
-    for (int64_t i = 0; i < n; ++i) sink = sink ^ p[i];  // the whole value must be readable
+    for (int64_t i = 0; i < v.n; ++i) sink = sink ^ v.p[i];  // the whole value must be readable
   }
-  header_get(rec, key, kind | HV_PTR_OR_NULL, &n);
+  header_get(rec, key, kind | HV_PTR_OR_NULL);
   header_has(rec, key, kind);
   header_find(rec, key, kind | HK_INSERT_POS);
   for (uint32_t t : {HV_INT, HV_TENTHS, HV_HUNDREDTHS, HV_ID, HV_LP, HV_HTEXT}) {
-    int v;
-    header_get(rec, key, kind | t, &v);
+    int64_t number;
+    header_get(rec, key, kind | t, &number);
   }
   RecordId id;
   header_get(rec, key, kind | HV_RECID, &id);

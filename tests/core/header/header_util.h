@@ -36,7 +36,6 @@ struct TextHolder {
 };
 
 inline std::string value_of(Text* rec, HeaderKey key, uint32_t kind) {
-  int64_t n = 0;
-  const char* p = header_get(rec, key, kind | HV_PTR, &n);
-  return p ? std::string(p, (size_t)n) : std::string("<absent>");
+  HeaderSpan v = header_get(rec, key, kind | HV_PTR);
+  return v ? std::string(v.p, (size_t)v.n) : std::string("<absent>");
 }
