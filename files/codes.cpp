@@ -45,10 +45,12 @@ struct Out {
   size_t n = 0;
   bool ok = false;
 
-  Out(size_t estimate) {
+  // The Text grows by itself (geometrically, without clearing): sizing it up front would clear
+  // the whole estimate first.
+  Out() {
     t = text_new();
     buf = (char*)std::malloc(CAP);
-    ok = t && buf && text_reset_capacity(t, int64_t(estimate) + 64);
+    ok = t && buf;
   }
   ~Out() {
     std::free(buf);
@@ -104,7 +106,7 @@ inline bool lone_lead_at_end(const u8* p, const u8* end) {
 uint16_t preferred_pair(uint16_t s);
 
 Text* from_euc(const u8* p, const u8* end) {
-  Out o(size_t(end - p));
+  Out o;
   while (p < end && o.ok) {
     o.room(8);
     unsigned c = *p;
@@ -132,7 +134,7 @@ Text* from_euc(const u8* p, const u8* end) {
 }
 
 Text* from_jis(const u8* p, const u8* end) {
-  Out o(size_t(end - p));
+  Out o;
   bool kanji = false, kana = false;
   while (p < end && o.ok) {
     o.room(8);
@@ -177,7 +179,7 @@ Text* from_utf16(const u8* p, const u8* end, bool big_endian) {
   if (end - p >= 2 && ((!big_endian && p[0] == 0xFF && p[1] == 0xFE) ||
                        (big_endian && p[0] == 0xFE && p[1] == 0xFF)))
     p += 2;
-  Out o(size_t(end - p) * 3 / 2);
+  Out o;
   int hi = big_endian ? 0 : 1;
   while (p < end && o.ok) {
     o.room(Out::CAP / 2);
@@ -197,7 +199,7 @@ Text* from_utf16(const u8* p, const u8* end, bool big_endian) {
 Text* from_utf8(const u8* p, const u8* end) {
   const CodepageTables* cp = codepage_tables();
   if (end - p >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
-  Out o(size_t(end - p) * 3 / 2);
+  Out o;
   bool ascii = cp->ascii_identity;
   while (p < end && o.ok) {
     o.room(Out::CAP / 2);
@@ -242,7 +244,7 @@ Text* from_utf8(const u8* p, const u8* end) {
 
 Text* from_euro(const u8* p, const u8* end) {
   const CodepageTables* cp = codepage_tables();
-  Out o(size_t(end - p) * 3 / 2);
+  Out o;
   while (p < end && o.ok) {
     o.room(8);
     unsigned c = *p++;
@@ -255,7 +257,7 @@ Text* from_euro(const u8* p, const u8* end) {
 }
 
 Text* copy_bytes(const u8* p, const u8* end) {
-  Out o(size_t(end - p));
+  Out o;
   o.flush();
   if (o.ok && end > p && text_write(o.t, (const char*)p, end - p) != end - p) o.ok = false;
   return o.finish(false);
@@ -328,7 +330,7 @@ int escape_len(const u8* p, const u8* end) {
 }
 
 Text* to_euc(const u8* p, const u8* end) {
-  Out o(size_t(end - p) + size_t(end - p) / 8);
+  Out o;
   while (p < end && o.ok) {
     o.room(8);
     unsigned c = *p;
@@ -355,7 +357,7 @@ Text* to_euc(const u8* p, const u8* end) {
 }
 
 Text* to_jis(const u8* p, const u8* end) {
-  Out o(size_t(end - p) + 64);
+  Out o;
   bool kanji = false;
   auto kanji_on = [&] {
     if (!kanji) o.puts("\033$B");
@@ -398,7 +400,7 @@ Text* to_jis(const u8* p, const u8* end) {
 
 Text* to_euro(const u8* p, const u8* end) {
   const CodepageTables* cp = codepage_tables();
-  Out o(size_t(end - p));
+  Out o;
   bool dropped = false;
   while (p < end && o.ok) {
     o.room(8);
@@ -452,7 +454,7 @@ Text* to_unicode(const u8* p, const u8* end, PackedId code, int mode) {
   const CodepageTables* cp = codepage_tables();
   bool utf8 = code == CODE_UTF || code == CODE_UTFB;
   bool be = code == CODE_UNIBE;
-  Out o(size_t(end - p) * (utf8 ? 3 : 4) / 2 + 4);
+  Out o;
   if (mode != CODE_NO_MARK) {
     if (code == CODE_UNI) o.put2(0xFF, 0xFE);
     if (code == CODE_UNIBE) o.put2(0xFE, 0xFF);
