@@ -56,12 +56,21 @@ struct Line {
   int64_t n;      // bytes before the line end (first CR, LF or NUL)
 };
 
-bool read_line(const Text* t, TextPos pos, Line* line) {
+bool read_line(Text* t, TextPos pos, Line* line) {
   if (pos < 0 || pos >= length_of(t)) return false;
   int64_t avail;
   line->pos = pos;
   line->p = piece_at(t, pos, &avail);
   line->next = next_line_start(t, pos);
+  if (avail < line->next - pos) {
+    // A split long line straddles the gap: the Text closes the gap over the cursor's line.
+    TextPos save = text_tell(t);
+    if (text_seek(t, pos)) {
+      line->p = text_line_ptr(t);
+      avail = line->next - pos;
+    }
+    if (save >= 0) text_seek(t, save);
+  }
   if (avail > line->next - pos) avail = line->next - pos;
   int64_t i = 0;
   while (i < avail && line->p[i] != '\r' && line->p[i] != '\n' && line->p[i] != 0) ++i;
@@ -204,7 +213,7 @@ struct Hit {
 };
 
 // End of the header line at pos, with its continuation lines when folded.
-TextPos header_end(const Text* t, const Line& l, uint32_t kind) {
+TextPos header_end(Text* t, const Line& l, uint32_t kind) {
   TextPos end = l.next;
   if (kind & HK_FOLDED) {
     Line c;
@@ -935,8 +944,11 @@ bool record_set_identifier(Text* rec, const RecordId& id) {
 }
 
 bool record_is_marker(const Text* store, TextPos pos) {
-  Line l;
-  return store && read_line(store, pos, &l) && line_is_marker(l);
+  if (!store || pos < 0 || (pos > 0 && text_byte_at(store, pos - 1) != '\n')) return false;
+  for (int i = 0; i < RECORD_MARKER_TEST_LEN; ++i) {
+    if (text_byte_at(store, pos + i) != (unsigned char)RECORD_MARKER[i]) return false;
+  }
+  return true;
 }
 
 TextPos record_next_marker(Text* store, TextPos pos) {

@@ -346,3 +346,24 @@ TEST(HeaderSet, OutOfMemoryLosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeaderGet, LongValueSplitByTheGap) {
+  // A value longer than 65535 bytes may have the gap inside it; it is still read whole.
+  std::string value;
+  while (value.size() < 100000) value += "vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv,";
+  TextHolder rec("A: 1\r\nLONG: " + value + "\r\nZ: 2\r\n");
+  ASSERT_TRUE(text_seek(rec, 6 + 6 + 90000));
+  ASSERT_EQ(text_write(rec, ",", 1), 1);
+  value.insert(90000, ",");
+  ASSERT_GT(rec.t->gap_start, 12);  // the gap now splits the long line
+  ASSERT_LT(rec.t->gap_start, 12 + (int64_t)value.size());
+  TextPos cursor = text_tell(rec);
+  EXPECT_EQ(value_of(rec, ID("LONG"), HK_ID), value);
+  EXPECT_EQ(text_tell(rec), cursor);  // reading leaves the cursor alone
+  EXPECT_EQ(value_of(rec, ID("Z"), HK_ID), "2");
+  EXPECT_EQ(rec.str(), "A: 1\r\nLONG: " + value + "\r\nZ: 2\r\n");
+}
+
+}  // namespace
