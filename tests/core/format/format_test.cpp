@@ -341,3 +341,53 @@ TEST(FormatBuf, CutOnCharacterBoundary) {
 }
 
 }  // namespace
+
+namespace {
+
+// Generated formats of conversion characters, digits, flags, line ends and multibyte bytes, with
+// every argument 0 (so pointer conversions see null): the formatter must not stumble, a Text
+// format (a line without a NUL) must give the same as the string, and buf_printf must cut the
+// same output on a character boundary.
+TEST(FormatGenerated, FormatsAgreeAndStayInBounds) {
+  static const char alphabet[] =
+      "%%%%%.*0123456789-+ #lIidDcCsuxXzpmtgyenw/q\n\r\t\x82\xA0\x80\x40";
+  uint32_t seed = 12345;
+  auto rnd = [&] { return seed = seed * 1103515245 + 12345, (seed >> 16) & 0x7FFF; };
+  const uint64_t zeros[8] = {};
+  auto run = [&](TextArg format) {
+    Text* t = text_format(format, zeros, 8);
+    std::string s = contents(t);
+    text_free(t);
+    return s;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string f;
+    int n = (int)(rnd() % 24);
+    for (int k = 0; k < n; ++k) f += alphabet[rnd() % (sizeof alphabet - 1)];
+    std::string plain = run(f.c_str());
+    Text* tf = text_new();
+    text_insert(tf, f.c_str(), TI_RAW, (int64_t)f.size());
+    text_insert(tf, "\r\nnext%d line", TI_RAW, 13);
+    text_top(tf);
+    int64_t line_len = 0;
+    text_view(tf, &line_len);
+    std::string own_line = f.substr(0, (size_t)line_len);
+    EXPECT_EQ(run(tf), run(own_line.c_str())) << f;
+    text_free(tf);
+    char b[12];
+    for (size_t size = 1; size <= sizeof b; ++size) {
+      memset(b, 'X', sizeof b);
+      buf_printf_slots(b, size, f.c_str(), zeros, 8);
+      size_t got = strlen(b);
+      ASSERT_LT(got, size) << f;
+      for (size_t k = size; k < sizeof b; ++k) ASSERT_EQ(b[k], 'X') << f;
+      ASSERT_EQ(std::string(b, got), plain.substr(0, got)) << f;
+      // Cut on a character boundary: what was kept ends where a character of the output ends.
+      size_t pos = 0;
+      while (pos < got) pos += (size_t)char_len(plain.c_str() + pos);
+      ASSERT_EQ(pos, got) << f;
+    }
+  }
+}
+
+}  // namespace
