@@ -280,7 +280,7 @@ long align(const Walk* w, long bp, long q) {
   long s = bp;
   for (long r = q - 1; r >= bp; --r) {
     if (t[r] < 0x40) {
-      s = r + 1;
+      s = (t[r] == '\r' && r + 1 < w->n && t[r + 1] == '\n') ? r + 2 : r + 1;
       break;
     }
   }

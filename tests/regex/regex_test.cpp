@@ -120,6 +120,9 @@ TEST(RegexSyntax, EscapesAndCharacters) {
   // A trail byte that looks like a letter is not that letter.
   EXPECT_EQ(first("A", "\x82\x41"), "<none>");
   EXPECT_EQ(first("A", "\x82\x41", 0, REGEX_BYTES), "A");
+  // The LF of CR LF is not a character of its own.
+  EXPECT_EQ(first("\nl", "\r\nl"), "<none>");
+  EXPECT_EQ(first("\\x0al", "x\r\nl \nl"), "\nl");
 }
 
 TEST(RegexSyntax, ExtensionTriplesAreOneCharacter) {
