@@ -449,14 +449,11 @@ bool string_body(const char* s, int64_t n, uint32_t kind, Buf* out) {
 
 // Fixed-point text with its sign written here (the formatter prints magnitudes).
 void fixed_text(char* buf, size_t size, int64_t v, const char* conv) {
+  uint64_t mag = v < 0 ? (uint64_t)0 - (uint64_t)v : (uint64_t)v;
+  if (mag > 0x7FFFFFFF) mag = 0x7FFFFFFF;
   char* p = buf;
-  if (v < 0) {
-    *p++ = '-';
-    v = -v;
-    --size;
-  }
-  if (v > 0x7FFFFFFF) v = 0x7FFFFFFF;
-  buf_printf(p, size, conv, (int)v);
+  if (v < 0) *p++ = '-', --size;
+  buf_printf(p, size, conv, (int)mag);
 }
 
 // ---- Identifiers -------------------------------------------------------------------------------

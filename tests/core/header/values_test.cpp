@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "core/format.h"
@@ -219,6 +221,9 @@ TEST(HeaderSet, TypedValuesRoundTrip) {
   header_get(rec, ID("L"), HK_ID | HV_INT, &big);
   EXPECT_EQ(big, -5000000000LL);
   EXPECT_EQ(value_of(rec, ID("K"), HK_ID), "5000000000");
+  // Fixed-point values beyond 32 bits are clamped, not overflowed.
+  EXPECT_TRUE(header_set(rec, ID("M"), HK_ID | HV_TENTHS, INT64_MIN));
+  EXPECT_EQ(value_of(rec, ID("M"), HK_ID), "-214748364.7");
   // Types that cannot be written, or a value of the wrong kind, change nothing.
   std::string before = rec.str();
   EXPECT_FALSE(header_set(rec, ID("J"), HK_ID | HV_WIDE, 1));
