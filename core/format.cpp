@@ -463,8 +463,7 @@ size_t convert(Sink& out, const char* f, size_t n, size_t i, Args& args) {
       put_char(out, code);
       return i;
     }
-    case 's':
-    case 'l' << 8 | 's': {
+    case 's': {  // also %ls: the l was taken as a modifier
       size_t len;
       const char* s = view_of(args.next_ptr(), &len);
       if (s) put_crlf(out, s, len);
