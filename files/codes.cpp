@@ -607,6 +607,40 @@ bool code_is_known(PackedId code) {
   return false;
 }
 
+PackedId text_code(const Text* t) {
+  return PackedId(text_prop(t, PROP_KC));
+}
+bool text_set_code(Text* t, PackedId code) {
+  return text_set_prop(t, PROP_KC, intptr_t(code));
+}
+
+PackedId text_line_end(const Text* t) {
+  PackedId kind = PackedId(text_prop(t, PROP_LF));
+  return kind ? kind : LF_CRLF;
+}
+bool text_set_line_end(Text* t, PackedId kind) {
+  return text_set_prop(t, PROP_LF, intptr_t(kind));
+}
+
+PackedId line_end_detect(const char* bytes, int64_t length, PackedId code) {
+  if (!bytes || length <= 0) return LF_CRLF;
+  const u8* p = (const u8*)bytes;
+  bool wide = code == CODE_UNI || code == CODE_UNIB || code == CODE_UNIBE;
+  int step = wide ? 2 : 1;
+  int lo = code == CODE_UNIBE ? 1 : 0;  // the byte that holds the character in a unit
+  for (int64_t i = 0; i + step <= length; i += step) {
+    if (wide && p[i + 1 - lo] != 0) continue;
+    u8 c = p[i + lo];
+    if (c == '\n') return LF_LF;
+    if (c == '\r') {
+      int64_t j = i + step;
+      if (j + step <= length && (!wide || p[j + 1 - lo] == 0) && p[j + lo] == '\n') return LF_CRLF;
+      return LF_CR;
+    }
+  }
+  return LF_CRLF;
+}
+
 PackedId code_detect_bytes(const char* bytes, int64_t length) {
   if (!bytes || length <= 0) return 0;
   const u8* p = (const u8*)bytes;

@@ -32,6 +32,15 @@ inline constexpr PackedId LF_CRLF = ID("CRLF");
 inline constexpr PackedId LF_CR = ID("CR");
 inline constexpr PackedId LF_LF = ID("LF");
 
+// The code and line-end kind a Text was loaded with (0 and CRLF when not recorded).
+PackedId text_code(const Text* t);
+bool text_set_code(Text* t, PackedId code);
+PackedId text_line_end(const Text* t);
+bool text_set_line_end(Text* t, PackedId kind);
+// The kind of the first line end in raw bytes of a code (CRLF when there is none); UTF-16 line
+// ends are read as units.
+PackedId line_end_detect(const char* bytes, int64_t length, PackedId code);
+
 // Mode of code_to_file / bytes_to_code: no byte order mark.
 enum : int { CODE_NO_MARK = 1 };
 

@@ -467,3 +467,29 @@ TEST(Codepage, WideAndNarrowBuffers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CodeProps, CodeAndLineEndOfAText) {
+  Text* t = text_new();
+  EXPECT_EQ(text_code(t), 0u);
+  EXPECT_EQ(text_line_end(t), LF_CRLF);
+  EXPECT_TRUE(text_set_code(t, CODE_EUC));
+  EXPECT_TRUE(text_set_line_end(t, LF_LF));
+  EXPECT_EQ(text_code(t), CODE_EUC);
+  EXPECT_EQ(text_prop(t, ID("_KC")), intptr_t(CODE_EUC));
+  EXPECT_EQ(text_line_end(t), LF_LF);
+  text_free(t);
+
+  EXPECT_EQ(line_end_detect("a\r\nb\n", 5, CODE_SJIS), LF_CRLF);
+  EXPECT_EQ(line_end_detect("a\nb\r\n", 5, CODE_SJIS), LF_LF);
+  EXPECT_EQ(line_end_detect("a\rb", 3, CODE_UTF), LF_CR);
+  EXPECT_EQ(line_end_detect("abc", 3, CODE_UTF), LF_CRLF);
+  EXPECT_EQ(line_end_detect(std::string("a\0\r\0\n\0", 6).data(), 6, CODE_UNIB), LF_CRLF);
+  EXPECT_EQ(line_end_detect(std::string("\0a\0\r\0b", 6).data(), 6, CODE_UNIBE), LF_CR);
+  // A 0x0A byte inside a UTF-16 unit is not a line end.
+  EXPECT_EQ(line_end_detect(std::string("\x0A\x30\n\0", 4).data(), 4, CODE_UNIB), LF_LF);
+  EXPECT_EQ(line_end_detect(std::string("\x0A\x30\r\0", 4).data(), 4, CODE_UNI), LF_CR);
+}
+
+}  // namespace
