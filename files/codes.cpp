@@ -218,7 +218,16 @@ Text* from_utf8(const u8* p, const u8* end) {
         ++p;  // not a lead byte: skipped
         continue;
       }
-      if (end - p <= more) return o.finish(true);  // truncated at the end
+      if (end - p <= more) {
+        // Only continuation bytes up to the end: a truncated character. Anything else is a
+        // broken sequence, skipped below.
+        bool cut = true;
+        for (const u8* q = p + 1; q < end; ++q)
+          if ((*q & 0xC0) != 0x80) cut = false;
+        if (cut) return o.finish(true);
+        ++p;
+        continue;
+      }
       uint32_t v = more == 0 ? c : more == 1 ? c & 0x1F : more == 2 ? c & 0x0F : c & 0x07;
       bool good = true;
       for (int i = 1; i <= more; ++i) {

@@ -306,6 +306,7 @@ TEST(CodeConvert, TruncatedInputFailsAndLeavesTheTextAlone) {
   EXPECT_EQ(from("ab\x8F\xB0", CODE_EUC), kNull);
   EXPECT_EQ(from("\x1B$BF|K", CODE_JIS), kNull);
   EXPECT_EQ(from("ab\xE6\x97", CODE_UTF), kNull);
+  EXPECT_EQ(from("ab\xE6Z", CODE_UTF), "abZ");  // broken, not truncated
   EXPECT_EQ(from("ab\xF0\x9F\x98", CODE_UTFB), kNull);
   EXPECT_EQ(from(std::string("\xFF\xFE"
                              "a\0b",
