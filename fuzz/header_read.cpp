@@ -42,6 +42,36 @@ void read_all(Text* rec, HeaderKey key, uint32_t kind) {
   text_free(t);
 }
 
+// Writing on the same fuzzed record: a value that was written reads back unchanged, and store
+// edits change the length only by what they are allowed to add or take away.
+void write_checks(Text* rec, uint32_t flags, const RecordId& probe) {
+  const char* value = " value\tx";
+  for (uint32_t kind : {HK_ID, HK_MAIL}) {
+    if (header_set(rec, ID("TITLE"), kind | flags, value)) {
+      HeaderSpan v = header_get(rec, ID("TITLE"), kind | flags | HV_PTR);
+      if (!v || v.n != (int64_t)strlen(value) || memcmp(v.p, value, strlen(value)) != 0) abort();
+    }
+    if (header_set(rec, ID("XCDATE"), kind | flags | HV_INT, 12345)) {
+      int n = 0;
+      if (!header_get(rec, ID("XCDATE"), kind | flags | HV_INT, &n) || n != 12345) abort();
+    }
+  }
+  header_delete(rec, ID("TITLE"), HK_MAIL | flags);
+  header_delete(rec, nullptr, HK_ID | HK_DELETE_X | flags);
+  header_copy(rec, ID("A"), rec, HK_ID | flags | HK_COPY_IF_DIFFERENT);
+  int64_t before = text_length(rec), n = 0;
+  if (record_find(rec, probe, &n) >= 0) {
+    if (record_move(rec, probe, (flags & HK_FOLDED) ? 1 : -1)) {
+      int64_t grown = text_length(rec) - before;
+      if (grown < 0 || grown > 2 * RECORD_MARKER_LEN + 4) abort();
+    }
+    before = text_length(rec);
+    if (record_find(rec, probe, &n) >= 0 && record_remove(rec, probe) &&
+        text_length(rec) != before - n)
+      abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -77,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (TextPos p = record_next_marker(rec, -1); p >= 0; p = record_next_marker(rec, p)) {
   }
   record_previous_marker(rec, -1);
+  if (sel & 16) write_checks(rec, flags, probe);
   text_free(rec);
   return 0;
 }
