@@ -319,4 +319,8 @@ bool rx_build(RegexProgram* prog, RxNodePool* pool, int root) {
 void rx_analyse(RegexProgram* prog) {
   analyse_start(prog);
   analyse_prefix(prog);
+  int m = prog->prefix_length;
+  for (int b = 0; b < 256; ++b) prog->prefix_skip[b] = (uint8_t)(m ? m : 1);
+  for (int i = 0; i + 1 < m; ++i)
+    prog->prefix_skip[(uint8_t)prog->prefix[i]] = (uint8_t)(m - 1 - i);
 }

@@ -107,6 +107,7 @@ struct RegexProgram {
   uint8_t first_bits[32];  // possible first bytes
   char prefix[64];         // bytes every match starts with
   int prefix_length;
+  uint8_t prefix_skip[256];  // Horspool shifts for the prefix
 
   // The last match.
   const char* text;

@@ -246,8 +246,16 @@ long next_candidate(const Walk* w, const Skip& skip, long p) {
   const uint8_t* t = w->t;
   long limit = w->n - 1;
   if (skip.prefix) {
-    const void* hit = memmem(t + p, (size_t)(w->n - p), prog->prefix, (size_t)prog->prefix_length);
-    return hit ? (const uint8_t*)hit - t : w->n;
+    // Horspool: shift by the table entry of the byte under the prefix's last byte.
+    long m = prog->prefix_length;
+    const uint8_t* pre = (const uint8_t*)prog->prefix;
+    uint8_t last = pre[m - 1];
+    for (long q = p; q + m <= w->n;) {
+      uint8_t b = t[q + m - 1];
+      if (b == last && memcmp(t + q, pre, (size_t)(m - 1)) == 0) return q;
+      q += prog->prefix_skip[b];
+    }
+    return w->n;
   }
   while (p < limit) {
     if (skip.bol && !(p == 0 ? (w->mopts & REGEX_NOT_BOL) == 0 : t[p - 1] == '\n')) {

@@ -1,0 +1,196 @@
+// Regular-expression search against Oniguruma (Shift_JIS encoding) and std::regex on the same
+// bytes: each counts every match of six patterns in a 16 MiB Shift-JIS corpus.
+//
+// The corpus is made at start from the Japanese manual pages of the package manpages-ja
+// (/usr/share/man/ja, gzip'd UTF-8), turned into Shift-JIS with iconv and repeated to size.
+// After a match the next search starts at its end (one byte further after an empty one).
+// std::regex sees bytes, so its counts may differ where a trail byte looks like ASCII.
+
+#include <benchmark/benchmark.h>
+#include <glob.h>
+#include <iconv.h>
+#include <oniguruma.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <regex>
+#include <string>
+
+#include "core/codepage.h"
+#include "core/ids.h"
+#include "regex/regex.h"
+
+namespace {
+
+const size_t kCorpusSize = 16u << 20;
+
+std::string to_sjis(const std::string& in) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == (iconv_t)-1) return std::string();
+  std::string out(in.size() * 2 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t left = in.size();
+  char* dst = out.data();
+  size_t room = out.size();
+  while (left > 0) {
+    if (iconv(cd, &src, &left, &dst, &room) != (size_t)-1) break;
+    if (errno != EILSEQ && errno != EINVAL) break;
+    ++src;  // what Shift-JIS cannot hold is left out
+    --left;
+  }
+  iconv_close(cd);
+  out.resize(out.size() - room);
+  return out;
+}
+
+const std::string& corpus() {
+  static std::string c;
+  if (!c.empty()) return c;
+  std::string utf8;
+  glob_t g;
+  if (glob("/usr/share/man/ja/man*/*.gz", 0, nullptr, &g) == 0) {
+    for (size_t i = 0; i < g.gl_pathc; ++i) {
+      gzFile f = gzopen(g.gl_pathv[i], "rb");
+      if (!f) continue;
+      char buf[65536];
+      int k;
+      while ((k = gzread(f, buf, sizeof buf)) > 0) utf8.append(buf, (size_t)k);
+      gzclose(f);
+    }
+    globfree(&g);
+  }
+  std::string once = to_sjis(utf8);
+  if (once.empty()) return c;
+  while (c.size() < kCorpusSize) c += once;
+  c.resize(kCorpusSize);
+  // Do not end inside a character.
+  while (!c.empty() && (unsigned char)c.back() >= 0x80) c.pop_back();
+  return c;
+}
+
+struct Pattern {
+  const char* name;
+  const char8_t* utf8;  // UTF-8 whatever the execution character set
+};
+
+const Pattern kPatterns[] = {
+    {"ascii_word", u8"file"},
+    {"japanese_literal", u8"ファイル"},
+    {"digits", u8"[0-9]+"},
+    {"five_words", u8"ファイル|ディレクトリ|オプション|コマンド|ユーザー"},
+    {"line_start", u8"^\\.SH"},
+    {"back_reference", u8"([a-z])\\1"},
+};
+
+std::string sjis_pattern(int i) {
+  return to_sjis((const char*)kPatterns[i].utf8);
+}
+
+// Start of the character before p, as the matcher steps.
+long prev_start(const char* t, long p) {
+  const unsigned char* u = (const unsigned char*)t;
+  if (u[p - 1] < 0x40) return (p >= 2 && u[p - 1] == '\n' && u[p - 2] == '\r') ? p - 2 : p - 1;
+  long s = 0;
+  for (long r = p - 2; r >= 0; --r)
+    if (u[r] < 0x40) {
+      s = r + 1;
+      break;
+    }
+  for (;;) {
+    long next = s + char_len(t + s);
+    if (next >= p) return s;
+    s = next;
+  }
+}
+
+long count_zq(RegexProgram* prog, const std::string& text) {
+  const char* t = text.data();
+  long n = (long)text.size(), pos = 0, count = 0;
+  while (pos <= n) {
+    unsigned range = 0;
+    if (pos > 0) {
+      if (t[pos - 1] != '\n') range |= REGEX_NOT_BOL;
+      long s = prev_start(t, pos);
+      if (pos - s == 1 && char_is((unsigned char)t[s], CC_IDENT)) range |= REGEX_PREV_WORD;
+    }
+    long len = 0;
+    const char* m = regex_search(prog, t + pos, n - pos, range, &len);
+    if (!m) break;
+    ++count;
+    pos = (m - t) + (len ? len : 1);
+  }
+  return count;
+}
+
+void BM_RegexZq(benchmark::State& state) {
+  const std::string& text = corpus();
+  if (text.empty()) return state.SkipWithError("no corpus (manpages-ja not installed?)");
+  std::string pattern = sjis_pattern((int)state.range(0));
+  RegexProgram* prog = regex_new(pattern.c_str(), 0, 0, 0);
+  if (!prog) return state.SkipWithError("pattern does not compile");
+  long count = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(count = count_zq(prog, text));
+  regex_free(prog);
+  state.counters["matches"] = (double)count;
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)text.size());
+  state.SetLabel(kPatterns[state.range(0)].name);
+}
+
+void BM_RegexOniguruma(benchmark::State& state) {
+  const std::string& text = corpus();
+  if (text.empty()) return state.SkipWithError("no corpus (manpages-ja not installed?)");
+  std::string pattern = sjis_pattern((int)state.range(0));
+  OnigEncoding enc = ONIG_ENCODING_SJIS;
+  onig_initialize(&enc, 1);
+  regex_t* reg = nullptr;
+  OnigErrorInfo einfo;
+  const UChar* p = (const UChar*)pattern.data();
+  if (onig_new(&reg, p, p + pattern.size(), ONIG_OPTION_NONE, ONIG_ENCODING_SJIS, ONIG_SYNTAX_RUBY,
+               &einfo) != ONIG_NORMAL)
+    return state.SkipWithError("onig_new failed");
+  OnigRegion* region = onig_region_new();
+  const UChar* t = (const UChar*)text.data();
+  const UChar* end = t + text.size();
+  long count = 0;
+  for (auto _ : state) {
+    count = 0;
+    const UChar* s = t;
+    while (s <= end) {
+      long r = onig_search(reg, t, end, s, end, region, ONIG_OPTION_NONE);
+      if (r < 0) break;
+      ++count;
+      long e = region->end[0];
+      s = t + (e > r ? e : r + 1);
+    }
+    benchmark::DoNotOptimize(count);
+  }
+  onig_region_free(region, 1);
+  onig_free(reg);
+  state.counters["matches"] = (double)count;
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)text.size());
+  state.SetLabel(kPatterns[state.range(0)].name);
+}
+
+void BM_RegexStd(benchmark::State& state) {
+  const std::string& text = corpus();
+  if (text.empty()) return state.SkipWithError("no corpus (manpages-ja not installed?)");
+  std::string pattern = sjis_pattern((int)state.range(0));
+  std::regex re(pattern, std::regex::ECMAScript | std::regex::multiline);
+  long count = 0;
+  for (auto _ : state) {
+    count = 0;
+    for (std::cregex_iterator it(text.data(), text.data() + text.size(), re), e; it != e; ++it)
+      ++count;
+    benchmark::DoNotOptimize(count);
+  }
+  state.counters["matches"] = (double)count;
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)text.size());
+  state.SetLabel(kPatterns[state.range(0)].name);
+}
+
+BENCHMARK(BM_RegexZq)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RegexOniguruma)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RegexStd)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
