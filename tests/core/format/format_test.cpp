@@ -225,10 +225,10 @@ TEST(FormatString, MenuPath) {
   std::string jp = std::string(23, 'n') + "\x82\xA0" + "xx";
   EXPECT_EQ(F("%ms", ("d/" + jp).c_str()), std::string(23, 'n') + "...\ad/");
   // Name starting at byte 31 or later: the folder is cut to 30 bytes.
-  std::string dir30 = "/" + std::string(29, 'd');  // 30 bytes, name starts at 31
-  EXPECT_EQ(F("%ms", (dir30 + "/f").c_str()), "f\a" + dir30 + "...");
-  std::string dir29 = "/" + std::string(28, 'd');  // name starts at 30
-  EXPECT_EQ(F("%ms", (dir29 + "/f").c_str()), "f\a" + dir29);
+  std::string dir30(30, 'd');  // name starts at 31
+  EXPECT_EQ(F("%ms", (dir30 + "/f").c_str()), std::string("f\a").append(dir30).append("..."));
+  std::string dir29(29, 'd');  // name starts at 30
+  EXPECT_EQ(F("%ms", (dir29 + "/f").c_str()), std::string("f\a").append(dir29));
   EXPECT_EQ(F("[%ms]", nullptr), "[]");
 }
 
