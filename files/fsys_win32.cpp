@@ -162,13 +162,21 @@ bool fsys_set_attributes(const char16_t* path, uint32_t attributes) {
 
 bool fsys_replace(const char16_t* source, const char16_t* target) {
   if (!source || !target) return false;
-  if (GetFileAttributesW(W(target)) != INVALID_FILE_ATTRIBUTES &&
-      ReplaceFileW(W(target), W(source), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr))
-    return true;
+  DWORD attributes = GetFileAttributesW(W(target));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);  // a read-only file is not overwritten
+    return false;
+  }
+  bool moved = attributes != INVALID_FILE_ATTRIBUTES &&
+               ReplaceFileW(W(target), W(source), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                            nullptr);
   // No target yet, or a file system without ReplaceFileW. (When ReplaceFileW fails after it
   // has taken the target away, the move below puts the new file in its place.)
-  return MoveFileExW(W(source), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!moved)
+    moved = MoveFileExW(W(source), W(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // The new file wears the old one's attributes (hidden, system...), whichever way it came.
+  if (moved && attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(W(target), attributes);
+  return moved;
 }
 
 char16_t* fsys_program_path() {

@@ -448,10 +448,13 @@ TEST_F(TextLoad, LockedFileWarnsWithTheMessage) {
 TEST_F(TextLoad, ReadOnlyDocumentAndLockFallback) {
   std::string p = at("ro.txt");
   ASSERT_TRUE(write_file(p, "abc"));
-  ASSERT_TRUE(file_set_attributes(p.c_str(), FSYS_ATTR_READONLY));
+  // Another reader denies writing: the document cannot be opened for writing.
+  FileHandle reader = file_open_read(p.c_str(), FSYS_READ, FSYS_SHARE_READ, 0);
+  ASSERT_NE(reader, FILE_INVALID);
   TextOwner t;
   text_file(t)->flags |= TF_DOCUMENT;
   ASSERT_TRUE(text_load(t, p.c_str(), 2));
+  file_close(reader);
   EXPECT_TRUE(text_file(t)->flags & TF_READ_ONLY);
   EXPECT_EQ(text_file(t)->lock, 0);
   EXPECT_EQ(t.s(), "abc");

@@ -106,8 +106,12 @@ TEST(PathNormalise, Table) {
 
 TEST(PathNormalise, DeepPathsClimbOneLevel) {
   std::string deep = "C:\\", want = "C:\\";
-  for (int i = 0; i < 150; ++i) deep += "d" + std::to_string(i) + "\\";
-  for (int i = 0; i < 149; ++i) want += "d" + std::to_string(i) + "\\";
+  for (int i = 0; i < 150; ++i) {
+    std::string level = std::to_string(i);
+    level += '\\';
+    deep += level;
+    if (i < 149) want += level;
+  }
   EXPECT_EQ(edited((deep + "..\\x").c_str(), [](Text* t) { path_normalise(t); }), want + "x");
 }
 

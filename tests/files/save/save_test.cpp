@@ -123,6 +123,21 @@ TEST_F(Save, ReplaceKeepsAReadOnlyTargetAndItsFolder) {
   EXPECT_EQ(list_folder(dir), std::vector<std::string>{"ro.txt"});
 }
 
+#ifdef _WIN32
+// The replace keeps what the old file carried beside its bytes.
+TEST_F(Save, ReplaceKeepsTheTargetsAttributes) {
+  std::string p = at("hidden.txt");
+  ASSERT_TRUE(write_file(p, "one"));
+  ASSERT_TRUE(file_set_attributes(p.c_str(), FSYS_ATTR_HIDDEN));
+  TextOwner t(text_of("two"));
+  EXPECT_TRUE(text_save_to(t, p.c_str()));
+  EXPECT_EQ(read_file(p), "two");
+  FileFindData d;
+  ASSERT_TRUE(file_find_data(p.c_str(), &d));
+  EXPECT_TRUE(d.attributes & FSYS_ATTR_HIDDEN);
+}
+#endif
+
 TEST_F(Save, SaveBoundText) {
   std::string p = at("b.txt");
   ASSERT_TRUE(write_file(p, "one"));
