@@ -1,0 +1,511 @@
+// The package codec. See lz.h for the stream format.
+//
+// The encoder's search rule (the output of every package depends on it, byte for byte): for input
+// position i with bytes x y z ahead, the candidates are positions k in the 4098-byte window before
+// i holding x, visited from the farthest. At a candidate: a distance below 3 ends the search; when
+// k+1 does not hold y the next candidate is the first x at or after (next y after k) - 1; when k+2
+// does not hold z, the first x at or after (next z after k+1) - 2; otherwise the three bytes match,
+// the match is extended by up to min(distance - 3, 15) bytes (never past the input), replaces the
+// best only when strictly longer, ends the search when it used all it was allowed, and the next
+// candidate is the next x. The search ends after 257 visited candidates.
+//
+// Walking that rule directly costs up to 257 scans per position. This encoder gets the same answer
+// from three facts: every position holding x y z in the window is visited, in order (the skips only
+// jump over positions that cannot match); a position's visit number is at most the number of x's
+// from the window start up to it; and the walk from a given position is the same for every i that
+// has the same three bytes ahead. So: no earlier x y z in the window means a literal; if even the
+// newest one is within 257 x's of the window start, every match counts and a hash chain finds them;
+// otherwise the walk is taken, with its steps remembered per (position, x y z) in a cache and
+// compressed from one match to the next.
+
+#include "setup/lz.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kWindow = 4098;
+constexpr uint32_t kMaxVisits = 257;
+constexpr uint32_t kMaxExtra = 15;
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+inline uint32_t rd32(const uint8_t* p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+inline void wr32(uint8_t* p, uint32_t v) {
+  p[0] = (uint8_t)v;
+  p[1] = (uint8_t)(v >> 8);
+  p[2] = (uint8_t)(v >> 16);
+  p[3] = (uint8_t)(v >> 24);
+}
+
+// The scrambling state of the keyed variant; without a key it does nothing.
+struct KeyState {
+  const LzKey* key;
+  int lit_shift = 1, lit_word = 0, dist_shift = 3, dist_word = 0;
+
+  uint8_t literal_mask() {
+    uint8_t mask = (uint8_t)(key->word[lit_word] >> lit_shift);
+    if (lit_shift + 5 > 24) {
+      lit_shift -= 19;
+      lit_word ^= 1;
+    } else {
+      lit_shift += 5;
+    }
+    return mask;
+  }
+  uint32_t distance_mask() {
+    uint32_t mask = (key->word[dist_word] >> dist_shift) & 0xFFF;
+    if (dist_shift + 5 > 20) {
+      dist_shift -= 15;
+      dist_word ^= 1;
+    } else {
+      dist_shift += 5;
+    }
+    return mask;
+  }
+};
+
+// ---- Encoder ----
+
+struct Emitter {
+  uint8_t* out;
+  size_t pos = LZ_HEADER;
+  uint64_t acc = 0;
+  int nbits = 0;
+  KeyState ks;
+
+  void put(uint32_t value, int count) {
+    acc = (acc << count) | value;
+    nbits += count;
+    while (nbits >= 8) {
+      nbits -= 8;
+      out[pos++] = (uint8_t)(acc >> nbits);
+    }
+  }
+  void literal(uint8_t b) {
+    if (ks.key) b ^= ks.literal_mask();
+    put(b, 9);
+  }
+  void match(uint32_t length, uint32_t distance) {
+    uint32_t field = distance - 3;
+    if (ks.key) field ^= ks.distance_mask();
+    put(1u << 16 | (length - 3) << 12 | field, 17);
+  }
+  // The byte holding the next free bit is always present; the total counts it.
+  size_t finish() {
+    out[pos] = nbits ? (uint8_t)(acc << (8 - nbits)) : 0;
+    return pos + 1;
+  }
+};
+
+struct MemoEntry {
+  uint64_t key;  // (position << 24 | x y z) + 1; 0 = empty
+  uint32_t to;   // a later position on the walk with no match in between
+  uint32_t steps;
+};
+
+struct Encoder {
+  const uint8_t* d;
+  uint32_t n;
+  uint32_t* head;  // per hashed x y z: newest position
+  uint32_t* tail;  // per hashed x y z: oldest position inside the window
+  uint32_t* prev;  // per position: the previous one in its hash bucket
+  uint32_t* next;  // per position: the next one in its hash bucket
+  uint32_t* rank;  // per position: earlier positions holding the same byte
+  uint32_t count[256];
+  uint32_t before_window[256];  // per byte: occurrences before the window start
+  MemoEntry* memo;
+  size_t memo_mask;
+  uint32_t inserted = 0, window_start = 0;
+
+  // Search state of the current position.
+  uint32_t i, x, y, z, tri, tri_le, best_len, best_pos;
+
+  static uint32_t hash(uint32_t t) { return (t * 2654435761u) >> 16; }
+  uint32_t trigram(uint32_t p) const { return (uint32_t)d[p] << 16 | d[p + 1] << 8 | d[p + 2]; }
+
+  void advance_to(uint32_t pos) {
+    for (; inserted < pos; ++inserted) {
+      uint32_t p = inserted;
+      rank[p] = count[d[p]]++;
+      if (p + 2 < n) {
+        uint32_t h = hash(trigram(p));
+        prev[p] = head[h];
+        next[p] = kNone;
+        if (head[h] != kNone) next[head[h]] = p;
+        head[h] = p;
+        if (tail[h] == kNone) tail[h] = p;
+      }
+    }
+    uint32_t ws = pos > kWindow ? pos - kWindow : 0;
+    for (; window_start < ws; ++window_start) {
+      uint32_t q = window_start;
+      ++before_window[d[q]];
+      if (q + 2 < n) {
+        uint32_t h = hash(trigram(q));
+        if (tail[h] == q) tail[h] = next[q];
+      }
+    }
+  }
+
+  // Upper bound of the visit number of a match at p: the x's from the window start up to it.
+  uint32_t visit_bound(uint32_t p) const { return rank[p] - before_window[x] + 1; }
+
+  // Length of the match at k; *full when it used every byte it was allowed to compare.
+  uint32_t extend(uint32_t k, bool* full) const {
+    uint32_t allowed = i - k - 3;
+    if (allowed > kMaxExtra) allowed = kMaxExtra;
+    uint32_t j = 0;
+    const uint8_t* a = d + k + 3;
+    const uint8_t* b = d + i + 3;
+    if (n - i - 3 >= 16) {
+      // Eight bytes at a time; the first difference ends the match.
+      uint64_t u, w;
+      std::memcpy(&u, a, 8);
+      std::memcpy(&w, b, 8);
+      if (u == w) {
+        std::memcpy(&u, a + 8, 8);
+        std::memcpy(&w, b + 8, 8);
+        j = u == w ? 16 : 8 + (uint32_t)__builtin_ctzll(u ^ w) / 8;
+      } else {
+        j = (uint32_t)__builtin_ctzll(u ^ w) / 8;
+      }
+      if (j > allowed) j = allowed;
+    } else {
+      if (allowed > n - i - 3) allowed = n - i - 3;
+      while (j < allowed && a[j] == b[j]) ++j;
+    }
+    *full = j == allowed;
+    return 3 + j;
+  }
+
+  // Whether position p (at most i - 3) holds x y z.
+  bool holds(uint32_t p) const {
+    uint32_t w;
+    std::memcpy(&w, d + p, 4);
+    return (w & 0xFFFFFF) == tri_le;
+  }
+
+  // First position at or after p (and before i) holding byte c, or kNone.
+  uint32_t next_of(uint32_t p, uint8_t c) const {
+    if (p >= i) return kNone;
+    const void* q = std::memchr(d + p, c, i - p);
+    return q ? (uint32_t)((const uint8_t*)q - d) : kNone;
+  }
+
+  MemoEntry* memo_slot(uint64_t key) {
+    uint64_t h = key * 0x9E3779B97F4A7C15ull;
+    return &memo[(h >> 32) & memo_mask];
+  }
+
+  // One step of the walk from a candidate that is not a match.
+  uint32_t step(uint32_t v) const {
+    if (d[v + 1] != y) {
+      uint32_t q = next_of(v + 1, (uint8_t)y);
+      return q == kNone ? kNone : next_of(q - 1, (uint8_t)x);
+    }
+    uint32_t q = next_of(v + 2, (uint8_t)z);
+    return q == kNone ? kNone : next_of(q - 2, (uint8_t)x);
+  }
+
+  // The rule itself, from the first candidate, counting visits; steps are remembered.
+  void walk(uint32_t start) {
+    enum { kPending = 512 };
+    uint32_t pend_pos[kPending], pend_idx[kPending];
+    int pending = 0;
+    uint32_t v = start, idx = 1;
+    auto settle = [&](uint32_t to, uint32_t to_idx) {
+      for (int k = 0; k < pending; ++k) {
+        uint64_t key = ((uint64_t)pend_pos[k] << 24 | tri) + 1;
+        MemoEntry* e = memo_slot(key);
+        e->key = key;
+        e->to = to;
+        e->steps = to_idx - pend_idx[k];
+      }
+      pending = 0;
+    };
+    while (v != kNone && v + 2 < i && idx <= kMaxVisits) {
+      if (d[v + 1] == y && d[v + 2] == z) {
+        settle(v, idx);
+        bool full;
+        uint32_t len = extend(v, &full);
+        if (len > best_len) {
+          best_len = len;
+          best_pos = v;
+        }
+        if (full) return;
+        v = next_of(v + 1, (uint8_t)x);
+        ++idx;
+        continue;
+      }
+      uint64_t key = ((uint64_t)v << 24 | tri) + 1;
+      MemoEntry* e = memo_slot(key);
+      uint32_t to, steps;
+      if (e->key == key) {
+        to = e->to;
+        steps = e->steps;
+      } else {
+        to = step(v);
+        if (to == kNone) break;
+        steps = 1;
+        e->key = key;
+        e->to = to;
+        e->steps = 1;
+      }
+      if (pending < kPending) {
+        pend_pos[pending] = v;
+        pend_idx[pending] = idx;
+        ++pending;
+      }
+      v = to;
+      idx += steps;
+    }
+    if (v != kNone) settle(v, idx);
+  }
+
+  // Finds the match for position i (best_len 0 when none).
+  void search() {
+    best_len = 0;
+    best_pos = 0;
+    x = d[i];
+    y = d[i + 1];
+    z = d[i + 2];
+    tri = x << 16 | y << 8 | z;
+    tri_le = z << 16 | y << 8 | x;
+    uint32_t ws = window_start, h = hash(tri);
+    uint32_t p = head[h];
+    while (p != kNone && p + 3 > i) p = prev[p];
+    while (p != kNone && p >= ws && !holds(p)) p = prev[p];
+    if (p == kNone || p < ws) return;
+    // From far to near, the matches surely visited first (each is visited, in order). A full
+    // one ends the search.
+    uint32_t q = tail[h];
+    bool full;
+    for (; q != kNone && q + 3 <= i; q = next[q]) {
+      if (!holds(q)) continue;
+      if (visit_bound(q) > kMaxVisits) break;
+      uint32_t len = extend(q, &full);
+      if (len > best_len) {
+        best_len = len;
+        best_pos = q;
+      }
+      if (full) return;
+    }
+    if (q == kNone || q + 3 > i) return;
+    // The rest matter only when one of them is longer; then the visits must be counted.
+    bool longer = false;
+    for (; q != kNone && q + 3 <= i && !longer; q = next[q])
+      if (holds(q)) longer = extend(q, &full) > best_len;
+    if (!longer) return;
+    best_len = 0;
+    walk(next_of(ws, (uint8_t)x));
+  }
+};
+
+}  // namespace
+
+const char* lz_error_text(int error) {
+  switch (error) {
+    case LZ_OK:
+      return "no error";
+    case LZ_BAD_MAGIC:
+      return "not a compressed stream";
+    case LZ_TRUNCATED:
+      return "stream truncated";
+    case LZ_IMPOSSIBLE:
+      return "uncompressed length impossible for the stream's size";
+    case LZ_BAD_DISTANCE:
+      return "match reaches before the start of the output";
+    case LZ_OVERRUN:
+      return "stream produces more than its uncompressed length";
+    case LZ_SHORT:
+      return "stream produces less than its uncompressed length";
+    case LZ_NO_MEMORY:
+      return "out of memory";
+    case LZ_TOO_LARGE:
+      return "input too large";
+  }
+  return "unknown error";
+}
+
+uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const LzKey* key) {
+  if (out_length) *out_length = 0;
+  if (length > 0xFFFFFFFFull / 12 - 64) return nullptr;  // lengths are 32-bit
+  const uint8_t* d = (const uint8_t*)bytes;
+  uint32_t n = (uint32_t)length;
+  size_t cap = (size_t)n * 12 / 10 + LZ_SLACK;
+  uint8_t* out = (uint8_t*)std::malloc(cap);
+  if (!out) return nullptr;
+  Emitter em;
+  em.out = out;
+  em.ks.key = key;
+
+  Encoder e;
+  e.d = d;
+  e.n = n;
+  size_t memo_size = 1024;
+  while (memo_size < n && memo_size < (1u << 13)) memo_size <<= 1;
+  e.head = (uint32_t*)std::malloc(sizeof(uint32_t) * 2 << 16);
+  e.prev = (uint32_t*)std::malloc(sizeof(uint32_t) * 3 * ((size_t)n + 1));
+  e.memo = (MemoEntry*)std::calloc(memo_size, sizeof(MemoEntry));
+  if (!e.head || !e.prev || !e.memo) {
+    std::free(e.head);
+    std::free(e.prev);
+    std::free(e.memo);
+    std::free(out);
+    return nullptr;
+  }
+  e.tail = e.head + (1 << 16);
+  e.next = e.prev + n + 1;
+  e.rank = e.next + n + 1;
+  e.memo_mask = memo_size - 1;
+  std::memset(e.head, 0xFF, sizeof(uint32_t) * 2 << 16);
+  std::memset(e.count, 0, sizeof e.count);
+  std::memset(e.before_window, 0, sizeof e.before_window);
+
+  uint32_t i = 0;
+  while (i < n) {
+    if (n - i >= 3) {
+      e.advance_to(i);
+      e.i = i;
+      e.search();
+      if (e.best_len) {
+        em.match(e.best_len, i - e.best_pos);
+        i += e.best_len;
+        continue;
+      }
+    }
+    em.literal(d[i]);
+    ++i;
+  }
+  size_t total = em.finish();
+  out[0] = 0x0D;
+  out[1] = 0x3F;
+  wr32(out + 2, (uint32_t)total);
+  wr32(out + 6, n);
+  std::free(e.head);
+  std::free(e.prev);
+  std::free(e.memo);
+  if (out_length) *out_length = total;
+  return out;
+}
+
+// ---- Decoder ----
+
+bool lz_header(const void* stream, size_t available, uint32_t* total, uint32_t* uncompressed) {
+  const uint8_t* in = (const uint8_t*)stream;
+  if (!in || available < LZ_HEADER || in[0] != 0x0D || in[1] != 0x3F) return false;
+  if (total) *total = rd32(in + 2);
+  if (uncompressed) *uncompressed = rd32(in + 6);
+  return true;
+}
+
+uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_t* out_length,
+                   int* error) {
+  int dummy;
+  if (!error) error = &dummy;
+  if (out_length) *out_length = 0;
+  const uint8_t* in = (const uint8_t*)stream;
+  if (!in || available < 2 || in[0] != 0x0D || in[1] != 0x3F) {
+    *error = LZ_BAD_MAGIC;
+    return nullptr;
+  }
+  if (available < LZ_HEADER) {
+    *error = LZ_TRUNCATED;
+    return nullptr;
+  }
+  uint32_t total = rd32(in + 2), ulen = rd32(in + 6);
+  if (total < LZ_HEADER || total > available) {
+    *error = LZ_TRUNCATED;
+    return nullptr;
+  }
+  // Tokens begin below this bit; no token yields more than 18 bytes for its 17 bits.
+  uint64_t start_bits = total > LZ_HEADER ? (uint64_t)(total - 1 - LZ_HEADER) * 8 : 0;
+  uint64_t most = start_bits ? (start_bits / 17 + 1) * 18 : 0;
+  if (ulen > most) {
+    *error = LZ_IMPOSSIBLE;
+    return nullptr;
+  }
+  size_t cap = (size_t)ulen + LZ_SLACK;
+  uint8_t* out = (uint8_t*)std::malloc(cap);
+  if (!out) {
+    *error = LZ_NO_MEMORY;
+    return nullptr;
+  }
+  KeyState ks;
+  ks.key = key;
+  const uint8_t* bits = in + LZ_HEADER;
+  uint64_t nbytes = total - LZ_HEADER;  // bytes of the token stream; beyond them bits read as 0
+  uint64_t bit = 0;
+  size_t op = 0;
+  while (bit < start_bits) {
+    uint64_t at = bit >> 3;
+    uint32_t w;  // 24 bits from the byte holding the token's first bit
+    if (at + 3 <= nbytes) {
+      w = (uint32_t)bits[at] << 16 | (uint32_t)bits[at + 1] << 8 | bits[at + 2];
+    } else {
+      w = 0;
+      for (int k = 0; k < 3; ++k) w = w << 8 | (at + k < nbytes ? bits[at + k] : 0);
+    }
+    w <<= (bit & 7) + 8;  // token's first bit at bit 31
+    if (!(w & 0x80000000u)) {
+      if (op >= cap) {
+        *error = LZ_OVERRUN;
+        std::free(out);
+        return nullptr;
+      }
+      uint8_t b = (uint8_t)(w >> 23);
+      if (key) b ^= ks.literal_mask();
+      out[op++] = b;
+      bit += 9;
+      continue;
+    }
+    uint32_t len = ((w >> 27) & 15) + 3;
+    uint32_t field = (w >> 15) & 0xFFF;
+    if (key) field ^= ks.distance_mask();
+    uint32_t dist = field + 3;
+    bit += 17;
+    if (dist > op || (key && dist < len)) {
+      *error = LZ_BAD_DISTANCE;
+      std::free(out);
+      return nullptr;
+    }
+    if (len > cap - op) {
+      *error = LZ_OVERRUN;
+      std::free(out);
+      return nullptr;
+    }
+    uint8_t* dst = out + op;
+    const uint8_t* src = dst - dist;
+    if (dist >= len) {
+      std::memcpy(dst, src, len);
+    } else {
+      for (uint32_t k = 0; k < len; ++k) dst[k] = src[k];
+    }
+    op += len;
+  }
+  if (op < ulen) {
+    *error = LZ_SHORT;
+    std::free(out);
+    return nullptr;
+  }
+  out[ulen] = 0;
+  *error = LZ_OK;
+  if (out_length) *out_length = ulen;
+  return out;
+}
+
+LzKey lz_key_from_text(const char* text) {
+  LzKey k = {{0, 0}};
+  int used = 0;
+  for (const unsigned char* p = (const unsigned char*)text; p && *p && used < 12; ++p) {
+    if (*p <= 32) continue;
+    uint32_t& w = k.word[used / 6];
+    w = w * 96 + (uint32_t)(*p - 32);
+    ++used;
+  }
+  if (k.word[1] == 0) k.word[1] = k.word[0];
+  return k;
+}
