@@ -217,6 +217,19 @@ TEST_F(FileAccess, RemoveBeyondTheEndTruncatesAtThePosition) {
   EXPECT_EQ(read_file(p), "0123");
 }
 
+TEST_F(FileAccess, RegionMoveOnAReadOnlyHandleFailsAndChangesNothing) {
+  std::string p = at("ro.bin");
+  ASSERT_TRUE(write_file(p, "0123456789"));
+  FileHandle h = file_open_read(p.c_str(), FSYS_READ, FSYS_SHARE_READ, 0);
+  ASSERT_EQ(file_seek(h, 3), 3);
+  EXPECT_FALSE(file_insert_space(h, 4));
+  EXPECT_EQ(file_tell(h), 3);
+  EXPECT_FALSE(file_remove_bytes(h, 4));
+  EXPECT_EQ(file_tell(h), 3);
+  file_close(h);
+  EXPECT_EQ(read_file(p), "0123456789");
+}
+
 #ifndef _WIN32
 // Offsets beyond 4 GiB: a sparse file, with the region to move near its end.
 TEST_F(FileAccess, RegionMoveBeyondFourGiB) {
@@ -308,6 +321,20 @@ TEST_F(TextLoad, GapBehindOrAfterTheContents) {
   ASSERT_TRUE(text_load(u, p.c_str(), 0));
   EXPECT_EQ(u.s(), "");
   EXPECT_EQ(u.t->capacity, 250);
+}
+
+TEST_F(TextLoad, NoMemoryForTheContentsFailsCleanly) {
+  std::string p = at("m.txt");
+  ASSERT_TRUE(write_file(p, "some contents"));
+  TextOwner t;
+  text_fail_alloc_after(0);
+  EXPECT_FALSE(text_load(t, p.c_str(), 1));
+  text_fail_alloc_after(-1);
+  EXPECT_EQ(t.s(), "");
+  EXPECT_EQ(t.t->file_handle, nullptr);
+  EXPECT_EQ(file_open_count(), open_handles);
+  EXPECT_TRUE(text_load(t, p.c_str(), 0));
+  EXPECT_EQ(t.s(), "some contents");
 }
 
 TEST_F(TextLoad, LockLevelsKeepTheHandle) {

@@ -1,0 +1,74 @@
+// zqtool path, run as a program: one line of output per question, no file system needed.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+#ifndef _WIN32
+// Runs zqtool with the arguments (already quoted for the shell); its output and exit status.
+std::string run_tool(const std::string& args, int* status) {
+  const char* bin = std::getenv("ZQ_BINARY_DIR");
+  std::string tool = std::string(bin ? bin : ".") + "/zqtool";
+  std::string cmd = "'" + tool + "' path " + args + " 2>/dev/null";
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return "<no pipe>";
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) out += buf;
+  int rc = pclose(p);
+  *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return out;
+}
+
+class ZqtoolPath : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("ZQ_BINARY_DIR");
+    std::string tool = std::string(bin ? bin : ".") + "/zqtool";
+    if (!bin || std::system(("test -x '" + tool + "'").c_str()) != 0)
+      GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
+  }
+};
+
+TEST_F(ZqtoolPath, AnswersOneLine) {
+  struct Case {
+    const char* args;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"join 'C:\\a\\b.txt' c.txt", "C:\\a\\c.txt\n"},
+      {"join 'C:\\a\\' '..\\x'", "C:\\x\n"},
+      {"join 'C:\\a\\b.txt' '\\y'", "C:\\y\n"},
+      {"norm 'C:\\a\\.\\b\\..\\c'", "C:\\a\\c\n"},
+      {"ext 'a.b/c.txt'", ".txt\n"},
+      {"ext 'a.b/c'", "\n"},
+      {"name 'C:\\x\\y.z'", "y.z\n"},
+      // UTF-8 in and out; the internal form of U+30BD ends in 0x5C and is no separator.
+      {"join 'C:\\\xE3\x82\xBD\\f' '..\\g'", "C:\\g\n"},
+      {"name 'C:\\x\\\xE8\xA1\xA8'", "\xE8\xA1\xA8\n"},
+      {"name 'C:\\x\\\xE3\x81\x81\\y'", "y\n"},  // read as Shift-JIS, 81 5C would hide the "\\"
+      // Bytes that are not UTF-8 are taken as internal text as they stand.
+      {"join 'C:\\\x83\x5C\\f' '..\\g'", "C:\\g\n"},
+      {"name 'C:\\x\\\x95\x5C'", "\x95\x5C\n"},
+  };
+  for (const Case& c : cases) {
+    int status = -1;
+    EXPECT_EQ(run_tool(c.args, &status), c.out) << c.args;
+    EXPECT_EQ(status, 0) << c.args;
+  }
+}
+
+TEST_F(ZqtoolPath, BadUseIsAnErrorWithoutOutput) {
+  for (const char* args : {"", "join onlyone", "norm", "bogus x", "name a b"}) {
+    int status = -1;
+    EXPECT_EQ(run_tool(args, &status), "") << args;
+    EXPECT_EQ(status, 2) << args;
+  }
+}
+#endif
+
+}  // namespace
