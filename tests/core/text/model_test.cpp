@@ -197,7 +197,7 @@ TEST(TextLongLines, SplitAtLowByteKeepsContents) {
   text_seek(t, 150000);
   m.cursor = 150000;
   ASSERT_EQ(text_write(t, "Z", 1), 1);
-  m.s.insert(150000, "Z");
+  m.s.insert(150000, 1, 'Z');
   m.cursor++;
   // The gap was not moved back to the line start, 150000 bytes away, but to a comma.
   EXPECT_GT(t->gap_start, 0);
@@ -215,7 +215,7 @@ TEST(TextLongLines, SplitAtLowByteKeepsContents) {
   text_seek(u, 90000);
   text_write(u, "!", 1);
   EXPECT_EQ(u->gap_start, 0);
-  plain.insert(90000, "!");
+  plain.insert(90000, 1, '!');
   EXPECT_EQ(contents(u), plain);
   // Without the split flag the gap always goes to the line start.
   Text* w = text_new();
