@@ -1,0 +1,281 @@
+// zqtool pak: build, list, extract and verify packages (also the one inside a set-up executable).
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#ifdef _WIN32
+#include <io.h>
+#define ZQ_ISATTY(f) _isatty(_fileno(f))
+#else
+#include <unistd.h>
+#define ZQ_ISATTY(f) isatty(fileno(f))
+#endif
+
+#include "app/zqtool/tool.h"
+#include "core/text.h"
+#include "files/file.h"
+#include "setup/lz.h"
+#include "setup/pak.h"
+#include "setup/pak_resource.h"
+
+namespace {
+
+const char kUsage[] =
+    "  pak build SRCDIR OUT [--needed] [--exe-dir DIR]\n"
+    "                        write a package from a folder of sources\n"
+    "  pak list FILE         entries of a package (or of an executable carrying one)\n"
+    "  pak extract FILE DIR  write every entry under DIR as an installation places it\n"
+    "  pak verify FILE       decode every entry and check its length\n";
+
+#ifdef _WIN32
+const char kSep[] = "\\";
+#else
+const char kSep[] = "/";
+#endif
+
+uint8_t* read_all(const char* path, size_t* n) {
+  *n = 0;
+  FileHandle h = file_open_read(path, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL);
+  if (h == FILE_INVALID) return nullptr;
+  int64_t size = file_size(h);
+  uint8_t* b = size >= 0 ? (uint8_t*)std::malloc((size_t)size + 1) : nullptr;
+  if (!b || file_read(h, b, size) != size) {
+    std::free(b);
+    b = nullptr;
+  } else {
+    *n = (size_t)size;
+  }
+  file_close(h);
+  return b;
+}
+
+// Writes under a temporary name, stamps it and puts it in place; a failure leaves nothing.
+bool write_all(const char* path, const void* p, size_t n, const FileTime* time) {
+  Text* temp = text_new();
+  text_puts(temp, path);
+  text_puts(temp, ".part~");
+  FileHandle h = file_create_ex(temp, FSYS_READ | FSYS_WRITE, 0, 0, true);
+  bool ok = h != FILE_INVALID;
+  if (ok) {
+    ok = file_write(h, p, (int64_t)n) == (int64_t)n;
+    if (ok && time) ok = file_set_time(h, *time);
+    file_close(h);
+    ok = ok && file_replace(temp, path);
+    if (!ok) file_delete(temp);
+  }
+  text_free(temp);
+  return ok;
+}
+
+// The file's bytes and the package in them: the file itself, or the resource of an executable.
+struct Package {
+  uint8_t* file = nullptr;
+  PakBlock block = {};
+  ~Package() { std::free(file); }
+};
+
+bool load(const char* path, Package* pk) {
+  size_t n;
+  pk->file = read_all(path, &n);
+  if (!pk->file) {
+    tool_fail(1, "cannot read %s", path);
+    return false;
+  }
+  if (pak_block(pk->file, n, &pk->block)) return true;
+  const uint8_t* res;
+  uint32_t res_n;
+  if (pe_find_resource(pk->file, n, PAK_RT_RCDATA, PAK_RESOURCE_ID, &res, &res_n) &&
+      pak_block(res, res_n, &pk->block))
+    return true;
+  uint32_t total;
+  if (pak_check(pk->file, n, &total)) {
+    tool_fail(1, "%s: package truncated (%u of %u bytes)", path, (unsigned)n, (unsigned)total);
+  } else {
+    tool_fail(1, "%s: not a package", path);
+  }
+  return false;
+}
+
+// Reports how a walk ended; true when it reached the end.
+bool walk_ended_well(const char* path, PakStatus status, uint32_t where) {
+  if (status == PAK_END || status == PAK_STOPPED) return true;
+  tool_fail(1, "%s: at offset %u: %s", path, (unsigned)where, pak_status_text(status));
+  return false;
+}
+
+bool list_one(void*, const PakEntry* e) {
+  uint32_t ulen = e->size;
+  if (e->compressed) lz_header(e->data, e->size, nullptr, &ulen);
+  std::printf("%s\t%s\t%u\t%u\t%d\n", e->name, e->date, (unsigned)e->size, (unsigned)ulen,
+              e->compressed ? 1 : 0);
+  return true;
+}
+
+int cmd_list(int argc, char** argv) {
+  if (argc != 3) return tool_fail(2, "usage: pak list FILE");
+  Package pk;
+  if (!load(argv[2], &pk)) return 1;
+  uint32_t where = 0;
+  PakStatus st = pak_walk(&pk.block, list_one, nullptr, &where);
+  return walk_ended_well(argv[2], st, where) ? 0 : 1;
+}
+
+struct Verify {
+  int problems = 0, entries = 0;
+};
+
+bool verify_one(void* ctx, const PakEntry* e) {
+  Verify* v = (Verify*)ctx;
+  ++v->entries;
+  if (!pak_name_is_safe(e->name)) {
+    ++v->problems;
+    std::printf("%s: unsafe file name\n", e->name);
+  }
+  if (!e->compressed) return true;
+  uint32_t total = 0, ulen = 0;
+  int err = LZ_OK;
+  size_t n = 0;
+  uint8_t* data = pak_entry_data(e, &n, &err);
+  if (!data) {
+    ++v->problems;
+    std::printf("%s: %s\n", e->name, lz_error_text(err));
+  } else if (lz_header(e->data, e->size, &total, &ulen) && total != e->size) {
+    ++v->problems;
+    std::printf("%s: stream length %u, SIZE %u\n", e->name, (unsigned)total, (unsigned)e->size);
+  }
+  std::free(data);
+  return true;
+}
+
+int cmd_verify(int argc, char** argv) {
+  if (argc != 3) return tool_fail(2, "usage: pak verify FILE");
+  Package pk;
+  if (!load(argv[2], &pk)) return 1;
+  Verify v;
+  uint32_t where = 0;
+  PakStatus st = pak_walk(&pk.block, verify_one, &v, &where);
+  bool ok = walk_ended_well(argv[2], st, where);
+  if (!ok || v.problems) {
+    if (ok) tool_fail(1, "%s: %d of %d entries have problems", argv[2], v.problems, v.entries);
+    return 1;
+  }
+  std::printf("%s: %d entries ok\n", argv[2], v.entries);
+  return 0;
+}
+
+struct Extract {
+  const char* dir;
+  int count = 0, failed = 0;
+  bool progress;
+};
+
+bool extract_one(void* ctx, const PakEntry* e) {
+  Extract* x = (Extract*)ctx;
+  ++x->count;
+  if (!pak_name_is_safe(e->name)) {
+    ++x->failed;
+    tool_fail(1, "entry at offset %u: unsafe file name, skipped", (unsigned)e->offset);
+    return true;
+  }
+  if (x->progress) {
+    std::printf("\r%4d %-40.40s", x->count, e->name);
+    std::fflush(stdout);
+  }
+  int err = LZ_OK;
+  size_t n = 0;
+  uint8_t* data = pak_entry_data(e, &n, &err);
+  if (!data) {
+    ++x->failed;
+    tool_fail(1, "%s: %s", e->name, lz_error_text(err));
+    return true;
+  }
+  PakDestination dest[2];
+  int nd = pak_destinations(e->name, dest);
+  FileTime sample = pak_sample_time();
+  for (int k = 0; k < nd; ++k) {
+    Text* folder = text_new();
+    text_puts(folder, x->dir);
+    text_puts(folder, kSep);
+    text_puts(folder, dest[k].folder);
+    Text* path = text_new();
+    text_puts(path, text_cstr(folder));
+    text_puts(path, e->name);
+    const FileTime* t = dest[k].sample_time ? &sample : e->has_time ? &e->time : nullptr;
+    if ((!file_is_folder(folder) && !folder_create_all(folder)) ||
+        !write_all(text_cstr(path), data, n, t)) {
+      ++x->failed;
+      tool_fail(1, "cannot write %s", text_cstr(path));
+    }
+    text_free(path);
+    text_free(folder);
+  }
+  std::free(data);
+  return true;
+}
+
+int cmd_extract(int argc, char** argv) {
+  if (argc != 4) return tool_fail(2, "usage: pak extract FILE DIR");
+  Package pk;
+  if (!load(argv[2], &pk)) return 1;
+  Extract x;
+  x.dir = argv[3];
+  x.progress = ZQ_ISATTY(stdout) != 0;
+  if (!file_is_folder(x.dir) && !folder_create_all(x.dir))
+    return tool_fail(1, "cannot create %s", x.dir);
+  uint32_t where = 0;
+  PakStatus st = pak_walk(&pk.block, extract_one, &x, &where);
+  if (x.progress) std::printf("\n");
+  bool ok = walk_ended_well(argv[2], st, where);
+  return ok && !x.failed ? 0 : 1;
+}
+
+int cmd_build(int argc, char** argv) {
+  const char* exe = nullptr;
+  bool needed = false;
+  const char* pos[2] = {nullptr, nullptr};
+  int npos = 0;
+  for (int k = 2; k < argc; ++k) {
+    if (std::strcmp(argv[k], "--needed") == 0)
+      needed = true;
+    else if (std::strcmp(argv[k], "--exe-dir") == 0 && k + 1 < argc)
+      exe = argv[++k];
+    else if (npos < 2 && argv[k][0] != '-')
+      pos[npos++] = argv[k];
+    else
+      return tool_fail(2, "usage: pak build SRCDIR OUT [--needed] [--exe-dir DIR]");
+  }
+  if (npos != 2) return tool_fail(2, "usage: pak build SRCDIR OUT [--needed] [--exe-dir DIR]");
+  if (!file_is_folder(pos[0])) return tool_fail(1, "%s: not a folder", pos[0]);
+  Text* src = text_new();
+  Text* exe_dir = text_new();
+  text_puts(src, pos[0]);
+  text_puts(src, kSep);
+  text_puts(exe_dir, exe ? exe : pos[0]);
+  text_puts(exe_dir, kSep);
+  PakBuildPaths paths = {text_cstr(src), text_cstr(exe_dir), text_cstr(src), pos[1]};
+  bool ok = pak_build(needed ? PAK_BUILD_NEEDED : 0, &paths);
+  text_free(src);
+  text_free(exe_dir);
+  if (!ok) {
+    if (file_is_file(pos[1]))
+      return tool_fail(1, "%s: written without the files that failed", pos[1]);
+    return tool_fail(1, "%s: cannot be written", pos[1]);
+  }
+  return 0;
+}
+
+int run(int argc, char** argv) {
+  if (argc >= 2) {
+    if (std::strcmp(argv[1], "build") == 0) return cmd_build(argc, argv);
+    if (std::strcmp(argv[1], "list") == 0) return cmd_list(argc, argv);
+    if (std::strcmp(argv[1], "extract") == 0) return cmd_extract(argc, argv);
+    if (std::strcmp(argv[1], "verify") == 0) return cmd_verify(argc, argv);
+  }
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+const ToolCommand cmd = {"pak", kUsage, run};
+ToolRegistrar reg(&cmd);
+
+}  // namespace

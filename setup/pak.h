@@ -1,0 +1,108 @@
+#pragma once
+// The package archive "zqpak1.0": a 19-byte header ("zqpak1.0(" + eight hex digits of the total
+// length + ")" + NUL), then entries, each a 4-byte header length, a header record (CR LF, then
+// FNAME, DATE, ARC when compressed, SIZE) and the stored bytes. The set-up utility carries it as
+// the resource RCDATA 30030 (or "_zq64_.pak" beside the program); the writer builds it from a
+// folder of sources.
+//
+// Reading never trusts the package: an entry whose header or data runs past the end stops the
+// walk with a status saying where, and names that could reach outside a destination folder are
+// refused by pak_name_is_safe (the extractors skip such entries).
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/clock.h"
+#include "core/text.h"
+
+enum : uint32_t {
+  PAK_HEADER = 19,
+  PAK_RESOURCE_ID = 30030,  // RCDATA
+  PAK_RT_RCDATA = 10,
+};
+
+// A package in memory: the block starts with the package header.
+struct PakBlock {
+  const uint8_t* bytes;
+  uint32_t total;  // from the header; never more than the bytes available
+};
+
+// One entry as the walk yields it; valid during the visit only.
+struct PakEntry {
+  Text* header;      // the header record
+  const char* name;  // FNAME, NUL-terminated
+  const char* date;  // DATE text ("" when absent)
+  FileTime time;     // DATE parsed; has_time false when absent or malformed
+  bool has_time;
+  bool compressed;      // ARC non-zero
+  uint32_t size;        // SIZE: stored bytes
+  const uint8_t* data;  // the stored bytes
+  uint32_t offset;      // of the entry's header length in the package
+};
+
+// Why a walk ended.
+enum PakStatus : int {
+  PAK_END = 0,     // every entry read, the last one ending exactly at the end
+  PAK_STOPPED,     // the visitor asked to stop
+  PAK_CUT_HEADER,  // an entry's header runs past the end
+  PAK_CUT_DATA,    // an entry's data runs past the end
+  PAK_BAD_HEADER,  // a header without FNAME or with a malformed SIZE or ARC
+  PAK_NO_MEMORY,
+};
+const char* pak_status_text(int status);
+
+// Validates a package header; returns its length (19) and the total length, or 0. The total must
+// also fit in the `available` bytes.
+uint32_t pak_check(const void* bytes, size_t available, uint32_t* total);
+bool pak_block(const void* bytes, size_t available, PakBlock* out);
+
+// Finds the program's package once per process (the resource, logging "resource\n"; else the file
+// "_zq64_.pak" in the program's folder) and keeps it. Null when neither holds a valid package.
+const PakBlock* pak_open();
+
+// Calls visit for each entry in order until it returns false. *where (when given) receives the
+// offset at which a damaged package stopped the walk.
+typedef bool (*PakVisit)(void* context, const PakEntry* entry);
+PakStatus pak_walk(const PakBlock* pak, PakVisit visit, void* context, uint32_t* where = nullptr);
+
+// The entry's file bytes in a new buffer (malloc) with a NUL after them: a copy of the stored
+// bytes, or the decoded stream. Null when the stream is invalid (*error: an LzError).
+uint8_t* pak_entry_data(const PakEntry* entry, size_t* length, int* error = nullptr);
+
+// True when a stored name is a plain file name: not empty, no path separator, no "..", no drive
+// or scheme colon, no control character (Shift-JIS trail bytes are not separators).
+bool pak_name_is_safe(const char* name);
+
+// Where the installation writes an entry, relative to the installation folder: up to two folders
+// ("", "qmac\system\", "qmac\sample\", "sample\"), each with whether the file gets the fixed
+// sample time instead of its DATE. Returns the count.
+struct PakDestination {
+  const char* folder;
+  bool sample_time;
+};
+int pak_destinations(const char* name, PakDestination out[2]);
+// 2008-07-28 00:00:00, the time stamp of sample files.
+FileTime pak_sample_time();
+
+// ---- writing ----
+
+enum : int { PAK_BUILD_NEEDED = 4 };  // mode: the needed set (no bitmaps, no CE headers)
+
+struct PakBuildPaths {
+  const char* source;   // folder of the sources (with the separator); default "c:\_text\"
+  const char* exe;      // folder of the executables; default "c:\zqr\zq64\"
+  const char* bitmaps;  // folder searched for "hc*.bmp"; default "c:\"
+  const char* output;   // the package; default "c:\zqr\_zq64_.pak"
+};
+
+struct PakWriter;
+// Stored form of a dictionary (the dictionary component's packing); the default keeps the bytes.
+typedef uint8_t* (*PakDictionaryPacker)(const uint8_t* bytes, size_t length, size_t* out_length);
+void pak_set_dictionary_packer(PakDictionaryPacker packer);
+
+// Writes the package by the writer's lists. The file is written under a temporary name and put in
+// place at the end; false when it cannot be created or written, or when a source failed (the
+// package is still written, consistent, without that file).
+bool pak_build(int mode, const PakBuildPaths* paths = nullptr);
+// Adds one file (entry path, subject to the source-name rules) to the package being written.
+bool pak_add(PakWriter* writer, const char* path);
