@@ -486,10 +486,12 @@ bool text_load(Text* t, TextArg path, unsigned mode) {
   int lock = (int)(mode & TL_LOCK);
   if (lock > 2) lock = 2;
   FileFindData fd;
-  bool exists = file_find_data(name, &fd) && !(fd.attributes & FSYS_ATTR_DIRECTORY);
-  if (!exists && (mode & TL_CREATE)) {
+  // A folder is present but can never be read as a file.
+  bool present = file_find_data(name, &fd);
+  bool exists = present && !(fd.attributes & FSYS_ATTR_DIRECTORY);
+  if (!present && (mode & TL_CREATE)) {
     file_close(file_create_ex(name, FSYS_WRITE, 0, 0, true));
-    exists = file_is_file(name);
+    exists = present = file_is_file(name);
   }
   if (exists && (f->flags & TF_DOCUMENT)) {
     FileHandle rw = file_open_read(name, FSYS_READ | FSYS_WRITE, text_lock_share(lock), 0);
@@ -563,13 +565,13 @@ bool text_load(Text* t, TextArg path, unsigned mode) {
   }
 
   bool ok = false;
-  if (!exists && bind) {
+  if (!present && bind) {
     text_reset_capacity(t, EMPTY_BUFFER);
     text_bind_name(t, name);
     f->flags |= TF_NEW;
     t->flags &= ~TX_MODIFIED;
     ok = true;
-  } else if (exists && (mode & TL_WARN)) {
+  } else if (present && (mode & TL_WARN)) {
     Text* msg = format_text(
         "ファイルを開けません\n%"
         "cs\n\n他のアプリケーションでファイルを開いていないか、ご確認ください。\n",

@@ -267,9 +267,11 @@ bool path_root(Text* path) {
   const char* s = text_cstr(path);
   int r = root_len(s);
   if (r > 0) {
+    // The root without its last separator ("\\server" may have none).
+    int keep = is_sep(s + r - 1) ? r - 1 : r;
     int64_t len = text_length(path);
-    text_seek(path, r - 1);
-    text_delete(path, len - (r - 1));
+    text_seek(path, keep);
+    if (len > keep) text_delete(path, len - keep);
     text_bottom(path);
     return true;
   }

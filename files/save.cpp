@@ -259,9 +259,11 @@ bool text_save(Text* t) {
 bool text_write_back(Text* t) {
   if (!t || !(t->flags & TX_MODIFIED)) return false;
   bool ok;
+  TextFile* f = (TextFile*)t->file_data;
   if (t->file_name) {
     text_close_handle(t);
-    ok = text_save_to(t, t->file_name);
+    // A region goes back into its place; the rest of the file is not the Text's to replace.
+    ok = (f && (f->flags & TF_REGION)) ? save_region(t, f) : text_save_to(t, t->file_name);
   } else {
     ok = t->file_handle && save_through_handle(t);
   }

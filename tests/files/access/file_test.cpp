@@ -382,6 +382,17 @@ TEST_F(TextLoad, MissingFilesAreBoundAsNew) {
   EXPECT_EQ(b.s(), "");
 }
 
+TEST_F(TextLoad, FolderIsNoFile) {
+  ASSERT_TRUE(folder_create(at("sub").c_str(), nullptr));
+  TextOwner t;
+  EXPECT_FALSE(text_load(t, at("sub").c_str(), 0));
+  EXPECT_EQ(t.t->file_name, nullptr);
+  EXPECT_TRUE(Messages::boxes().empty());
+  EXPECT_FALSE(text_load(t, at("sub").c_str(), TL_WARN | TL_CREATE));
+  EXPECT_EQ(Messages::boxes().size(), 1u);
+  EXPECT_TRUE(file_is_folder(at("sub").c_str()));
+}
+
 TEST_F(TextLoad, ContentsOnlyRebindAndTags) {
   ASSERT_TRUE(write_file(at("a.txt"), "text-header: x\r\nbody"));
   ASSERT_TRUE(write_file(at("b.txt"), "plain"));

@@ -156,6 +156,7 @@ TEST(PathParent, ClimbsToTheDrive) {
 TEST(PathRoot, CutsToTheRoot) {
   EXPECT_EQ(edited("C:\\a\\b", [](Text* t) { EXPECT_TRUE(path_root(t)); }), "C:");
   EXPECT_EQ(edited("\\\\srv\\share\\x", [](Text* t) { EXPECT_TRUE(path_root(t)); }), "\\\\srv");
+  EXPECT_EQ(edited("\\\\srv", [](Text* t) { EXPECT_TRUE(path_root(t)); }), "\\\\srv");
   TextOwner rel(text_of("a\\b"));
   EXPECT_FALSE(path_root(rel));
 #ifdef _WIN32

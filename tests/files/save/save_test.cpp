@@ -218,6 +218,23 @@ TEST_F(Save, RegionGrowsAndShrinksInPlace) {
   EXPECT_EQ(file_open_count(), open_handles);
 }
 
+TEST_F(Save, HeldRegionIsWrittenBackInPlace) {
+  std::string p = at("region.txt");
+  ASSERT_TRUE(write_file(p, "HEAD[region]TAIL"));
+  Text* t = text_new();
+  TextFile* f = text_file(t);
+  f->flags |= TF_REGION;
+  f->region_offset = 4;
+  f->region_length = 8;
+  ASSERT_TRUE(text_load(t, p.c_str(), 1));
+  ASSERT_NE(t->file_handle, nullptr);
+  text_clear(t);
+  text_insert(t, "<new one>", TI_RAW, 9);
+  text_free(t);
+  EXPECT_EQ(read_file(p), "HEAD<new one>TAIL");
+  EXPECT_EQ(file_open_count(), open_handles);
+}
+
 TEST_F(Save, DocumentHandlerTakesTheSave) {
   static std::vector<PackedId> seen;
   seen.clear();
