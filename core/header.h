@@ -199,9 +199,21 @@ TextPos record_append(Text* store, TextArg record);
 
 // Identifiers -------------------------------------------------------------------------------------
 
+// A new identifier from the local time (word 0), a process-wide counter, the thread and the
+// seconds (word 1), the millisecond tick count (word 2) and a process-wide seed made once from the
+// clock (word 3).
 RecordId identifier_new();
-// Parses an identifier text (see header.cpp for the foreign-identifier hash). Stops at NUL, CR, LF
-// or after length bytes (length -1: NUL-terminated).
+// Parses an identifier text, stopping at NUL, CR, LF or after length bytes (length -1: up to the
+// NUL). An optional "<" is skipped. Own forms: four base-36 fields joined by "-" ("<a-b-c-d>"), or
+// an optional pair of letters and four decimal fields each after a "." ("ab.1.2.3.4"); either
+// must end at the end or at ">", and each field must fit 32 bits. An empty value gives the empty
+// identifier. Anything else is a foreign identifier and is hashed: in the part before "@" (or ">"
+// or the end), its digits, in order, make groups of ten, group g added to word g mod 4; then its
+// letters (either case, A = 0) make groups of six read in base 26, added to the words that follow
+// in turn (the group counter goes on from the digit groups); the part after "@" (up to ">") adds
+// to word 3 the sum of its letters and digits taken in chunks of six, each read in base 36. Word 0
+// is then taken modulo 2000000000 (0 becomes 1999999999) and a word 1 of 0 becomes 1999999999.
+// Partial last groups count; sums wrap modulo 2^32.
 RecordId identifier_parse(const char* text, int64_t length = -1);
 // "<%zd-%zd-%zd-%zd>" into buffer (RECORD_ID_TEXT_MAX bytes); returns buffer.
 char* identifier_format(const RecordId& id, char* buffer);
