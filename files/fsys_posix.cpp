@@ -235,13 +235,16 @@ FileHandle fsys_open(const char16_t* path, uint32_t access, uint32_t, uint32_t d
       break;
   }
   if (flags & FSYS_WRITE_THROUGH) o |= O_DSYNC;
-  int fd = open(p, o | O_CLOEXEC, 0666);
-  // A folder opens on POSIX, never on Windows.
+  // Without blocking: opening a FIFO would wait for a writer.
+  int fd = open(p, o | O_CLOEXEC | O_NONBLOCK, 0666);
+  // Only regular files: a folder, a FIFO or a device is no file of this layer (on Windows a folder
+  // does not open either).
   struct stat st;
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     close(fd);
     fd = -1;
   }
+  if (fd >= 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   std::free(p);
   return fd < 0 ? FILE_INVALID : handle_of(fd);
 }

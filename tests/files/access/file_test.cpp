@@ -10,6 +10,7 @@
 
 #ifndef _WIN32
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #endif
@@ -466,6 +467,11 @@ TEST_F(TextLoad, UnopenableFileWarnsWithTheMessage) {
                 "\r\n\r\n他のアプリケーションでファイルを開いていないか、ご確認ください。\r\n");
   close(fd);
   unlink(sys.c_str());
+  // A FIFO neither blocks the load nor loads.
+  std::string fifo = sys + ".fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(text_load(t, (p + ".fifo").c_str(), 0));
+  unlink(fifo.c_str());
 }
 #else
 // A file held exclusively elsewhere cannot be opened even without a lock.
