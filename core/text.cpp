@@ -7,6 +7,7 @@
 
 #include "core/text.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,12 +68,14 @@ struct TextBlock {
   Text items[POOL_SLOTS];
 };
 
+// The lock guards slot allocation and release. Blocks are never given back and a block's slot
+// area never changes once it is published, so the handle test walks the list without the lock.
 static std::mutex g_pool_lock;
-static TextBlock* g_blocks;  // newest first; never given back
+static std::atomic<TextBlock*> g_blocks;  // newest first
 
 static Text* pool_take() {
   std::lock_guard<std::mutex> guard(g_pool_lock);
-  TextBlock* b = g_blocks;
+  TextBlock* b = g_blocks.load(std::memory_order_relaxed);
   for (; b; b = b->next) {
     if (b->free == 0) continue;
     for (int pass = 0; pass < 2; ++pass) {
@@ -95,30 +98,27 @@ static Text* pool_take() {
   b->free = POOL_SLOTS - 1;
   b->hint = 1;
   b->end = b->items + POOL_SLOTS;
-  b->next = g_blocks;
-  g_blocks = b;
+  b->next = g_blocks.load(std::memory_order_relaxed);
+  g_blocks.store(b, std::memory_order_release);
   b->items[0].flags = TX_IN_USE | TX_SPLIT_LONG;
   return &b->items[0];
 }
 
-// The block holding p in its slot area, or null. Caller holds the pool lock.
+// The block holding p in its slot area, or null.
 static TextBlock* block_of(const void* p) {
   const char* c = (const char*)p;
-  for (TextBlock* b = g_blocks; b; b = b->next)
+  for (TextBlock* b = g_blocks.load(std::memory_order_acquire); b; b = b->next)
     if (c >= (const char*)b->items && c < (const char*)b->end) return b;
   return nullptr;
 }
 
 bool text_is_handle(const void* p) {
-  if (!p) return false;
-  std::lock_guard<std::mutex> guard(g_pool_lock);
-  return block_of(p) != nullptr;
+  return p && block_of(p) != nullptr;
 }
 
 // A Text argument as a handle, or null for a plain string (or a pointer between slots).
 static const Text* arg_text(TextArg a) {
   if (!a.p) return nullptr;
-  std::lock_guard<std::mutex> guard(g_pool_lock);
   TextBlock* b = block_of(a.p);
   if (!b) return nullptr;
   if (((const char*)a.p - (const char*)b->items) % sizeof(Text) != 0) return nullptr;
