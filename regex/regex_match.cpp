@@ -2,9 +2,10 @@
 // explored and the furthest end reached wins; a second pass (the capture pass) walks again until
 // it ends exactly there and records the tags of that path.
 //
-// The walk keeps its own stack (no recursion) with the three guards: nesting deeper than 1000
-// steps and the step limit stop the search; the ring of the last four (position, state) pairs
-// cuts a step that revisits a state at an unchanged position.
+// The walk keeps its own stack (no recursion) with the three guards: a step deeper than 1000
+// levels is abandoned, the step that reaches the step limit ends the attempt, and either makes
+// the search report no match (each message once); the ring of the last four (position, state)
+// pairs cuts a step that revisits a state at an unchanged position.
 //
 // Start positions are skipped only where the walk would certainly fail quickly (see
 // rx_analyse): positions after a byte string every match starts with is absent, positions whose
@@ -42,7 +43,9 @@ struct Walk {
   bool bol;
   bool capture;
   bool done;
-  bool abort;
+  bool abort;    // the step limit was reached: every further step fails
+  bool guarded;  // a step was abandoned for its depth
+  bool nest_reported;
   long target;
   long furthest;
   long steps;
@@ -95,8 +98,10 @@ void record_tags(Walk* w) {
 // One step into state s at position p, with the guards.
 void enter(Walk* w, int s, long p) {
   if (w->sp + 1 > REGEX_MAX_DEPTH) {
-    if (!w->capture) rx_report(RX_MSG_STACK);
-    w->abort = true;
+    // Only this step is abandoned, but the search will report no match.
+    if (!w->capture && !w->nest_reported) rx_report(RX_MSG_STACK);
+    w->nest_reported = true;
+    w->guarded = true;
     return;
   }
   if (++w->steps >= w->limit) {
@@ -220,7 +225,7 @@ void begin_attempt(Walk* w, long p, bool capture, long target) {
 long attempt(Walk* w, long p) {
   begin_attempt(w, p, false, 0);
   run(w, w->prog->start_state, p);
-  if (w->abort) return -2;
+  if (w->abort || w->guarded) return -2;
   return w->furthest;
 }
 
@@ -428,6 +433,8 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
   w->bytes = prog->bytes;
   w->icase = prog->icase;
   w->abort = false;
+  w->guarded = false;
+  w->nest_reported = false;
   w->limit = (prog->match_options & REGEX_LOW_STEPS) ? REGEX_LOW_MAX_STEPS : REGEX_MAX_STEPS;
   bool empty_ok = (prog->flags & REGEX_FLAG_EMPTY) != 0;
 

@@ -25,6 +25,8 @@ struct Ref {
   bool capture = false;
   bool done = false;
   bool stopped = false;
+  bool guarded = false;
+  bool nest_reported = false;
   long target = 0;
   long furthest = -1;
   long steps = 0;
@@ -175,8 +177,9 @@ struct Ref {
   void step(int s, long p, int depth) {
     if (stopped || done) return;
     if (depth > REGEX_MAX_DEPTH) {
-      if (!capture) messages.push_back(RX_MSG_STACK);
-      stopped = true;
+      if (!capture && !nest_reported) messages.push_back(RX_MSG_STACK);
+      nest_reported = true;
+      guarded = true;
       return;
     }
     if (++steps >= limit) {
@@ -271,6 +274,7 @@ struct Ref {
     ring.clear();
     path.clear();
     step(prog->start_state, p, 1);
+    if (guarded) stopped = true;
   }
 };
 
