@@ -266,8 +266,8 @@ bool pak_name_is_safe(const char* name) {
   if (!name || !*name) return false;
   if (std::strcmp(name, ".") == 0) return false;
   for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
-    if (is_sjis_lead(*p) && p[1]) {
-      if (p[1] < 0x40) return false;  // not a trail byte: refuse rather than guess
+    if (is_sjis_lead(*p)) {
+      if (p[1] < 0x40) return false;  // no trail byte: refuse rather than guess
       ++p;
       continue;
     }
