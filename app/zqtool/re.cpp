@@ -112,6 +112,7 @@ long step_at(const char* t, long p, long n, bool bytes) {
   if (t[p] == '\r' && p + 1 < n && t[p + 1] == '\n') return 2;
   if (bytes) return 1;
   long len = char_len(t + p);
+  if (len == 6) len = 3;  // the matcher takes each half of a surrogate pair as a character
   return len > n - p ? 1 : len;
 }
 
