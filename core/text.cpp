@@ -909,13 +909,21 @@ static int64_t make_room(Text* t, int64_t a, int64_t n) {
 struct Source {
   const char* p;
   int64_t n;
-  char* owned;  // a copy when the source lies in the destination's storage
+  const Text* whole;  // copied gap-aware straight into the room
+  char* owned;        // a copy when the source lies in the destination's storage
 };
 
 static bool resolve_source(Text* t, TextArg src, unsigned mode, int64_t length, Source* s) {
   s->owned = nullptr;
+  s->whole = nullptr;
   const Text* st = arg_text(src);
   if (mode & TI_WHOLE) {
+    if (st && st != t && !(mode & TI_LF_TO_CRLF)) {
+      s->whole = st;
+      s->p = nullptr;
+      s->n = len(st);
+      return true;
+    }
     if (st) {
       s->n = len(st);
       s->owned = (char*)malloc((size_t)s->n + 1);
@@ -976,6 +984,9 @@ static int64_t insert_bytes(Text* t, const Source& s, int64_t n, bool convert, b
       *dst++ = ch;
       prev = ch;
     }
+  } else if (s.whole) {
+    text_copy_out(s.whole, 0, dst, s.n);
+    dst += s.n;
   } else if (s.n > 0) {
     memcpy(dst, s.p, (size_t)s.n);
     dst += s.n;

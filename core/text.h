@@ -60,7 +60,9 @@ struct TextViewOps {
   TextPos (*restricted_start)(void* view, Text* t);
 };
 
-// A mark list: positions that follow insertions and deletions.
+// A mark list: positions that follow insertions and deletions (a mark at an insertion point stays
+// in front of the inserted bytes; marks inside a deleted range go to its start). Once attached the
+// Text owns it: text_free frees `pos` and the list itself (both malloc'd).
 struct TextMarks {
   TextPos* pos;
   int count;
@@ -154,8 +156,10 @@ Text* text_line_index(Text* t);                   // attaches the line index (on
 
 // Writing: insert at the cursor, leave the cursor after it, return the bytes inserted.
 enum : unsigned { TI_CRLF = 1, TI_LF_TO_CRLF = 2, TI_RAW = 4, TI_WHOLE = 8 };
+// TI_RAW copies `length` bytes (a Text source gives at most what lies behind its line pointer);
+// TI_WHOLE takes a whole Text or a whole string; otherwise the source is read through text_view.
 int64_t text_insert(Text* t, TextArg src, unsigned mode, int64_t length);
-int64_t text_puts(Text* t, TextArg src);
+int64_t text_puts(Text* t, TextArg src);  // record-array mode: one record from the source
 int64_t text_write(Text* t, TextArg src, int64_t n);
 int64_t text_put_text(Text* t, TextArg src);
 int64_t text_putc(Text* t, uint32_t code);

@@ -97,6 +97,20 @@ TEST(PackedId, CompileTimePackerAgrees) {
                          "_ALL", "ID_X", "Id_y", "AB_C", "ABCDEFG", "",     "AB C",   "999999",
                          "ID_",  "__A",  "A(",   "_",    "DELETE",  "SAVE", "z9z9z9", "ABCDEF_"};
   for (const char* w : words) EXPECT_EQ(ID(w), id_pack(w)) << w;
+  // Random strings over letters, digits, the prefix letters and the bytes that end a word.
+  const char alphabet[] = "IDid_aZ09 (\t.$";
+  uint32_t seed = 99;
+  for (int k = 0; k < 50000; ++k) {
+    char w[10];
+    seed = seed * 1103515245u + 12345u;
+    int n = (seed >> 16) % 10;
+    for (int i = 0; i < n; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      w[i] = alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+    }
+    w[n] = 0;
+    ASSERT_EQ(ID(w), id_pack(w)) << w;
+  }
 }
 
 TEST(PackedId, LongFormUnpacks) {

@@ -420,3 +420,62 @@ TEST(TextLines, RecordArrayMode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextGrowth, RecordArraysSizedByTheirOwner) {
+  // One record per 20 owner bytes.
+  Text* owner = text_new();
+  std::string body(2000, 'o');
+  text_write(owner, body.c_str(), 2000);
+  Text* x = text_new();
+  x->record_size = 4;
+  x->owner = owner;
+  x->flags |= TX_INDEX_20;
+  std::string recs(248, 'r');
+  text_write(x, recs.c_str(), 248);
+  EXPECT_EQ(x->capacity, 250);
+  text_write(x, "RRRR", 4);
+  EXPECT_EQ(x->capacity, 4 * (2000 / 20));
+  text_free(x);
+  // The line index: one record per 10 owner bytes once that is enough, else the usual step.
+  Text* t = text_new();
+  std::string lines;
+  for (int i = 0; i < 1000; ++i) lines += "abcdefghi\n";
+  text_write(t, lines.c_str(), (int64_t)lines.size());
+  Text* ix = text_line_index(t);
+  ASSERT_NE(ix, nullptr);
+  EXPECT_EQ(ix->capacity, 8 * 1001);
+  std::string longline(100000, 'x');
+  text_write(t, longline.c_str(), (int64_t)longline.size());
+  EXPECT_EQ(ix->capacity, 8 * 1001);  // no new line start
+  text_write(t, "\n", 1);
+  EXPECT_EQ(ix->capacity, 8 * (text_length(t) / 10));
+  EXPECT_EQ(text_line_count(t), 1001);
+  EXPECT_EQ(text_line_offset(t, 1001), 10000);
+  text_free(t);
+  text_free(owner);
+}
+
+TEST(TextWrite, WholeTextSourceWithGapInside) {
+  Text* src = text_new();
+  text_write(src, "alpha\nbeta\ngamma\n", 17);
+  text_seek(src, 6);
+  text_write(src, "B", 1);  // the gap now stands inside the text
+  ASSERT_LT(src->gap_start, text_length(src));
+  Text* dst = text_new();
+  text_write(dst, "[]", 2);
+  text_seek(dst, 1);
+  EXPECT_EQ(text_put_text(dst, src), 18);
+  EXPECT_STREQ(text_cstr(dst), "[alpha\nBbeta\ngamma\n]");
+  EXPECT_EQ(text_tell(dst), 19);
+  // LF conversion of a whole Text.
+  Text* conv = text_new();
+  EXPECT_EQ(text_insert(conv, src, TI_WHOLE | TI_LF_TO_CRLF, 0), 21);
+  EXPECT_STREQ(text_cstr(conv), "alpha\r\nBbeta\r\ngamma\r\n");
+  text_free(src);
+  text_free(dst);
+  text_free(conv);
+}
+
+}  // namespace
