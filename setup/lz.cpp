@@ -442,28 +442,29 @@ uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_
   size_t op = 0;
   while (bit < start_bits) {
     uint64_t at = bit >> 3;
-    uint32_t w;  // 24 bits from the byte holding the token's first bit
-    if (at + 3 <= nbytes) {
-      w = (uint32_t)bits[at] << 16 | (uint32_t)bits[at + 1] << 8 | bits[at + 2];
+    uint64_t w;  // the bits from the byte holding the token's first bit, most significant first
+    if (at + 8 <= nbytes) {
+      std::memcpy(&w, bits + at, 8);
+      w = __builtin_bswap64(w);
     } else {
       w = 0;
-      for (int k = 0; k < 3; ++k) w = w << 8 | (at + k < nbytes ? bits[at + k] : 0);
+      for (int k = 0; k < 8; ++k) w = w << 8 | (at + k < nbytes ? bits[at + k] : 0);
     }
-    w <<= (bit & 7) + 8;  // token's first bit at bit 31
-    if (!(w & 0x80000000u)) {
+    w <<= bit & 7;  // the token's first bit at bit 63
+    if (!(w >> 63)) {
       if (op >= cap) {
         *error = LZ_OVERRUN;
         std::free(out);
         return nullptr;
       }
-      uint8_t b = (uint8_t)(w >> 23);
+      uint8_t b = (uint8_t)(w >> 55);
       if (key) b ^= ks.literal_mask();
       out[op++] = b;
       bit += 9;
       continue;
     }
-    uint32_t len = ((w >> 27) & 15) + 3;
-    uint32_t field = (w >> 15) & 0xFFF;
+    uint32_t len = (uint32_t)(w >> 59 & 15) + 3;
+    uint32_t field = (uint32_t)(w >> 47 & 0xFFF);
     if (key) field ^= ks.distance_mask();
     uint32_t dist = field + 3;
     bit += 17;
@@ -479,10 +480,12 @@ uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_
     }
     uint8_t* dst = out + op;
     const uint8_t* src = dst - dist;
-    if (dist >= len) {
+    if (dist >= 18 && cap - op >= 18) {
+      std::memcpy(dst, src, 18);  // a fixed size is faster; the bytes past len are rewritten later
+    } else if (dist >= len) {
       std::memcpy(dst, src, len);
     } else {
-      for (uint32_t k = 0; k < len; ++k) dst[k] = src[k];
+      for (uint32_t k = 0; k < len; ++k) dst[k] = src[k];  // overlapping: repeats the output
     }
     op += len;
   }

@@ -1,0 +1,197 @@
+// The package codec against zlib on one mixed corpus of the machine's own texts and executables
+// (at least 16 MiB, each file compressed on its own, as a package does): decode output MB/s
+// against inflate, encode input MB/s against deflate levels 1 and 6, and the encoder against the
+// plain reference of its search rule (on the first MiB of the corpus: the reference is slow).
+// The counter "ratio" is compressed size / input size.
+
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "setup/lz.h"
+#include "tests/setup/pak/lz_reference.h"
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+
+struct Corpus {
+  std::vector<Bytes> files;
+  size_t bytes = 0;
+};
+
+void add_tree(Corpus* c, const std::string& dir, size_t want, size_t per_file, int depth = 0) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d))
+    if (e->d_name[0] != '.') names.push_back(e->d_name);
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  for (const auto& n : names) {
+    if (c->bytes >= want) return;
+    std::string p = dir + "/" + n;
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      if (depth < 3) add_tree(c, p, want, per_file, depth + 1);
+      continue;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size < 4096) continue;
+    FILE* f = std::fopen(p.c_str(), "rb");
+    if (!f) continue;
+    Bytes b(std::min<size_t>((size_t)st.st_size, per_file));
+    b.resize(std::fread(b.data(), 1, b.size(), f));
+    std::fclose(f);
+    c->bytes += b.size();
+    c->files.push_back(std::move(b));
+  }
+}
+
+// Half texts (documentation, licences, sources), half executables and libraries.
+const Corpus& corpus() {
+  static Corpus c;
+  if (c.files.empty()) {
+    const size_t half = 8u << 20;
+    add_tree(&c, "/usr/share/doc", half / 2, 1u << 20);
+    add_tree(&c, "/usr/share/common-licenses", half * 3 / 4, 1u << 20);
+    add_tree(&c, "/usr/include", half, 1u << 20);
+    size_t text = c.bytes;
+    add_tree(&c, "/usr/bin", text + half / 2, 2u << 20);
+    add_tree(&c, "/usr/lib/x86_64-linux-gnu", text + half + (64u << 10), 2u << 20);
+    std::fprintf(stderr, "corpus: %zu files, %zu bytes (%zu of text)\n", c.files.size(), c.bytes,
+                 text);
+  }
+  return c;
+}
+
+// The first MiB of the corpus, for the reference.
+const Corpus& small_corpus() {
+  static Corpus s;
+  if (s.files.empty()) {
+    for (const auto& f : corpus().files) {
+      if (s.bytes >= (1u << 20)) break;
+      s.files.push_back(f);
+      s.bytes += f.size();
+    }
+  }
+  return s;
+}
+
+void lz_encode_on(benchmark::State& state, const Corpus& c) {
+  size_t out = 0;
+  for (auto _ : state) {
+    out = 0;
+    for (const auto& f : c.files) {
+      size_t n;
+      uint8_t* s = lz_encode(f.data(), f.size(), &n, nullptr);
+      out += n;
+      std::free(s);
+    }
+  }
+  state.SetBytesProcessed((int64_t)(state.iterations() * c.bytes));
+  state.counters["ratio"] = (double)out / (double)c.bytes;
+}
+
+void BM_lz_encode(benchmark::State& state) {
+  lz_encode_on(state, corpus());
+}
+void BM_lz_encode_first_mib(benchmark::State& state) {
+  lz_encode_on(state, small_corpus());
+}
+
+void BM_lz_encode_reference_first_mib(benchmark::State& state) {
+  const Corpus& c = small_corpus();
+  size_t out = 0;
+  for (auto _ : state) {
+    out = 0;
+    for (const auto& f : c.files) {
+      size_t n;
+      uint8_t* s = lz_encode_reference(f.data(), f.size(), &n, nullptr);
+      out += n;
+      std::free(s);
+    }
+  }
+  state.SetBytesProcessed((int64_t)(state.iterations() * c.bytes));
+  state.counters["ratio"] = (double)out / (double)c.bytes;
+}
+
+void BM_zlib_deflate(benchmark::State& state) {
+  const Corpus& c = corpus();
+  int level = (int)state.range(0);
+  Bytes buf;
+  size_t out = 0;
+  for (auto _ : state) {
+    out = 0;
+    for (const auto& f : c.files) {
+      uLongf n = compressBound(f.size());
+      if (buf.size() < n) buf.resize(n);
+      compress2(buf.data(), &n, f.data(), f.size(), level);
+      out += n;
+    }
+  }
+  state.SetBytesProcessed((int64_t)(state.iterations() * c.bytes));
+  state.counters["ratio"] = (double)out / (double)c.bytes;
+}
+
+void BM_lz_decode(benchmark::State& state) {
+  const Corpus& c = corpus();
+  static std::vector<Bytes> streams;
+  if (streams.empty()) {
+    for (const auto& f : c.files) {
+      size_t n;
+      uint8_t* s = lz_encode(f.data(), f.size(), &n, nullptr);
+      streams.emplace_back(s, s + n);
+      std::free(s);
+    }
+  }
+  for (auto _ : state) {
+    for (const auto& s : streams) {
+      size_t n;
+      uint8_t* d = lz_decode(s.data(), s.size(), nullptr, &n);
+      benchmark::DoNotOptimize(d);
+      std::free(d);
+    }
+  }
+  state.SetBytesProcessed((int64_t)(state.iterations() * c.bytes));
+}
+
+void BM_zlib_inflate(benchmark::State& state) {
+  const Corpus& c = corpus();
+  static std::vector<Bytes> streams;
+  if (streams.empty()) {
+    for (const auto& f : c.files) {
+      uLongf n = compressBound(f.size());
+      Bytes z(n);
+      compress2(z.data(), &n, f.data(), f.size(), 6);
+      z.resize(n);
+      streams.push_back(std::move(z));
+    }
+  }
+  Bytes out;
+  for (auto _ : state) {
+    for (size_t k = 0; k < streams.size(); ++k) {
+      uLongf n = c.files[k].size();
+      if (out.size() < n + 1) out.resize(n + 1);
+      uncompress(out.data(), &n, streams[k].data(), streams[k].size());
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  state.SetBytesProcessed((int64_t)(state.iterations() * c.bytes));
+}
+
+}  // namespace
+
+BENCHMARK(BM_lz_decode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_zlib_inflate)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_lz_encode)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_zlib_deflate)->Arg(1)->Arg(6)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_lz_encode_first_mib)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_lz_encode_reference_first_mib)->Unit(benchmark::kMillisecond)->Iterations(1);
