@@ -1,0 +1,108 @@
+// zqtool re as a user runs it (native build only: the tool is started through the shell).
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct ToolRun {
+  std::string out;
+  int status = -1;
+};
+
+class ZqtoolRe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* bin = std::getenv("ZQ_BINARY_DIR");
+    if (!bin) GTEST_SKIP() << "ZQ_BINARY_DIR not set";
+    tool_ = std::string(bin) + "/zqtool";
+    if (access(tool_.c_str(), X_OK) != 0) GTEST_SKIP() << "zqtool not built";
+    char dir[] = "/tmp/zqre.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+  }
+  void TearDown() override {
+    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
+  std::string file(const std::string& name, const std::string& bytes) {
+    std::string path = dir_ + "/" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+  }
+  // args are passed to the shell as they stand (quote them).
+  ToolRun run(const std::string& args, std::string* err = nullptr) {
+    std::string errfile = dir_ + "/stderr";
+    ToolRun r;
+    FILE* p = popen((tool_ + " re " + args + " 2>" + errfile).c_str(), "r");
+    char buf[4096];
+    size_t k;
+    while ((k = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, k);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    if (err) {
+      FILE* e = std::fopen(errfile.c_str(), "rb");
+      err->clear();
+      while (e && (k = std::fread(buf, 1, sizeof buf, e)) > 0) err->append(buf, k);
+      if (e) std::fclose(e);
+    }
+    return r;
+  }
+  std::string tool_, dir_;
+};
+
+TEST_F(ZqtoolRe, PrintsMatchesWithTags) {
+  std::string f = file("a.txt", "abc abd\nxab\r\n");
+  ToolRun r = run("'a(b)(c)?' " + f);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "0\t3\t1,1\t2,1\n4\t2\t5,1\t-\n9\t2\t10,1\t-\n");
+  r = run("--count ab " + f);
+  EXPECT_EQ(r.out, "3\n");
+  r = run("--backward ab " + f);
+  EXPECT_EQ(r.out, "9\t2\n4\t2\n0\t2\n");
+  r = run("-i AB " + f);
+  EXPECT_EQ(r.out, "0\t2\n4\t2\n9\t2\n");
+}
+
+TEST_F(ZqtoolRe, EmptyMatchesStepOneCharacter) {
+  std::string f = file("e.txt", "a\x82\xa0");
+  ToolRun r = run("--empty 'x*' " + f);
+  EXPECT_EQ(r.out, "0\t0\n1\t0\n3\t0\n");
+  r = run("--empty --bytes 'x*' " + f);
+  EXPECT_EQ(r.out, "0\t0\n1\t0\n2\t0\n3\t0\n");
+  r = run("'x*' " + f);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(ZqtoolRe, ReadsFilesInTheirCodeAndPatternsInUtf8) {
+  std::string f = file("u.txt",
+                       "a\xe3\x81\x82\xe3\x81\x84"
+                       "b\n");  // UTF-8 text
+  ToolRun r = run("'\xe3\x81\x84' " + f);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "3\t2\n");  // offsets in the internal (Shift-JIS) text
+}
+
+TEST_F(ZqtoolRe, BadPatternsAndUsage) {
+  std::string f = file("b.txt", "abc\n");
+  std::string err;
+  ToolRun r = run("'(ab' " + f, &err);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(err.find("\xe6\xad\xa3\xe8\xa6\x8f\xe8\xa1\xa8\xe7\x8f\xbe"), std::string::npos) << err;
+  EXPECT_EQ(run("zzz " + f).status, 1);
+  EXPECT_EQ(run("abc").status, 2);
+  EXPECT_EQ(run("abc " + dir_ + "/missing").status, 2);
+}
+
+}  // namespace
+#endif
