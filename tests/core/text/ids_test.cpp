@@ -197,6 +197,38 @@ TEST(CharStep, Lengths) {
   EXPECT_EQ(char_len_strict("\x88\x9F"), 2);
 }
 
+TEST(CharStep, RandomBytesStepSafely) {
+  // Stepping any byte string stays inside it and agrees between the lenient and strict forms.
+  uint32_t seed = 5;
+  for (int k = 0; k < 20000; ++k) {
+    unsigned char buf[16];
+    seed = seed * 1103515245u + 12345u;
+    int n = 1 + (seed >> 16) % 14;
+    for (int i = 0; i < n; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      unsigned r = (seed >> 16) & 0xFF;
+      buf[i] = (unsigned char)(r < 40 ? "\r\n\x80\xA0\x82\x40\xFF"[r % 7] : r);
+      if (buf[i] == 0) buf[i] = 1;
+    }
+    buf[n] = 0;
+    const char* s = (const char*)buf;
+    const char* p = s;
+    while (*p) {
+      int len = char_len(p);
+      ASSERT_TRUE(len == 1 || len == 2 || len == 3 || len == 6);
+      ASSERT_LE(p + len, s + n);
+      int strict = char_len_strict(p);
+      ASSERT_TRUE(strict == 0 || strict == len);
+      if (strict == 0) {
+        ASSERT_EQ(char_code(p), 0u);
+      }
+      ASSERT_EQ(char_prev(s, p + len), p);
+      p += len;
+    }
+    ASSERT_EQ(p, s + n);
+  }
+}
+
 TEST(CharStep, Codes) {
   EXPECT_EQ(char_code("\r\n"), 0x0D0Au);
   EXPECT_EQ(char_code("A"), 0x41u);
