@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,13 @@ void add_tree(Corpus* c, const std::string& dir, size_t want, size_t per_file, i
       continue;
     }
     if (!S_ISREG(st.st_mode) || st.st_size < 4096) continue;
+    // Already compressed files say nothing about a compressor.
+    bool packed = false;
+    for (const char* ext : {".gz", ".xz", ".bz2", ".zst", ".zip", ".png", ".jpg"})
+      if (n.size() > std::strlen(ext) &&
+          n.compare(n.size() - std::strlen(ext), std::string::npos, ext) == 0)
+        packed = true;
+    if (packed) continue;
     FILE* f = std::fopen(p.c_str(), "rb");
     if (!f) continue;
     Bytes b(std::min<size_t>((size_t)st.st_size, per_file));

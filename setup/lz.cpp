@@ -109,11 +109,12 @@ struct MemoEntry {
 struct Encoder {
   const uint8_t* d;
   uint32_t n;
-  uint32_t* head;  // per hashed x y z: newest position
-  uint32_t* tail;  // per hashed x y z: oldest position inside the window
-  uint32_t* prev;  // per position: the previous one in its hash bucket
-  uint32_t* next;  // per position: the next one in its hash bucket
-  uint32_t* rank;  // per position: earlier positions holding the same byte
+  uint32_t* head;    // per hashed x y z: newest position
+  uint32_t* tail;    // per hashed x y z: oldest position inside the window
+  uint32_t* prev;    // per position: the previous one in its hash bucket
+  uint32_t* next;    // per position: the next one in its hash bucket
+  uint32_t* rank;    // per position: earlier positions holding the same byte
+  uint16_t* bucket;  // per position: its hash bucket
   uint32_t count[256];
   uint32_t before_window[256];  // per byte: occurrences before the window start
   MemoEntry* memo;
@@ -132,6 +133,7 @@ struct Encoder {
       rank[p] = count[d[p]]++;
       if (p + 2 < n) {
         uint32_t h = hash(trigram(p));
+        bucket[p] = (uint16_t)h;
         prev[p] = head[h];
         next[p] = kNone;
         if (head[h] != kNone) next[head[h]] = p;
@@ -144,7 +146,7 @@ struct Encoder {
       uint32_t q = window_start;
       ++before_window[d[q]];
       if (q + 2 < n) {
-        uint32_t h = hash(trigram(q));
+        uint32_t h = bucket[q];
         if (tail[h] == q) tail[h] = next[q];
       }
     }
@@ -152,6 +154,25 @@ struct Encoder {
 
   // Upper bound of the visit number of a match at p: the x's from the window start up to it.
   uint32_t visit_bound(uint32_t p) const { return rank[p] - before_window[x] + 1; }
+
+  // The bytes a match at k may compare beyond its first three.
+  uint32_t allowed_at(uint32_t k) const {
+    uint32_t a = i - k - 3;
+    if (a > kMaxExtra) a = kMaxExtra;
+    if (a > n - i - 3) a = n - i - 3;
+    return a;
+  }
+
+  // Whether the match at k can be strictly longer than the best; false also means no nearer
+  // match can (their allowance only shrinks) when *done is set.
+  bool may_beat(uint32_t k, bool* done) const {
+    if (3 + allowed_at(k) <= best_len) {
+      *done = true;
+      return false;
+    }
+    *done = false;
+    return best_len == 0 || d[k + best_len] == d[i + best_len];
+  }
 
   // Length of the match at k; *full when it used every byte it was allowed to compare.
   uint32_t extend(uint32_t k, bool* full) const {
@@ -229,13 +250,18 @@ struct Encoder {
     while (v != kNone && v + 2 < i && idx <= kMaxVisits) {
       if (d[v + 1] == y && d[v + 2] == z) {
         settle(v, idx);
-        bool full;
-        uint32_t len = extend(v, &full);
-        if (len > best_len) {
-          best_len = len;
-          best_pos = v;
+        bool done;
+        if (may_beat(v, &done)) {
+          bool full;
+          uint32_t len = extend(v, &full);
+          if (len > best_len) {
+            best_len = len;
+            best_pos = v;
+          }
+          if (full) return;
+        } else if (done) {
+          return;
         }
-        if (full) return;
         v = next_of(v + 1, (uint8_t)x);
         ++idx;
         continue;
@@ -281,11 +307,17 @@ struct Encoder {
     if (p == kNone || p < ws) return;
     // From far to near, the matches surely visited first (each is visited, in order). A full
     // one ends the search.
+    // A match that cannot be strictly longer than the best is passed over: it would not change
+    // the result, and the nearer ones cannot beat it once its allowance is used up.
     uint32_t q = tail[h];
-    bool full;
+    bool full, done;
     for (; q != kNone && q + 3 <= i; q = next[q]) {
       if (!holds(q)) continue;
       if (visit_bound(q) > kMaxVisits) break;
+      if (!may_beat(q, &done)) {
+        if (done) return;
+        continue;
+      }
       uint32_t len = extend(q, &full);
       if (len > best_len) {
         best_len = len;
@@ -296,8 +328,14 @@ struct Encoder {
     if (q == kNone || q + 3 > i) return;
     // The rest matter only when one of them is longer; then the visits must be counted.
     bool longer = false;
-    for (; q != kNone && q + 3 <= i && !longer; q = next[q])
-      if (holds(q)) longer = extend(q, &full) > best_len;
+    for (; q != kNone && q + 3 <= i && !longer; q = next[q]) {
+      if (!holds(q)) continue;
+      if (!may_beat(q, &done)) {
+        if (done) return;
+        continue;
+      }
+      longer = extend(q, &full) > best_len;
+    }
     if (!longer) return;
     best_len = 0;
     walk(next_of(ws, (uint8_t)x));
@@ -348,7 +386,8 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   size_t memo_size = 1024;
   while (memo_size < n && memo_size < (1u << 13)) memo_size <<= 1;
   e.head = (uint32_t*)std::malloc(sizeof(uint32_t) * 2 << 16);
-  e.prev = (uint32_t*)std::malloc(sizeof(uint32_t) * 3 * ((size_t)n + 1));
+  // prev, next and rank, then the buckets.
+  e.prev = (uint32_t*)std::malloc((sizeof(uint32_t) * 3 + sizeof(uint16_t)) * ((size_t)n + 1));
   e.memo = (MemoEntry*)std::calloc(memo_size, sizeof(MemoEntry));
   if (!e.head || !e.prev || !e.memo) {
     std::free(e.head);
@@ -360,6 +399,7 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   e.tail = e.head + (1 << 16);
   e.next = e.prev + n + 1;
   e.rank = e.next + n + 1;
+  e.bucket = (uint16_t*)(e.rank + n + 1);
   e.memo_mask = memo_size - 1;
   std::memset(e.head, 0xFF, sizeof(uint32_t) * 2 << 16);
   std::memset(e.count, 0, sizeof e.count);
