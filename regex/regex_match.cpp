@@ -47,6 +47,8 @@ struct Walk {
   bool guarded;  // a step was abandoned for its depth
   bool nest_reported;
   long target;
+  long start_pos;   // where the attempt started (a character boundary)
+  long start_prev;  // the start of the character before it
   long furthest;
   long steps;
   long limit;
@@ -67,13 +69,34 @@ bool word_at(const Walk* w, long p) {
   return ch.length > 0 && rx_word_code(ch.code);
 }
 
+// The start of the character before p (0 < p). Stepping goes from the attempt's start or from
+// just after a byte below 0x40, whichever is nearer, so the cost never depends on the text before
+// the attempt.
+long prev_char_start(const Walk* w, long p) {
+  if (p == w->start_pos) return w->start_prev;
+  if (w->bytes || w->t[p - 1] < 0x40 || p < w->start_pos)
+    return rx_prev_start(w->t, p, w->n, w->bytes);
+  long s = w->start_pos;
+  for (long r = p - 2; r >= w->start_pos; --r) {
+    if (w->t[r] < 0x40) {
+      s = r + 1;
+      break;
+    }
+  }
+  for (;;) {
+    long next = s + rx_read(w->t, s, w->n, false).length;
+    if (next >= p) return s;
+    s = next;
+  }
+}
+
 bool prev_word(const Walk* w, long p) {
   if (p == 0) return (w->mopts & REGEX_PREV_WORD) != 0;
   uint8_t b = w->t[p - 1];
   // Only an ASCII letter or '_' may be a trail byte that needs a closer look.
   if (!char_is(b, CC_IDENT)) return false;
   if (b < 0x40) return true;
-  return word_at(w, rx_prev_start(w->t, p, w->n, w->bytes));
+  return word_at(w, prev_char_start(w, p));
 }
 
 // The tag's last text on the current path, or false.
@@ -210,7 +233,9 @@ void run(Walk* w, int start_state, long p) {
   }
 }
 
-void begin_attempt(Walk* w, long p, bool capture, long target) {
+void begin_attempt(Walk* w, long p, long prev, bool capture, long target) {
+  w->start_pos = p;
+  w->start_prev = prev;
   w->bol = p == 0 ? (w->mopts & REGEX_NOT_BOL) == 0 : w->t[p - 1] == '\n';
   w->capture = capture;
   w->target = target;
@@ -222,15 +247,15 @@ void begin_attempt(Walk* w, long p, bool capture, long target) {
 }
 
 // The furthest end of a search attempt at p: -1 for none, -2 when a guard stopped the search.
-long attempt(Walk* w, long p) {
-  begin_attempt(w, p, false, 0);
+long attempt(Walk* w, long p, long prev) {
+  begin_attempt(w, p, prev, false, 0);
   run(w, w->prog->start_state, p);
   if (w->abort || w->guarded) return -2;
   return w->furthest;
 }
 
-bool capture(Walk* w, long p, long end) {
-  begin_attempt(w, p, true, end);
+bool capture(Walk* w, long p, long prev, long end) {
+  begin_attempt(w, p, prev, true, end);
   run(w, w->prog->start_state, p);
   return w->done;
 }
@@ -286,10 +311,15 @@ long next_candidate(const Walk* w, const Skip& skip, long p) {
   return limit;
 }
 
-// The first character boundary at or after q, stepping from the boundary bp.
-long align(const Walk* w, long bp, long q) {
+// The first character boundary at or after q, stepping from the boundary bp; *prev gets the
+// start of the character before it.
+long align(const Walk* w, long bp, long q, long* prev) {
   const uint8_t* t = w->t;
-  if (w->bytes) return (q > bp && t[q] == '\n' && t[q - 1] == '\r') ? q + 1 : q;
+  if (w->bytes) {
+    long a = (q > bp && t[q] == '\n' && t[q - 1] == '\r') ? q + 1 : q;
+    *prev = rx_prev_start(t, a, w->n, true);
+    return a;
+  }
   long s = bp;
   for (long r = q - 1; r >= bp; --r) {
     if (t[r] < 0x40) {
@@ -297,7 +327,13 @@ long align(const Walk* w, long bp, long q) {
       break;
     }
   }
-  while (s < q) s += rx_read(t, s, w->n, false).length;
+  long before = -1;
+  while (s < q) {
+    before = s;
+    s += rx_read(t, s, w->n, false).length;
+  }
+  // Without a step the boundary follows a byte below 0x40, which is a character of its own.
+  *prev = before >= 0 ? before : rx_prev_start(t, s, w->n, false);
   return s;
 }
 
@@ -438,31 +474,34 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
   w->limit = (prog->match_options & REGEX_LOW_STEPS) ? REGEX_LOW_MAX_STEPS : REGEX_MAX_STEPS;
   bool empty_ok = (prog->flags & REGEX_FLAG_EMPTY) != 0;
 
-  long best = -1, end = -1;
+  long best = -1, best_prev = -1, end = -1;
   if (!(options & REGEX_BACKWARD)) {
     Skip skip;
     skip.prefix = prog->prefix_length > 0;
     skip.pairs = prog->filter && !(empty_ok && prog->nullable);
     skip.bol = skip.pairs && prog->bol_only;
     bool skipping = skip.prefix || skip.pairs;
-    long p = 0;
+    long p = 0, prev = -1;
     while (p <= length) {
       if (skipping && p < length - 1) {
         long q = next_candidate(w, skip, p);
         if (q > p) {
-          long a = q >= length ? length : align(w, p, q);
+          long a = q >= length ? length : align(w, p, q, &prev);
+          if (q >= length) prev = length > 0 ? rx_prev_start(w->t, length, length, w->bytes) : -1;
           p = a;
           if (a != q) continue;
         }
       }
-      long f = attempt(w, p);
+      long f = attempt(w, p, prev);
       if (f == -2) break;
       if (f >= 0 && (f != p || empty_ok)) {
         best = p;
+        best_prev = prev;
         end = f;
         break;
       }
       if (p >= length) break;
+      prev = p;
       p += rx_read(w->t, p, length, w->bytes).length;
     }
   } else {
@@ -470,12 +509,14 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
     long cur = length;
     bool have = false, stop = false;
     // The range end first, then every boundary below it.
-    long f = attempt(w, cur);
+    long cur_prev = cur > 0 ? rx_prev_start(w->t, cur, length, w->bytes) : -1;
+    long f = attempt(w, cur, cur_prev);
     if (f == -2)
       stop = true;
     else if (f >= 0 && (f != cur || empty_ok)) {
       have = true;
       best = cur;
+      best_prev = cur_prev;
       end = f;
       stop = empty_ok;
     }
@@ -483,7 +524,10 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
       if (!segment_before(w, cur, &segment)) break;
       for (int i = segment.count - 1; i >= 0 && !stop; --i) {
         long p = segment.list[i];
-        f = attempt(w, p);
+        long prev = i > 0   ? segment.list[i - 1]
+                    : p > 0 ? rx_prev_start(w->t, p, length, w->bytes)
+                            : -1;
+        f = attempt(w, p, prev);
         if (f == -2) {
           have = false;
           stop = true;
@@ -495,10 +539,12 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
         } else if (!have) {
           have = true;
           best = p;
+          best_prev = prev;
           end = f;
           stop = empty_ok;
         } else if (f == end) {
           best = p;
+          best_prev = prev;
         } else {
           stop = true;
         }
@@ -510,7 +556,7 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
   }
 
   const char* result = nullptr;
-  if (best >= 0 && !w->abort && capture(w, best, end)) {
+  if (best >= 0 && !w->abort && capture(w, best, best_prev, end)) {
     prog->text = text;
     for (int k = 0; k < REGEX_TAG_SLOTS; ++k) {
       prog->tag_begin[k] = w->tag_begin[k];
