@@ -29,6 +29,8 @@ constexpr uint32_t kWindow = 4098;
 constexpr uint32_t kMaxVisits = 257;
 constexpr uint32_t kMaxExtra = 15;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
+// The per-position tables are rings: only positions inside the window are ever looked up.
+constexpr uint32_t kRing = 8191;
 
 inline uint32_t rd32(const uint8_t* p) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
@@ -130,13 +132,14 @@ struct Encoder {
   void advance_to(uint32_t pos) {
     for (; inserted < pos; ++inserted) {
       uint32_t p = inserted;
-      rank[p] = count[d[p]]++;
+      rank[(p)&kRing] = count[d[p]]++;
       if (p + 2 < n) {
         uint32_t h = hash(trigram(p));
-        bucket[p] = (uint16_t)h;
-        prev[p] = head[h];
-        next[p] = kNone;
-        if (head[h] != kNone) next[head[h]] = p;
+        bucket[(p)&kRing] = (uint16_t)h;
+        prev[(p)&kRing] = head[h];
+        next[(p)&kRing] = kNone;
+        // A predecessor that has left the window keeps no link (its slot may be reused).
+        if (head[h] != kNone && p - head[h] <= kRing) next[(head[h]) & kRing] = p;
         head[h] = p;
         if (tail[h] == kNone) tail[h] = p;
       }
@@ -146,14 +149,14 @@ struct Encoder {
       uint32_t q = window_start;
       ++before_window[d[q]];
       if (q + 2 < n) {
-        uint32_t h = bucket[q];
-        if (tail[h] == q) tail[h] = next[q];
+        uint32_t h = bucket[(q)&kRing];
+        if (tail[h] == q) tail[h] = next[(q)&kRing];
       }
     }
   }
 
   // Upper bound of the visit number of a match at p: the x's from the window start up to it.
-  uint32_t visit_bound(uint32_t p) const { return rank[p] - before_window[x] + 1; }
+  uint32_t visit_bound(uint32_t p) const { return rank[(p)&kRing] - before_window[x] + 1; }
 
   // The bytes a match at k may compare beyond its first three.
   uint32_t allowed_at(uint32_t k) const {
@@ -302,8 +305,8 @@ struct Encoder {
     tri_le = z << 16 | y << 8 | x;
     uint32_t ws = window_start, h = hash(tri);
     uint32_t p = head[h];
-    while (p != kNone && p + 3 > i) p = prev[p];
-    while (p != kNone && p >= ws && !holds(p)) p = prev[p];
+    while (p != kNone && p + 3 > i) p = prev[(p)&kRing];
+    while (p != kNone && p >= ws && !holds(p)) p = prev[(p)&kRing];
     if (p == kNone || p < ws) return;
     // From far to near, the matches surely visited first (each is visited, in order). A full
     // one ends the search.
@@ -311,7 +314,7 @@ struct Encoder {
     // the result, and the nearer ones cannot beat it once its allowance is used up.
     uint32_t q = tail[h];
     bool full, done;
-    for (; q != kNone && q + 3 <= i; q = next[q]) {
+    for (; q != kNone && q + 3 <= i; q = next[(q)&kRing]) {
       if (!holds(q)) continue;
       if (visit_bound(q) > kMaxVisits) break;
       if (!may_beat(q, &done)) {
@@ -328,7 +331,7 @@ struct Encoder {
     if (q == kNone || q + 3 > i) return;
     // The rest matter only when one of them is longer; then the visits must be counted.
     bool longer = false;
-    for (; q != kNone && q + 3 <= i && !longer; q = next[q]) {
+    for (; q != kNone && q + 3 <= i && !longer; q = next[(q)&kRing]) {
       if (!holds(q)) continue;
       if (!may_beat(q, &done)) {
         if (done) return;
@@ -387,7 +390,7 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   while (memo_size < n && memo_size < (1u << 13)) memo_size <<= 1;
   e.head = (uint32_t*)std::malloc(sizeof(uint32_t) * 2 << 16);
   // prev, next and rank, then the buckets.
-  e.prev = (uint32_t*)std::malloc((sizeof(uint32_t) * 3 + sizeof(uint16_t)) * ((size_t)n + 1));
+  e.prev = (uint32_t*)std::malloc((sizeof(uint32_t) * 3 + sizeof(uint16_t)) * (kRing + 1));
   e.memo = (MemoEntry*)std::calloc(memo_size, sizeof(MemoEntry));
   if (!e.head || !e.prev || !e.memo) {
     std::free(e.head);
@@ -397,9 +400,9 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
     return nullptr;
   }
   e.tail = e.head + (1 << 16);
-  e.next = e.prev + n + 1;
-  e.rank = e.next + n + 1;
-  e.bucket = (uint16_t*)(e.rank + n + 1);
+  e.next = e.prev + kRing + 1;
+  e.rank = e.next + kRing + 1;
+  e.bucket = (uint16_t*)(e.rank + kRing + 1);
   e.memo_mask = memo_size - 1;
   std::memset(e.head, 0xFF, sizeof(uint32_t) * 2 << 16);
   std::memset(e.count, 0, sizeof e.count);
