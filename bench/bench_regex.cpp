@@ -211,12 +211,3 @@ BENCHMARK(BM_RegexOniguruma)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RegexStd)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
-
-// The benchmark executable has no main of its own; a weak one gives way to any other.
-__attribute__((weak)) int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
