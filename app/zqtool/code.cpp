@@ -4,7 +4,7 @@
 //   zqtool code conv --from CODE|auto --to CODE [--no-bom] IN OUT
 //
 // Conversion goes through the internal form; line ends are left as they are. The output is
-// written to a temporary file beside OUT and renamed over it, so OUT is never half-written.
+// written to a temporary file beside OUT and put in its place, so OUT is never half-written.
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,63 +22,6 @@ const char kUsage[] =
     "  code conv --from CODE|auto --to CODE [--no-bom] IN OUT\n"
     "       CODE: SJIS SJISEX ASCII EUC JIS UTF UTFB UNI UNIB UNIBE EURO\n";
 
-// Whole file into a malloc'd buffer; null on failure.
-char* read_file(const char* path, int64_t* size) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return nullptr;
-  size_t cap = 1 << 16, n = 0;
-  char* buf = (char*)std::malloc(cap);
-  while (buf) {
-    if (n == cap) {
-      char* grown = (char*)std::realloc(buf, cap * 2);
-      if (!grown) {
-        std::free(buf);
-        buf = nullptr;
-        break;
-      }
-      buf = grown;
-      cap *= 2;
-    }
-    size_t k = std::fread(buf + n, 1, cap - n, f);
-    n += k;
-    if (k == 0) break;
-  }
-  bool bad = std::ferror(f);
-  std::fclose(f);
-  if (bad) {
-    std::free(buf);
-    return nullptr;
-  }
-  *size = int64_t(n);
-  return buf;
-}
-
-bool file_exists(const char* path) {
-  FILE* f = std::fopen(path, "rb");
-  if (f) std::fclose(f);
-  return f != nullptr;
-}
-
-// Writes the bytes to a temporary beside `path` and renames it over `path`.
-bool write_file_safely(const char* path, const char* bytes, size_t n) {
-  std::string tmp;
-  for (int i = 0;; ++i) {
-    tmp = std::string(path) + ".zqtmp" + std::to_string(i);
-    if (!file_exists(tmp.c_str())) break;
-    if (i > 1000) return false;
-  }
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes, 1, n, f) == n;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok && std::rename(tmp.c_str(), path) != 0) {
-    // Windows does not rename over an existing file: the old one goes first.
-    ok = file_exists(path) && std::remove(path) == 0 && std::rename(tmp.c_str(), path) == 0;
-  }
-  if (!ok) std::remove(tmp.c_str());
-  return ok;
-}
-
 // A code named on the command line; 0 when unknown.
 PackedId parse_code(const char* s) {
   PackedId id = id_pack(s);
@@ -93,8 +36,8 @@ int detect(int argc, char** argv) {
   if (argc < 3) return tool_fail(2, "code detect: no file named");
   int status = 0;
   for (int i = 2; i < argc; ++i) {
-    int64_t n = 0;
-    char* bytes = read_file(argv[i], &n);
+    size_t n = 0;
+    char* bytes = (char*)tool_read_file(argv[i], &n);
     if (!bytes) {
       status = tool_fail(1, "code detect: cannot read %s", argv[i]);
       continue;
@@ -102,7 +45,7 @@ int detect(int argc, char** argv) {
     PackedId code = code_detect_bytes(bytes, n);
     std::free(bytes);
     char name[8];
-    std::printf("%s\t%s\n", argv[i], code ? id_unpack(code, name) : "0");
+    tool_printf("%s\t%s\n", argv[i], code ? id_unpack(code, name) : "0");
   }
   return status;
 }
@@ -134,8 +77,8 @@ int conv(int argc, char** argv) {
   if (!automatic && !from) return tool_fail(2, "code conv: unknown code %s", from_s);
   if (!to) return tool_fail(2, "code conv: unknown code %s", to_s);
 
-  int64_t n = 0;
-  char* bytes = read_file(files[0], &n);
+  size_t n = 0;
+  char* bytes = (char*)tool_read_file(files[0], &n);
   if (!bytes) return tool_fail(1, "code conv: cannot read %s", files[0]);
   if (automatic) from = code_detect_bytes(bytes, n);
   if (!from) from = CODE_SJIS;
@@ -153,7 +96,7 @@ int conv(int argc, char** argv) {
     return tool_fail(1, "code conv: %s cannot be written as %s (truncated character)", files[0],
                      id_unpack(to, name));
   len = text_length(out);
-  bool ok = write_file_safely(files[1], text_cstr(out), size_t(len));
+  bool ok = tool_write_file(files[1], text_cstr(out), size_t(len));
   text_free(out);
   if (!ok) return tool_fail(1, "code conv: cannot write %s", files[1]);
   return 0;

@@ -33,40 +33,6 @@ const char kSep[] = "\\";
 const char kSep[] = "/";
 #endif
 
-uint8_t* read_all(const char* path, size_t* n) {
-  *n = 0;
-  FileHandle h = file_open_read(path, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL);
-  if (h == FILE_INVALID) return nullptr;
-  int64_t size = file_size(h);
-  uint8_t* b = size >= 0 ? (uint8_t*)std::malloc((size_t)size + 1) : nullptr;
-  if (!b || file_read(h, b, size) != size) {
-    std::free(b);
-    b = nullptr;
-  } else {
-    *n = (size_t)size;
-  }
-  file_close(h);
-  return b;
-}
-
-// Writes under a temporary name, stamps it and puts it in place; a failure leaves nothing.
-bool write_all(const char* path, const void* p, size_t n, const FileTime* time) {
-  Text* temp = text_new();
-  text_puts(temp, path);
-  text_puts(temp, ".part~");
-  FileHandle h = file_create_ex(temp, FSYS_READ | FSYS_WRITE, 0, 0, true);
-  bool ok = h != FILE_INVALID;
-  if (ok) {
-    ok = file_write(h, p, (int64_t)n) == (int64_t)n;
-    if (ok && time) ok = file_set_time(h, *time);
-    file_close(h);
-    ok = ok && file_replace(temp, path);
-    if (!ok) file_delete(temp);
-  }
-  text_free(temp);
-  return ok;
-}
-
 // The file's bytes and the package in them: the file itself, or the resource of an executable.
 struct Package {
   uint8_t* file = nullptr;
@@ -76,7 +42,7 @@ struct Package {
 
 bool load(const char* path, Package* pk) {
   size_t n;
-  pk->file = read_all(path, &n);
+  pk->file = tool_read_file(path, &n);
   if (!pk->file) {
     tool_fail(1, "cannot read %s", path);
     return false;
@@ -106,7 +72,7 @@ bool walk_ended_well(const char* path, PakStatus status, uint32_t where) {
 bool list_one(void*, const PakEntry* e) {
   uint32_t ulen = e->size;
   if (e->compressed) lz_header(e->data, e->size, nullptr, &ulen);
-  std::printf("%s\t%s\t%u\t%u\t%d\n", e->name, e->date, (unsigned)e->size, (unsigned)ulen,
+  tool_printf("%s\t%s\t%u\t%u\t%d\n", e->name, e->date, (unsigned)e->size, (unsigned)ulen,
               e->compressed ? 1 : 0);
   return true;
 }
@@ -129,7 +95,7 @@ bool verify_one(void* ctx, const PakEntry* e) {
   ++v->entries;
   if (!pak_name_is_safe(e->name)) {
     ++v->problems;
-    std::printf("%s: unsafe file name\n", e->name);
+    tool_printf("%s: unsafe file name\n", e->name);
   }
   if (!e->compressed) return true;
   uint32_t total = 0, ulen = 0;
@@ -138,10 +104,10 @@ bool verify_one(void* ctx, const PakEntry* e) {
   uint8_t* data = pak_entry_data(e, &n, &err);
   if (!data) {
     ++v->problems;
-    std::printf("%s: %s\n", e->name, lz_error_text(err));
+    tool_printf("%s: %s\n", e->name, lz_error_text(err));
   } else if (lz_header(e->data, e->size, &total, &ulen) && total != e->size) {
     ++v->problems;
-    std::printf("%s: stream length %u, SIZE %u\n", e->name, (unsigned)total, (unsigned)e->size);
+    tool_printf("%s: stream length %u, SIZE %u\n", e->name, (unsigned)total, (unsigned)e->size);
   }
   std::free(data);
   return true;
@@ -159,7 +125,7 @@ int cmd_verify(int argc, char** argv) {
     if (ok) tool_fail(1, "%s: %d of %d entries have problems", argv[2], v.problems, v.entries);
     return 1;
   }
-  std::printf("%s: %d entries ok\n", argv[2], v.entries);
+  tool_printf("%s: %d entries ok\n", argv[2], v.entries);
   return 0;
 }
 
@@ -178,7 +144,7 @@ bool extract_one(void* ctx, const PakEntry* e) {
     return true;
   }
   if (x->progress) {
-    std::printf("\r%4d %-40.40s", x->count, e->name);
+    tool_printf("\r%4d %-40.40s", x->count, e->name);
     std::fflush(stdout);
   }
   int err = LZ_OK;
@@ -202,7 +168,7 @@ bool extract_one(void* ctx, const PakEntry* e) {
     text_puts(path, e->name);
     const FileTime* t = dest[k].sample_time ? &sample : e->has_time ? &e->time : nullptr;
     if ((!file_is_folder(folder) && !folder_create_all(folder)) ||
-        !write_all(text_cstr(path), data, n, t)) {
+        !tool_write_file(text_cstr(path), data, n, t)) {
       ++x->failed;
       tool_fail(1, "cannot write %s", text_cstr(path));
     }
@@ -224,7 +190,7 @@ int cmd_extract(int argc, char** argv) {
     return tool_fail(1, "cannot create %s", x.dir);
   uint32_t where = 0;
   PakStatus st = pak_walk(&pk.block, extract_one, &x, &where);
-  if (x.progress) std::printf("\n");
+  if (x.progress) tool_printf("\n");
   bool ok = walk_ended_well(argv[2], st, where);
   return ok && !x.failed ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 //   zqtool re [-i] [--bytes] [--backward] [--empty] [--count] PATTERN FILE
 //
 // FILE is read with code detection into the internal form; PATTERN comes from the terminal
-// (UTF-8 natively, code page 932 on Windows) and is turned into the internal form too. Every
+// (UTF-8 natively, code page 932 on Windows) and arrives in the internal form. Every
 // match prints one line: its byte offset in the internal text, TAB, its length, then per tag TAB
 // and "start,length" or "-". After a match the next search starts at its end (one character
 // further after an empty match); backwards, it ends at the match's start. --count prints only
@@ -12,10 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "app/zqtool/tool.h"
-#include "core/codepage.h"
 #include "core/ids.h"
 #include "core/text.h"
 #include "files/codes.h"
@@ -24,83 +22,6 @@
 namespace {
 
 const char kUsage[] = "  re [-i] [--bytes] [--backward] [--empty] [--count] PATTERN FILE\n";
-
-char* read_file(const char* path, long* size) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return nullptr;
-  size_t cap = 1 << 16, n = 0;
-  char* buf = (char*)std::malloc(cap);
-  while (buf) {
-    if (n == cap) {
-      char* grown = (char*)std::realloc(buf, cap * 2);
-      if (!grown) {
-        std::free(buf);
-        buf = nullptr;
-        break;
-      }
-      buf = grown;
-      cap *= 2;
-    }
-    size_t k = std::fread(buf + n, 1, cap - n, f);
-    n += k;
-    if (k == 0) break;
-  }
-  bool bad = std::ferror(f);
-  std::fclose(f);
-  if (bad) {
-    std::free(buf);
-    return nullptr;
-  }
-  *size = (long)n;
-  return buf;
-}
-
-#ifndef _WIN32
-bool utf8_to_wide(const char* s, std::u16string* out) {
-  const unsigned char* p = (const unsigned char*)s;
-  while (*p) {
-    uint32_t c = *p++;
-    int more = c < 0x80             ? 0
-               : (c & 0xE0) == 0xC0 ? 1
-               : (c & 0xF0) == 0xE0 ? 2
-               : (c & 0xF8) == 0xF0 ? 3
-                                    : -1;
-    if (more < 0) return false;
-    if (more) c &= 0x3F >> more;
-    for (int i = 0; i < more; ++i, ++p) {
-      if ((*p & 0xC0) != 0x80) return false;
-      c = (c << 6) | (*p & 0x3F);
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out->push_back((char16_t)(0xD800 + (c >> 10)));
-      out->push_back((char16_t)(0xDC00 + (c & 0x3FF)));
-    } else {
-      out->push_back((char16_t)c);
-    }
-  }
-  return true;
-}
-#endif
-
-// The pattern in the internal form. Natively the terminal speaks UTF-8 (bytes that are not
-// UTF-8 are taken as internal text); on Windows the arguments already are in code page 932.
-std::string internal_pattern(const char* arg) {
-#ifndef _WIN32
-  std::u16string w;
-  if (utf8_to_wide(arg, &w)) {
-    int n = to_narrow(w.c_str(), -1, nullptr, 0);
-    if (n > 0) {
-      std::string s((size_t)n, '\0');
-      if (to_narrow(w.c_str(), -1, s.data(), n) > 0) {
-        s.resize(std::strlen(s.c_str()));
-        return s;
-      }
-    }
-  }
-#endif
-  return arg;
-}
 
 struct Options {
   bool icase = false, bytes = false, backward = false, empty = false, count = false;
@@ -218,12 +139,12 @@ int run(int argc, char** argv) {
   }
   if (nargs != 2) return tool_fail(2, "re: PATTERN and FILE needed\n%s", kUsage);
 
-  long size = 0;
-  char* raw = read_file(args[1], &size);
+  size_t size = 0;
+  char* raw = (char*)tool_read_file(args[1], &size);
   if (!raw) return tool_fail(2, "re: cannot read %s", args[1]);
   Text* converted = nullptr;
   const char* text = raw;
-  long n = size;
+  long n = (long)size;
   PackedId code = code_detect_bytes(raw, size);
   if (code && code != CODE_SJIS && code != CODE_SJISEX && code != CODE_ASCII) {
     converted = bytes_from_code(raw, size, code);
@@ -236,9 +157,8 @@ int run(int argc, char** argv) {
     n = (long)len;
   }
 
-  std::string pattern = internal_pattern(args[0]);
-  RegexProgram* prog = regex_new(pattern.c_str(), o.icase ? REGEX_ICASE : 0u,
-                                 o.bytes ? REGEX_BYTES : 0u, o.empty ? REGEX_FLAG_EMPTY : 0u);
+  RegexProgram* prog = regex_new(args[0], o.icase ? REGEX_ICASE : 0u, o.bytes ? REGEX_BYTES : 0u,
+                                 o.empty ? REGEX_FLAG_EMPTY : 0u);
   int status = 2;  // the compiler has put its message on stderr
   if (prog) {
     long count = search_all(prog, text, n, o);
