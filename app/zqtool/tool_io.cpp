@@ -18,6 +18,7 @@
 
 namespace {
 
+#ifndef _WIN32
 bool g_raw_terminal;  // an argument came in the internal form: answer in it too
 
 bool is_ascii(const char* s, size_t n) {
@@ -44,6 +45,7 @@ bool is_utf8(const char* s) {
   }
   return true;
 }
+#endif
 
 // Internal text as the terminal wants it, written to f.
 void put_out(FILE* f, const char* s, size_t n) {
@@ -82,8 +84,8 @@ void vput(FILE* f, const char* format, va_list ap) {
 }  // namespace
 
 char* tool_internal_arg(const char* arg) {
-  size_t n = std::strlen(arg);
 #ifndef _WIN32
+  size_t n = std::strlen(arg);
   if (!is_ascii(arg, n) && !is_utf8(arg)) g_raw_terminal = true;
   if (!is_ascii(arg, n) && is_utf8(arg)) {
     Text* t = bytes_from_code(arg, (int64_t)n, ID("UTF"));
