@@ -331,9 +331,11 @@ struct Encoder {
     // the result, and the nearer ones cannot beat it once its allowance is used up.
     uint32_t q = tail[h];
     bool full, done;
+    uint32_t seen = 0;  // matches so far: a lower bound of the next one's visit number
     for (; q != kNone && q + 3 <= i; q = next[(q)&kRing]) {
       if (!holds(q)) continue;
       if (visit_bound(q) > kMaxVisits) break;
+      ++seen;
       if (!may_beat(q, &done)) {
         if (done) return;
         continue;
@@ -347,9 +349,11 @@ struct Encoder {
     }
     if (q == kNone || q + 3 > i) return;
     // The rest matter only when one of them is longer; then the visits must be counted.
+    // Every match before q is visited, so one past the 257th match cannot be.
     bool longer = false;
     for (; q != kNone && q + 3 <= i && !longer; q = next[(q)&kRing]) {
       if (!holds(q)) continue;
+      if (++seen > kMaxVisits) return;
       if (!may_beat(q, &done)) {
         if (done) return;
         continue;

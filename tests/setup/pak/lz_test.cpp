@@ -266,6 +266,30 @@ TEST(LzEncoder, MatchesTheReferenceOnGeneratedInputs) {
   EXPECT_GT(cases, 20);
 }
 
+// The search gives up after 257 visited candidates: a longer match placed just before or just
+// after that limit must be taken or left exactly as the rule says.
+TEST(LzEncoder, MatchesTheReferenceAroundTheVisitLimit) {
+  std::mt19937 rng(11);
+  for (int run : {1, 40}) {
+    for (int special = 250; special <= 262; ++special) {
+      // The x's of the run after the first are jumped over by its skip: they are not visited.
+      Bytes in(run, 'a');
+      for (int u = 0; u < 300; ++u) {
+        in.insert(in.end(), {'a', 'b', 'c'});
+        if (u == special) {
+          for (char c : std::string("XYZWVUTS")) in.push_back((uint8_t)c);
+        } else {
+          in.push_back((uint8_t)('d' + rng() % 20));
+        }
+      }
+      // A byte found nowhere else, so that the last search starts at the final x y z.
+      in.push_back(10);
+      for (char c : std::string("abcXYZWVUTS")) in.push_back((uint8_t)c);
+      ASSERT_EQ(encode(in), encode_reference(in)) << "run " << run << " special " << special;
+    }
+  }
+}
+
 TEST(LzEncoder, MatchesTheReferenceOnRealFiles) {
   auto files = real_files(4);
   ASSERT_FALSE(files.empty());
