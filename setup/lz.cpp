@@ -115,8 +115,9 @@ struct MemoEntry {
 struct Encoder {
   const uint8_t* d;
   uint32_t n;
-  uint32_t* head;    // per hashed x y z: newest position
-  uint32_t* tail;    // per hashed x y z: oldest position inside the window
+  // Per hashed x y z: the newest position and the oldest one inside the window, side by side
+  // so that both come in one cache line.
+  uint32_t* ends;
   uint32_t* prev;    // per position: the previous one in its hash bucket
   uint32_t* next;    // per position: the next one in its hash bucket
   uint32_t* rank;    // per position: earlier positions holding the same byte
@@ -130,6 +131,9 @@ struct Encoder {
   // Search state of the current position.
   uint32_t i, x, y, z, tri, tri_le, best_len, best_pos;
 
+  uint32_t& head(uint32_t h) { return ends[2 * h]; }
+  uint32_t& tail(uint32_t h) { return ends[2 * h + 1]; }
+
   static uint32_t hash(uint32_t t) { return (t * 2654435761u) >> (32 - kHashBits); }
   uint32_t trigram(uint32_t p) const { return (uint32_t)d[p] << 16 | d[p + 1] << 8 | d[p + 2]; }
 
@@ -140,12 +144,12 @@ struct Encoder {
       if (p + 2 < n) {
         uint32_t h = hash(trigram(p));
         bucket[(p)&kRing] = (uint16_t)h;
-        prev[(p)&kRing] = head[h];
+        prev[(p)&kRing] = head(h);
         next[(p)&kRing] = kNone;
         // A predecessor that has left the window keeps no link (its slot may be reused).
-        if (head[h] != kNone && p - head[h] <= kRing) next[(head[h]) & kRing] = p;
-        head[h] = p;
-        if (tail[h] == kNone) tail[h] = p;
+        if (head(h) != kNone && p - head(h) <= kRing) next[head(h) & kRing] = p;
+        head(h) = p;
+        if (tail(h) == kNone) tail(h) = p;
       }
     }
     uint32_t ws = pos > kWindow ? pos - kWindow : 0;
@@ -154,7 +158,7 @@ struct Encoder {
       ++before_window[d[q]];
       if (q + 2 < n) {
         uint32_t h = bucket[(q)&kRing];
-        if (tail[h] == q) tail[h] = next[(q)&kRing];
+        if (tail(h) == q) tail(h) = next[(q)&kRing];
       }
     }
   }
@@ -173,12 +177,15 @@ struct Encoder {
   // Whether the match at k can be strictly longer than the best; false also means no nearer
   // match can (their allowance only shrinks) when *done is set.
   bool may_beat(uint32_t k, bool* done) const {
+    *done = false;
+    // The byte at the best length rejects most candidates and is the cheaper test; the end is
+    // then found a little later, which changes nothing (nearer ones cannot beat the best).
+    if (best_len != 0 && d[k + best_len] != d[i + best_len]) return false;
     if (3 + allowed_at(k) <= best_len) {
       *done = true;
       return false;
     }
-    *done = false;
-    return best_len == 0 || d[k + best_len] == d[i + best_len];
+    return true;
   }
 
   // Length of the match at k; *full when it used every byte it was allowed to compare.
@@ -321,7 +328,7 @@ struct Encoder {
     tri = x << 16 | y << 8 | z;
     tri_le = z << 16 | y << 8 | x;
     uint32_t ws = window_start, h = hash(tri);
-    uint32_t p = head[h];
+    uint32_t p = head(h);
     while (p != kNone && p + 3 > i) p = prev[(p)&kRing];
     while (p != kNone && p >= ws && !holds(p)) p = prev[(p)&kRing];
     if (p == kNone || p < ws) return;
@@ -329,7 +336,7 @@ struct Encoder {
     // one ends the search.
     // A match that cannot be strictly longer than the best is passed over: it would not change
     // the result, and the nearer ones cannot beat it once its allowance is used up.
-    uint32_t q = tail[h];
+    uint32_t q = tail(h);
     bool full, done;
     uint32_t seen = 0;  // matches so far: a lower bound of the next one's visit number
     for (; q != kNone && q + 3 <= i; q = next[(q)&kRing]) {
@@ -409,23 +416,22 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   e.n = n;
   size_t memo_size = 1024;
   while (memo_size < n && memo_size < (1u << 13)) memo_size <<= 1;
-  e.head = (uint32_t*)std::malloc(sizeof(uint32_t) * 2 * kBuckets);
+  e.ends = (uint32_t*)std::malloc(sizeof(uint32_t) * 2 * kBuckets);
   // prev, next and rank, then the buckets.
   e.prev = (uint32_t*)std::malloc((sizeof(uint32_t) * 3 + sizeof(uint16_t)) * (kRing + 1));
   e.memo = (MemoEntry*)std::calloc(memo_size, sizeof(MemoEntry));
-  if (!e.head || !e.prev || !e.memo) {
-    std::free(e.head);
+  if (!e.ends || !e.prev || !e.memo) {
+    std::free(e.ends);
     std::free(e.prev);
     std::free(e.memo);
     std::free(out);
     return nullptr;
   }
-  e.tail = e.head + kBuckets;
   e.next = e.prev + kRing + 1;
   e.rank = e.next + kRing + 1;
   e.bucket = (uint16_t*)(e.rank + kRing + 1);
   e.memo_mask = memo_size - 1;
-  std::memset(e.head, 0xFF, sizeof(uint32_t) * 2 * kBuckets);
+  std::memset(e.ends, 0xFF, sizeof(uint32_t) * 2 * kBuckets);
   std::memset(e.count, 0, sizeof e.count);
   std::memset(e.before_window, 0, sizeof e.before_window);
 
@@ -449,7 +455,7 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   out[1] = 0x3F;
   wr32(out + 2, (uint32_t)total);
   wr32(out + 6, n);
-  std::free(e.head);
+  std::free(e.ends);
   std::free(e.prev);
   std::free(e.memo);
   if (out_length) *out_length = total;
