@@ -163,9 +163,6 @@ struct Encoder {
     }
   }
 
-  // Upper bound of the visit number of a match at p: the x's from the window start up to it.
-  uint32_t visit_bound(uint32_t p) const { return rank[(p)&kRing] - before_window[x] + 1; }
-
   // The bytes a match at k may compare beyond its first three.
   uint32_t allowed_at(uint32_t k) const {
     uint32_t a = i - k - 3;
@@ -339,9 +336,12 @@ struct Encoder {
     uint32_t q = tail(h);
     bool full, done;
     uint32_t seen = 0;  // matches so far: a lower bound of the next one's visit number
+    // A match's visit number is at most the number of x's from the window start up to it,
+    // rank - before_window[x] + 1; past the limit the visits must be counted.
+    uint32_t rank_limit = before_window[x] + kMaxVisits - 1;
     for (; q != kNone && q + 3 <= i; q = next[(q)&kRing]) {
       if (!holds(q)) continue;
-      if (visit_bound(q) > kMaxVisits) break;
+      if (rank[q & kRing] > rank_limit) break;
       ++seen;
       if (!may_beat(q, &done)) {
         if (done) return;
