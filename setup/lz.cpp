@@ -416,21 +416,26 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   e.n = n;
   size_t memo_size = 1024;
   while (memo_size < n && memo_size < (1u << 13)) memo_size <<= 1;
-  e.ends = (uint32_t*)std::malloc(sizeof(uint32_t) * 2 * kBuckets);
+  // All tables in one block: a single large allocation is kept by the allocator from one call
+  // to the next, where separate ones were mapped and faulted in afresh for every file (which cost
+  // more than encoding a small file).
+  size_t memo_bytes = sizeof(MemoEntry) * memo_size;
+  size_t ends_bytes = sizeof(uint32_t) * 2 * kBuckets;
   // prev, next and rank, then the buckets.
-  e.prev = (uint32_t*)std::malloc((sizeof(uint32_t) * 3 + sizeof(uint16_t)) * (kRing + 1));
-  e.memo = (MemoEntry*)std::calloc(memo_size, sizeof(MemoEntry));
-  if (!e.ends || !e.prev || !e.memo) {
-    std::free(e.ends);
-    std::free(e.prev);
-    std::free(e.memo);
+  size_t ring_bytes = (sizeof(uint32_t) * 3 + sizeof(uint16_t)) * (kRing + 1);
+  uint8_t* block = (uint8_t*)std::malloc(memo_bytes + ends_bytes + ring_bytes);
+  if (!block) {
     std::free(out);
     return nullptr;
   }
+  e.memo = (MemoEntry*)block;
+  e.ends = (uint32_t*)(block + memo_bytes);
+  e.prev = (uint32_t*)(block + memo_bytes + ends_bytes);
   e.next = e.prev + kRing + 1;
   e.rank = e.next + kRing + 1;
   e.bucket = (uint16_t*)(e.rank + kRing + 1);
   e.memo_mask = memo_size - 1;
+  std::memset(e.memo, 0, memo_bytes);
   std::memset(e.ends, 0xFF, sizeof(uint32_t) * 2 * kBuckets);
   std::memset(e.count, 0, sizeof e.count);
   std::memset(e.before_window, 0, sizeof e.before_window);
@@ -455,9 +460,7 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   out[1] = 0x3F;
   wr32(out + 2, (uint32_t)total);
   wr32(out + 6, n);
-  std::free(e.ends);
-  std::free(e.prev);
-  std::free(e.memo);
+  std::free(block);
   if (out_length) *out_length = total;
   return out;
 }
