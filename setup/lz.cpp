@@ -118,7 +118,6 @@ struct Encoder {
   // Per hashed x y z: the newest position and the oldest one inside the window, side by side
   // so that both come in one cache line.
   uint32_t* ends;
-  uint32_t* prev;    // per position: the previous one in its hash bucket
   uint32_t* next;    // per position: the next one in its hash bucket
   uint32_t* rank;    // per position: earlier positions holding the same byte
   uint16_t* bucket;  // per position: its hash bucket
@@ -144,7 +143,6 @@ struct Encoder {
       if (p + 2 < n) {
         uint32_t h = hash(trigram(p));
         bucket[(p)&kRing] = (uint16_t)h;
-        prev[(p)&kRing] = head(h);
         next[(p)&kRing] = kNone;
         // A predecessor that has left the window keeps no link (its slot may be reused).
         if (head(h) != kNone && p - head(h) <= kRing) next[head(h) & kRing] = p;
@@ -325,10 +323,6 @@ struct Encoder {
     tri = x << 16 | y << 8 | z;
     tri_le = z << 16 | y << 8 | x;
     uint32_t ws = window_start, h = hash(tri);
-    uint32_t p = head(h);
-    while (p != kNone && p + 3 > i) p = prev[(p)&kRing];
-    while (p != kNone && p >= ws && !holds(p)) p = prev[(p)&kRing];
-    if (p == kNone || p < ws) return;
     // From far to near, the matches surely visited first (each is visited, in order). A full
     // one ends the search.
     // A match that cannot be strictly longer than the best is passed over: it would not change
@@ -421,8 +415,8 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   // more than encoding a small file).
   size_t memo_bytes = sizeof(MemoEntry) * memo_size;
   size_t ends_bytes = sizeof(uint32_t) * 2 * kBuckets;
-  // prev, next and rank, then the buckets.
-  size_t ring_bytes = (sizeof(uint32_t) * 3 + sizeof(uint16_t)) * (kRing + 1);
+  // next and rank, then the buckets.
+  size_t ring_bytes = (sizeof(uint32_t) * 2 + sizeof(uint16_t)) * (kRing + 1);
   uint8_t* block = (uint8_t*)std::malloc(memo_bytes + ends_bytes + ring_bytes);
   if (!block) {
     std::free(out);
@@ -430,8 +424,7 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   }
   e.memo = (MemoEntry*)block;
   e.ends = (uint32_t*)(block + memo_bytes);
-  e.prev = (uint32_t*)(block + memo_bytes + ends_bytes);
-  e.next = e.prev + kRing + 1;
+  e.next = (uint32_t*)(block + memo_bytes + ends_bytes);
   e.rank = e.next + kRing + 1;
   e.bucket = (uint16_t*)(e.rank + kRing + 1);
   e.memo_mask = memo_size - 1;
