@@ -118,8 +118,9 @@ struct Encoder {
   // Per hashed x y z: the newest position and the oldest one inside the window, side by side
   // so that both come in one cache line.
   uint32_t* ends;
-  uint32_t* next;    // per position: the next one in its hash bucket
-  uint32_t* rank;    // per position: earlier positions holding the same byte
+  // Per position, side by side as the bucket scan reads them: the next position in its hash
+  // bucket, and the number of earlier positions holding the same byte.
+  uint32_t* links;
   uint16_t* bucket;  // per position: its hash bucket
   uint32_t count[256];
   uint32_t before_window[256];  // per byte: occurrences before the window start
@@ -130,6 +131,8 @@ struct Encoder {
   // Search state of the current position.
   uint32_t i, x, y, z, tri, tri_le, best_len, best_pos;
 
+  uint32_t& next(uint32_t p) { return links[2 * (p & kRing)]; }
+  uint32_t& rank(uint32_t p) { return links[2 * (p & kRing) + 1]; }
   uint32_t& head(uint32_t h) { return ends[2 * h]; }
   uint32_t& tail(uint32_t h) { return ends[2 * h + 1]; }
 
@@ -139,13 +142,13 @@ struct Encoder {
   void advance_to(uint32_t pos) {
     for (; inserted < pos; ++inserted) {
       uint32_t p = inserted;
-      rank[(p)&kRing] = count[d[p]]++;
+      rank(p) = count[d[p]]++;
       if (p + 2 < n) {
         uint32_t h = hash(trigram(p));
         bucket[(p)&kRing] = (uint16_t)h;
-        next[(p)&kRing] = kNone;
+        next(p) = kNone;
         // A predecessor that has left the window keeps no link (its slot may be reused).
-        if (head(h) != kNone && p - head(h) <= kRing) next[head(h) & kRing] = p;
+        if (head(h) != kNone && p - head(h) <= kRing) next(head(h)) = p;
         head(h) = p;
         if (tail(h) == kNone) tail(h) = p;
       }
@@ -156,7 +159,7 @@ struct Encoder {
       ++before_window[d[q]];
       if (q + 2 < n) {
         uint32_t h = bucket[(q)&kRing];
-        if (tail(h) == q) tail(h) = next[(q)&kRing];
+        if (tail(h) == q) tail(h) = next(q);
       }
     }
   }
@@ -333,9 +336,9 @@ struct Encoder {
     // A match's visit number is at most the number of x's from the window start up to it,
     // rank - before_window[x] + 1; past the limit the visits must be counted.
     uint32_t rank_limit = before_window[x] + kMaxVisits - 1;
-    for (; q != kNone && q + 3 <= i; q = next[(q)&kRing]) {
+    for (; q != kNone && q + 3 <= i; q = next(q)) {
       if (!holds(q)) continue;
-      if (rank[q & kRing] > rank_limit) break;
+      if (rank(q) > rank_limit) break;
       ++seen;
       if (!may_beat(q, &done)) {
         if (done) return;
@@ -352,7 +355,7 @@ struct Encoder {
     // The rest matter only when one of them is longer; then the visits must be counted.
     // Every match before q is visited, so one past the 257th match cannot be.
     bool longer = false;
-    for (; q != kNone && q + 3 <= i && !longer; q = next[(q)&kRing]) {
+    for (; q != kNone && q + 3 <= i && !longer; q = next(q)) {
       if (!holds(q)) continue;
       if (++seen > kMaxVisits) return;
       if (!may_beat(q, &done)) {
@@ -415,7 +418,7 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   // more than encoding a small file).
   size_t memo_bytes = sizeof(MemoEntry) * memo_size;
   size_t ends_bytes = sizeof(uint32_t) * 2 * kBuckets;
-  // next and rank, then the buckets.
+  // The links, then the buckets.
   size_t ring_bytes = (sizeof(uint32_t) * 2 + sizeof(uint16_t)) * (kRing + 1);
   uint8_t* block = (uint8_t*)std::malloc(memo_bytes + ends_bytes + ring_bytes);
   if (!block) {
@@ -424,9 +427,8 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   }
   e.memo = (MemoEntry*)block;
   e.ends = (uint32_t*)(block + memo_bytes);
-  e.next = (uint32_t*)(block + memo_bytes + ends_bytes);
-  e.rank = e.next + kRing + 1;
-  e.bucket = (uint16_t*)(e.rank + kRing + 1);
+  e.links = (uint32_t*)(block + memo_bytes + ends_bytes);
+  e.bucket = (uint16_t*)(e.links + 2 * (kRing + 1));
   e.memo_mask = memo_size - 1;
   std::memset(e.memo, 0, memo_bytes);
   std::memset(e.ends, 0xFF, sizeof(uint32_t) * 2 * kBuckets);
