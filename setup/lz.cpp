@@ -326,6 +326,9 @@ struct Encoder {
     tri = x << 16 | y << 8 | z;
     tri_le = z << 16 | y << 8 | x;
     uint32_t ws = window_start, h = hash(tri);
+    if (i < 3) return;
+    // Candidates lie at or before last; kNone is above it, so one test ends a scan.
+    uint32_t last = i - 3;
     // From far to near, the matches surely visited first (each is visited, in order). A full
     // one ends the search.
     // A match that cannot be strictly longer than the best is passed over: it would not change
@@ -336,7 +339,7 @@ struct Encoder {
     // A match's visit number is at most the number of x's from the window start up to it,
     // rank - before_window[x] + 1; past the limit the visits must be counted.
     uint32_t rank_limit = before_window[x] + kMaxVisits - 1;
-    for (; q != kNone && q + 3 <= i; q = next(q)) {
+    for (; q <= last; q = next(q)) {
       if (!holds(q)) continue;
       if (rank(q) > rank_limit) break;
       ++seen;
@@ -351,11 +354,11 @@ struct Encoder {
       }
       if (full) return;
     }
-    if (q == kNone || q + 3 > i) return;
+    if (q > last) return;
     // The rest matter only when one of them is longer; then the visits must be counted.
     // Every match before q is visited, so one past the 257th match cannot be.
     bool longer = false;
-    for (; q != kNone && q + 3 <= i && !longer; q = next(q)) {
+    for (; q <= last && !longer; q = next(q)) {
       if (!holds(q)) continue;
       if (++seen > kMaxVisits) return;
       if (!may_beat(q, &done)) {
