@@ -287,6 +287,19 @@ struct Encoder {
         } else if (done) {
           return;
         }
+        // The way on from a match to the next one is remembered like any other.
+        uint64_t key = ((uint64_t)v << 24 | tri) + 1;
+        MemoEntry* e = memo_slot(key);
+        if (e->key == key) {
+          v = e->to;
+          idx += e->steps;
+          continue;
+        }
+        if (pending < kPending) {
+          pend_pos[pending] = v;
+          pend_idx[pending] = idx;
+          ++pending;
+        }
         v = next_of(v + 1, (uint8_t)x);
         ++idx;
         continue;
