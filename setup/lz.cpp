@@ -11,11 +11,12 @@
 //
 // Walking that rule directly costs up to 257 scans per position. This encoder gets the same answer
 // from three facts: every position holding x y z in the window is visited, in order (the skips only
-// jump over positions that cannot match); a position's visit number is at most the number of x's
-// from the window start up to it; and the walk from a given position is the same for every i that
-// has the same three bytes ahead. So: no earlier x y z in the window means a literal; if even the
-// newest one is within 257 x's of the window start, every match counts and a hash chain finds them;
-// otherwise the walk is taken, with its steps remembered per (position, x y z) in a cache and
+// jump over positions that cannot match); so a match's visit number is at least the number of
+// matches up to it and at most the number of x's from the window start up to it; and the walk from
+// a given position is the same for every i that has the same three bytes ahead. So the matches are
+// scanned from the oldest along a hash chain; those within 257 x's of the window start surely
+// count, those past the 257th match surely do not, and only when one in between is longer than
+// the best is the walk taken, with its steps remembered per (position, x y z) in a cache and
 // compressed from one match to the next.
 
 #include "setup/lz.h"
