@@ -33,15 +33,22 @@ constexpr PackedId ID(const char* s) {
   auto up = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; };
   if (up(s[0]) == 'I' && up(s[1]) == 'D' && s[2] == '_') s += 3;
   bool under = false;
-  if (*s == '_') { under = true; ++s; }
+  if (*s == '_') {
+    under = true;
+    ++s;
+  }
   uint32_t v = 0;
   int n = 0;
   for (; n < 6; ++n, ++s) {
     char c = up(*s);
-    if (c >= 'A' && c <= 'Z') v = v * 36 + uint32_t(c - 'A' + 1);
-    else if (c >= '0' && c <= '9') v = v * 36 + uint32_t(c - '0' + 27);
-    else if (c == '_') return 0;
-    else break;
+    if (c >= 'A' && c <= 'Z')
+      v = v * 36 + uint32_t(c - 'A' + 1);
+    else if (c >= '0' && c <= '9')
+      v = v * 36 + uint32_t(c - '0' + 27);
+    else if (c == '_')
+      return 0;
+    else
+      break;
   }
   if (n == 6) {
     char c = up(*s);
@@ -52,10 +59,10 @@ constexpr PackedId ID(const char* s) {
 
 // Character-class bits of the 256-entry table.
 enum : uint32_t {
-  CC_LEAD = 0x0001,    // Shift-JIS lead byte
-  CC_TRAIL = 0x0002,   // Shift-JIS trail byte
-  CC_KANA = 0x0004,    // half-width katakana
-  CC_EXT = 0x0008,     // extension lead (three-byte UTF-16 escape)
+  CC_LEAD = 0x0001,   // Shift-JIS lead byte
+  CC_TRAIL = 0x0002,  // Shift-JIS trail byte
+  CC_KANA = 0x0004,   // half-width katakana
+  CC_EXT = 0x0008,    // extension lead (three-byte UTF-16 escape)
   CC_DIGIT = 0x0010,
   CC_UPPER = 0x0020,
   CC_LOWER = 0x0040,
@@ -84,7 +91,7 @@ uint32_t char_code(const char* p);   // code of the character at p (strict lengt
 PackedId char_kind(const char* p);   // ALNUM, SPACE, LF, SYMBOL, ZSPACE, KATA, ZALNUM, HIRA, ...
 char* lower_ascii(char* s);          // ASCII letters to lower case, multibyte left alone
 
-const char* char_next(const char* p);                    // p + char_len(p)
+const char* char_next(const char* p);                     // p + char_len(p)
 const char* char_prev(const char* start, const char* p);  // start of the character before p
 const char* char_last(const char* s, const char* end);    // start of the last character before end
 bool char_is_hex(int c);

@@ -31,19 +31,19 @@ struct TextArg {
 enum : uint32_t {
   TX_MODIFIED = 0x0001,
   TX_OUT_OF_MEMORY = 0x0002,
-  TX_IN_USE = 0x0004,       // slot taken (pool)
-  TX_SPLIT_LONG = 0x0008,   // lines longer than 65535 bytes may be split at the gap
-  TX_CR_MODE = 0x0010,      // a lone CR also ends a line
-  TX_WHOLE = 0x0020,        // passed as a string, the Text stands for its whole contents
-  TX_FMT_MODE = 0x00C0,     // two-bit format mode handed to the formatter
-  TX_NO_TRACK = 0x0300,     // change tracking off (two bits)
-  TX_RESTRICTED = 0x0400,   // the text begins at a start position supplied by the view
-  TX_INDEX_10 = 0x0800,     // record array sized one record per 10 bytes of its owner
-  TX_INDEX_20 = 0x1000,     // ... per 20 bytes of its owner
-  TX_FROM_NEW = 0x2000,     // made by text_new
-  TX_CLOSE_FILE = 0x4000,   // close the held file handle on release
-  TX_SAVE_ON_FREE = 0x8000, // save on release when modified
-  TX_RECORD = 0x10000,      // marked as a header record
+  TX_IN_USE = 0x0004,        // slot taken (pool)
+  TX_SPLIT_LONG = 0x0008,    // lines longer than 65535 bytes may be split at the gap
+  TX_CR_MODE = 0x0010,       // a lone CR also ends a line
+  TX_WHOLE = 0x0020,         // passed as a string, the Text stands for its whole contents
+  TX_FMT_MODE = 0x00C0,      // two-bit format mode handed to the formatter
+  TX_NO_TRACK = 0x0300,      // change tracking off (two bits)
+  TX_RESTRICTED = 0x0400,    // the text begins at a start position supplied by the view
+  TX_INDEX_10 = 0x0800,      // record array sized one record per 10 bytes of its owner
+  TX_INDEX_20 = 0x1000,      // ... per 20 bytes of its owner
+  TX_FROM_NEW = 0x2000,      // made by text_new
+  TX_CLOSE_FILE = 0x4000,    // close the held file handle on release
+  TX_SAVE_ON_FREE = 0x8000,  // save on release when modified
+  TX_RECORD = 0x10000,       // marked as a header record
 };
 
 // Command handler kinds (Text::command_kind).
@@ -51,7 +51,12 @@ enum : uint8_t { TX_CMD_NONE = 0, TX_CMD_CALL = 1, TX_CMD_IGNORE = 2, TX_CMD_CAL
 typedef intptr_t (*TextCommandFn)(Text* t, PackedId command, intptr_t arg, uint32_t flags);
 
 // Attachment notification modes (mark list, line index, view).
-enum : int { TX_NOTE_INSERTED = 0, TX_NOTE_DELETING = 1, TX_NOTE_DELETED = 3, TX_NOTE_RELAYOUT = 4 };
+enum : int {
+  TX_NOTE_INSERTED = 0,
+  TX_NOTE_DELETING = 1,
+  TX_NOTE_DELETED = 3,
+  TX_NOTE_RELAYOUT = 4
+};
 
 // The editor's view, as the text sees it: asked before a change, told of every change.
 struct TextViewOps {

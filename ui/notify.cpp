@@ -55,8 +55,12 @@ void print_line(const char* prefix, const char* message) {
 }
 }  // namespace
 
-void notify_set_sink(NotifySink sink) { g_sink = sink; }
-void notify_set_answer(int answer) { g_answer = answer; }
+void notify_set_sink(NotifySink sink) {
+  g_sink = sink;
+}
+void notify_set_answer(int answer) {
+  g_answer = answer;
+}
 
 void notify_status(const char* message) {
   if (g_sink) {

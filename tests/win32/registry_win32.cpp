@@ -1,9 +1,8 @@
 // The road to Windows: the test runs under Wine in a prefix of the build, with code page 932, and
 // the registry it writes is real.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -39,19 +38,21 @@ TEST(Win32Platform, RegistryValueWrittenAndReadBack) {
   EXPECT_EQ(std::wstring(buffer), folder);
   DWORD read = 0;
   size = sizeof read;
-  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kKey, L"Number", RRF_RT_REG_DWORD, nullptr, &read, &size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegGetValueW(HKEY_CURRENT_USER, kKey, L"Number", RRF_RT_REG_DWORD, nullptr, &read, &size),
+      ERROR_SUCCESS);
   EXPECT_EQ(read, 30030u);
 
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS);
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kKey, L"Number", RRF_RT_REG_DWORD, nullptr, &read, &size),
-            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(
+      RegGetValueW(HKEY_CURRENT_USER, kKey, L"Number", RRF_RT_REG_DWORD, nullptr, &read, &size),
+      ERROR_FILE_NOT_FOUND);
 }
 
 TEST(Win32Platform, MissingKeyIsReportedNotInvented) {
   HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VODudeduva\\NoSuchKey\\Deeper", 0, KEY_READ,
-                          &key),
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VODudeduva\\NoSuchKey\\Deeper", 0,
+                          KEY_READ, &key),
             ERROR_FILE_NOT_FOUND);
 }
 }  // namespace
