@@ -6,13 +6,12 @@
 // our side builds a new Text each time.
 
 #include <benchmark/benchmark.h>
-#include <glob.h>
 #include <iconv.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <string>
 
+#include "bench/corpus.h"
 #include "core/codepage.h"
 #include "core/text.h"
 #include "files/codes.h"
@@ -20,30 +19,6 @@
 namespace {
 
 const size_t kCorpusSize = 16u << 20;
-
-// iconv over a whole buffer, invalid input skipped; empty string when the conversion is unknown.
-std::string iconv_all(const std::string& in, const char* to, const char* from) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == (iconv_t)-1) return std::string();
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t left = in.size();
-  char* dst = out.data();
-  size_t room = out.size();
-  while (left > 0) {
-    if (iconv(cd, &src, &left, &dst, &room) != (size_t)-1) break;
-    if (errno == EILSEQ || errno == EINVAL) {
-      ++src;  // skip what the target cannot hold
-      --left;
-    } else {
-      break;
-    }
-  }
-  iconv(cd, nullptr, nullptr, &dst, &room);
-  iconv_close(cd);
-  out.resize(out.size() - room);
-  return out;
-}
 
 struct Corpus {
   std::string sjis, euc, utf8, utf16, jis;
@@ -55,19 +30,7 @@ const Corpus& corpus() {
   static bool made = false;
   if (made) return c;
   made = true;
-  std::string utf8;
-  glob_t g;
-  if (glob("/usr/share/man/ja/man*/*.gz", 0, nullptr, &g) == 0) {
-    char buf[1 << 16];
-    for (size_t i = 0; i < g.gl_pathc; ++i) {
-      gzFile f = gzopen(g.gl_pathv[i], "rb");
-      if (!f) continue;
-      int n;
-      while ((n = gzread(f, buf, sizeof buf)) > 0) utf8.append(buf, size_t(n));
-      gzclose(f);
-    }
-    globfree(&g);
-  }
+  std::string utf8 = japanese_manpages_utf8();
   if (utf8.size() < 100000) return c;
   // Only what both Shift-JIS and EUC-JP hold, so that every form carries the same text.
   std::string sjis = iconv_all(iconv_all(utf8, "EUC-JP-MS", "UTF-8"), "CP932", "EUC-JP-MS");

@@ -7,16 +7,13 @@
 // std::regex sees bytes, so its counts may differ where a trail byte looks like ASCII.
 
 #include <benchmark/benchmark.h>
-#include <glob.h>
-#include <iconv.h>
 #include <oniguruma.h>
-#include <zlib.h>
 
-#include <cerrno>
 #include <cstring>
 #include <regex>
 #include <string>
 
+#include "bench/corpus.h"
 #include "core/codepage.h"
 #include "core/ids.h"
 #include "regex/regex.h"
@@ -25,42 +22,10 @@ namespace {
 
 const size_t kCorpusSize = 16u << 20;
 
-std::string to_sjis(const std::string& in) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == (iconv_t)-1) return std::string();
-  std::string out(in.size() * 2 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t left = in.size();
-  char* dst = out.data();
-  size_t room = out.size();
-  while (left > 0) {
-    if (iconv(cd, &src, &left, &dst, &room) != (size_t)-1) break;
-    if (errno != EILSEQ && errno != EINVAL) break;
-    ++src;  // what Shift-JIS cannot hold is left out
-    --left;
-  }
-  iconv_close(cd);
-  out.resize(out.size() - room);
-  return out;
-}
-
 const std::string& corpus() {
   static std::string c;
   if (!c.empty()) return c;
-  std::string utf8;
-  glob_t g;
-  if (glob("/usr/share/man/ja/man*/*.gz", 0, nullptr, &g) == 0) {
-    for (size_t i = 0; i < g.gl_pathc; ++i) {
-      gzFile f = gzopen(g.gl_pathv[i], "rb");
-      if (!f) continue;
-      char buf[65536];
-      int k;
-      while ((k = gzread(f, buf, sizeof buf)) > 0) utf8.append(buf, (size_t)k);
-      gzclose(f);
-    }
-    globfree(&g);
-  }
-  std::string once = to_sjis(utf8);
+  std::string once = iconv_all(japanese_manpages_utf8(), "CP932", "UTF-8");
   if (once.empty()) return c;
   while (c.size() < kCorpusSize) c += once;
   c.resize(kCorpusSize);
@@ -84,7 +49,7 @@ const Pattern kPatterns[] = {
 };
 
 std::string sjis_pattern(int i) {
-  return to_sjis((const char*)kPatterns[i].utf8);
+  return iconv_all((const char*)kPatterns[i].utf8, "CP932", "UTF-8");
 }
 
 // Start of the character before p, as the matcher steps.
