@@ -175,6 +175,15 @@ struct Local {
 const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
+// "08:14:07"
+void put_clock(Local& o, const CalendarTime& c) {
+  o.num_pad((unsigned)c.hour, 2);
+  o.put(':');
+  o.num_pad((unsigned)c.minute, 2);
+  o.put(':');
+  o.num_pad((unsigned)c.second, 2);
+}
+
 // "29 May 2018 08:14:07"
 void put_mail_date(Local& o, const CalendarTime& c) {
   o.num_pad((unsigned)c.day, 2);
@@ -183,11 +192,7 @@ void put_mail_date(Local& o, const CalendarTime& c) {
   o.put(' ');
   o.num_pad((unsigned)c.year, 4);
   o.put(' ');
-  o.num_pad((unsigned)c.hour, 2);
-  o.put(':');
-  o.num_pad((unsigned)c.minute, 2);
-  o.put(':');
-  o.num_pad((unsigned)c.second, 2);
+  put_clock(o, c);
 }
 
 // %t %gt %yt. The %t form shifts by the same standard bias it prints, so that the stamp names
@@ -203,11 +208,7 @@ void put_time(Local& o, const FileTime* ft, int kind) {
     o.put('/');
     o.num_pad((unsigned)c.day, 2);
     o.put(' ');
-    o.num_pad((unsigned)c.hour, 2);
-    o.put(':');
-    o.num_pad((unsigned)c.minute, 2);
-    o.put(':');
-    o.num_pad((unsigned)c.second, 2);
+    put_clock(o, c);
     return;
   }
   if (kind == 'g') {

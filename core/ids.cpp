@@ -44,30 +44,9 @@ static inline unsigned char upper_ascii(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 32) : c;
 }
 
+// The compile-time packer of ids.h holds the one copy of the rules.
 PackedId id_pack(const char* text) {
-  if (!text) return 0;
-  const unsigned char* s = (const unsigned char*)text;
-  if (upper_ascii(s[0]) == 'I' && upper_ascii(s[1]) == 'D' && s[2] == '_') s += 3;
-  bool under = false;
-  if (*s == '_') {
-    under = true;
-    ++s;
-  }
-  uint32_t v = 0;
-  int n = 0;
-  for (; n < 6; ++n, ++s) {
-    unsigned char c = upper_ascii(*s);
-    if (char_class[c] & CC_LETTER)
-      v = v * 36 + uint32_t(c - 'A' + 1);
-    else if (char_class[c] & CC_DIGIT)
-      v = v * 36 + uint32_t(c - '0' + 27);
-    else if (c == '_')
-      return 0;
-    else
-      break;
-  }
-  if (n == 6 && ((char_class[*s] & CC_ALNUM) || *s == '_')) return 0;
-  return under ? v - ID_UNDERSCORE_BIAS : v;
+  return text ? ID(text) : 0;
 }
 
 // Writes up to `max` symbols of v (bijective base 36) with an optional '_' in front.
