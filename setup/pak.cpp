@@ -299,6 +299,101 @@ FileTime pak_sample_time() {
   return t;
 }
 
+// ---- walk modes ----
+
+namespace {
+
+struct NamedRead {
+  const char* name;
+  uint8_t* bytes;
+  size_t length;
+  FileTime time;
+  bool dated;
+  bool found;
+  bool decode;
+};
+
+// Stops at the first entry of the name; decodes it only when asked to.
+bool find_named(void* context, const PakEntry* e) {
+  NamedRead* r = (NamedRead*)context;
+  if (!ieq(e->name, r->name)) return true;
+  r->found = true;
+  r->time = e->time;
+  r->dated = e->has_time;
+  if (r->decode) r->bytes = pak_entry_data(e, &r->length);
+  return false;
+}
+
+bool extract_image(void* context, const PakEntry* e) {
+  int* count = (int*)context;
+  if (!pak_name_is_safe(e->name) ||
+      !(has_extension(e->name, ".jpg") || has_extension(e->name, ".png")))
+    return true;
+  size_t n = 0;
+  uint8_t* bytes = pak_entry_data(e, &n);
+  if (bytes && temp_copy_write(e->name, bytes, (int64_t)n)) ++*count;
+  std::free(bytes);
+  return true;
+}
+
+struct ListWalk {
+  const char* folder;
+  int count;
+};
+
+bool list_destination(void* context, const PakEntry* e) {
+  ListWalk* w = (ListWalk*)context;
+  PakDestination dest[2];
+  int n = pak_destinations(e->name, dest);
+  for (int k = 0; k < n; ++k) {
+    Text* line = text_new();
+    TextOwner own(line);
+    text_printf(line, "%s", w->folder);
+    path_add_separator(line);
+    text_bottom(line);
+    text_printf(line, "%s%s\n", dest[k].folder, e->name);
+    notify_log(text_cstr(line));
+    ++w->count;
+  }
+  return true;
+}
+
+}  // namespace
+
+uint8_t* pak_read_file(const PakBlock* pak, int mode, size_t* length) {
+  if (length) *length = 0;
+  const char* name = mode == PAK_MODE_HELP        ? "zq9.txt"
+                     : mode == PAK_MODE_AGREEMENT ? "contract.txt"
+                                                  : nullptr;
+  if (!name) return nullptr;
+  NamedRead r = {name, nullptr, 0, {0}, false, false, true};
+  pak_walk(pak, find_named, &r);
+  if (length) *length = r.length;
+  return r.bytes;
+}
+
+bool pak_editor_date(const PakBlock* pak, FileTime* out) {
+  NamedRead r = {"zqeditor.exe", nullptr, 0, {0}, false, false, false};
+  pak_walk(pak, find_named, &r);
+  if (!r.found || !r.dated) return false;
+  *out = r.time;
+  return true;
+}
+
+int pak_extract_images(const PakBlock* pak) {
+  int count = 0;
+  pak_walk(pak, extract_image, &count);
+  return count;
+}
+
+int pak_list_destinations(const PakBlock* pak, TextArg folder) {
+  const char* f =
+      folder.p && text_is_handle(folder.p) ? text_cstr((Text*)folder.p) : (const char*)folder.p;
+  ListWalk w = {f ? f : "", 0};
+  pak_walk(pak, list_destination, &w);
+  return w.count;
+}
+
 // ---- writer ----
 
 struct PakWriter {

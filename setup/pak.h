@@ -84,6 +84,28 @@ int pak_destinations(const char* name, PakDestination out[2]);
 // 2008-07-28 00:00:00, the time stamp of sample files.
 FileTime pak_sample_time();
 
+// ---- the walk modes of the set-up utility ----
+// Mode 1 (install) is pak_install (setup/install.h); the others read the package only.
+enum : int {
+  PAK_MODE_INSTALL = 1,
+  PAK_MODE_HELP = 2,        // "zq9.txt"
+  PAK_MODE_IMAGES = 4,      // every ".jpg" and ".png" to a temporary file
+  PAK_MODE_LIST = 8,        // the destination of every entry into the log
+  PAK_MODE_AGREEMENT = 16,  // "contract.txt"
+  PAK_MODE_DATE = 64,       // the DATE of "zqeditor.exe"
+};
+// Modes 2 and 16: the decoded bytes of the first entry of the mode's name (malloc, NUL after
+// them); null when there is none or it does not decode.
+uint8_t* pak_read_file(const PakBlock* pak, int mode, size_t* length);
+// Mode 64: the file time of the first "zqeditor.exe" entry; false when absent or undated.
+bool pak_editor_date(const PakBlock* pak, FileTime* out);
+// Mode 4: decodes each ".jpg" and ".png" entry into a temporary copy that stands for its name
+// (temp_copy_write); returns the number written.
+int pak_extract_images(const PakBlock* pak);
+// Mode 8: logs "%s\n" with the destination path of every entry under folder (both destinations
+// of a name that has two), writing nothing; returns the number of lines.
+int pak_list_destinations(const PakBlock* pak, TextArg folder);
+
 // ---- writing ----
 
 enum : int { PAK_BUILD_NEEDED = 4 };  // mode: the needed set (no bitmaps, no CE headers)

@@ -1,0 +1,121 @@
+// Shell links through the shell link object and its persist-file interface, the product's
+// windows through the window list, error texts through FormatMessageW.
+
+#include <windows.h>
+// The shell headers after windows.h.
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "core/codepage.h"
+#include "core/format.h"
+#include "setup/registry.h"
+#include "setup/shell.h"
+
+namespace {
+
+struct Wide {
+  char16_t* w;
+  explicit Wide(const char* s) : w(s ? to_wide_new(s, -1) : nullptr) {}
+  ~Wide() { std::free(w); }
+  Wide(const Wide&) = delete;
+  Wide& operator=(const Wide&) = delete;
+  const wchar_t* get() const { return (const wchar_t*)w; }
+};
+
+// Once per process; a failure (another apartment already chosen) leaves COM usable all the same.
+void com_init() {
+  static bool done;
+  if (done) return;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  done = true;
+}
+
+const wchar_t kFrameClass[] = L"DuroDA64";
+
+struct RunningSearch {
+  HWND except;
+  bool found;
+};
+
+BOOL CALLBACK find_frame(HWND w, LPARAM lp) {
+  RunningSearch* s = (RunningSearch*)lp;
+  if (w == s->except || GetWindow(w, GW_OWNER)) return TRUE;
+  wchar_t name[64];
+  int n = GetClassNameW(w, name, 64);
+  const int k = (int)(sizeof kFrameClass / sizeof kFrameClass[0]) - 1;
+  if (n >= k && wcsncmp(name, kFrameClass, k) == 0 && (n == k || name[k] == L':')) {
+    s->found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+uint32_t shell_link_create(const char* link, const char* target, const char* arguments,
+                           int icon_index) {
+  Wide l(link), t(target), a(arguments);
+  if (!l.w || !t.w) return ERROR_NOT_ENOUGH_MEMORY;
+  com_init();
+  IShellLinkW* sl = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                (void**)&sl);
+  if (FAILED(hr)) return (uint32_t)hr;
+  hr = sl->SetPath(t.get());
+  if (SUCCEEDED(hr) && a.w && a.w[0]) hr = sl->SetArguments(a.get());
+  if (SUCCEEDED(hr)) hr = sl->SetIconLocation(t.get(), icon_index);
+  IPersistFile* pf = nullptr;
+  if (SUCCEEDED(hr)) hr = sl->QueryInterface(IID_IPersistFile, (void**)&pf);
+  if (SUCCEEDED(hr)) {
+    hr = pf->Save(l.get(), TRUE);
+    pf->Release();
+  }
+  sl->Release();
+  return SUCCEEDED(hr) ? 0 : (uint32_t)hr;
+}
+
+bool product_running(void* except) {
+  RunningSearch s = {(HWND)except, false};
+  EnumWindows(find_frame, (LPARAM)&s);
+  return s.found;
+}
+
+int os_major_version() {
+  // GetVersionEx lies to programs without a manifest; the kernel's own record does not.
+  typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
+  HMODULE nt = GetModuleHandleW(L"ntdll.dll");
+  RtlGetVersionFn get = nt ? (RtlGetVersionFn)(void*)GetProcAddress(nt, "RtlGetVersion") : nullptr;
+  OSVERSIONINFOW v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+  if (get && get(&v) == 0) return (int)v.dwMajorVersion;
+  return 0;
+}
+
+uint32_t os_last_error() {
+  return GetLastError();
+}
+
+uint32_t os_access_denied() {
+  return ERROR_ACCESS_DENIED;
+}
+
+Text* os_error_text(uint32_t code) {
+  if (code == REG_NO_REGISTRY) return format_text("no registry");
+  wchar_t* w = nullptr;
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, (wchar_t*)&w, 0, nullptr);
+  Text* t = text_new();
+  if (n && w) {
+    while (n > 0 &&
+           (w[n - 1] == L'\r' || w[n - 1] == L'\n' || w[n - 1] == L' ' || w[n - 1] == L'.'))
+      w[--n] = 0;
+    text_put_wide(t, (const char16_t*)w);
+  }
+  if (w) LocalFree(w);
+  if (t && text_length(t) == 0) text_printf(t, "error %d", (int64_t)code);
+  return t;
+}

@@ -1,0 +1,326 @@
+// The uninstall: deletion requests, the product and settings lists, the safety check and the run.
+
+#include "setup/uninstall.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/format.h"
+#include "core/header.h"
+#include "files/file.h"
+#include "files/fsys.h"
+#include "files/path.h"
+#include "setup/assoc.h"
+#include "setup/engine_util.h"
+#include "setup/install.h"
+#include "setup/pak.h"
+#include "setup/shell.h"
+#include "ui/notify.h"
+
+namespace {
+
+// A folder that is a link (junction, symbolic link) to somewhere else.
+inline constexpr uint32_t ATTR_REPARSE_POINT = 0x400;
+
+bool ends_with(const char* s, const char* tail) {
+  size_t n = std::strlen(s), m = std::strlen(tail);
+  return n >= m && std::strcmp(s + n - m, tail) == 0;
+}
+
+// A sample the user has not changed still carries the installation's time (within the two
+// seconds that some file systems round to).
+bool untouched_sample(const FileFindData& fd) {
+  uint64_t sample = pak_sample_time().ticks, t = fd.written.ticks;
+  uint64_t d = t > sample ? t - sample : sample - t;
+  return d <= 2 * FILETIME_TICKS_PER_SECOND;
+}
+
+void log_line(const char* format, const char* path) {
+  char line[1200];
+  notify_log(buf_printf(line, sizeof line, format, path));
+}
+
+struct Entry {
+  const char* pattern;
+  int flags;
+};
+
+int delete_list(TextArg folder, const Entry* list, int count) {
+  int n = 0;
+  for (int k = 0; k < count; ++k) n += delete_matching(folder, list[k].pattern, list[k].flags);
+  return n;
+}
+
+}  // namespace
+
+int delete_matching(TextArg folder, const char* pattern, int flags) {
+  Owned full(child(folder, pattern));
+  Owned dir(text_of(str_of(full.t)));
+  if (!full.t || !dir.t || !path_join(dir.t, nullptr)) return 0;
+  path_strip_separator(dir.t, 2);
+  Owned self(program_path());
+  int deleted = 0;
+  FileFindData fd;
+  FindHandle f = file_find_first(full.t, &fd);
+  if (f != FIND_INVALID) {
+    do {
+      if (fd.attributes & FSYS_ATTR_DIRECTORY) continue;
+      Owned path(child(dir.t, fd.name));
+      if (!path.t) continue;
+      if (flags == DELETE_SAMPLES && !path_has_extension(path.t, ".txp") && !untouched_sample(fd))
+        continue;  // changed by the user: kept
+      // The running program cannot delete itself: it stays, and its folder with it.
+      if (self.t && same_path(text_cstr(path.t), text_cstr(self.t))) {
+        log_line("fail: %s\n", text_cstr(path.t));
+        continue;
+      }
+      if (file_delete(path.t)) {
+        log_line("del: %s\n", text_cstr(path.t));
+        ++deleted;
+      } else {
+        engine_log_failure(text_cstr(path.t), os_last_error(), nullptr);
+      }
+    } while (file_find_next(f, &fd));
+    file_find_close(f);
+  }
+  if (flags == DELETE_TREE) {
+    Owned all(child(dir.t, "*"));
+    f = file_find_first(all.t, &fd);
+    if (f != FIND_INVALID) {
+      do {
+        if (!(fd.attributes & FSYS_ATTR_DIRECTORY) || (fd.attributes & ATTR_REPARSE_POINT) ||
+            std::strcmp(fd.name, ".") == 0 || std::strcmp(fd.name, "..") == 0)
+          continue;
+        Owned sub(child(dir.t, fd.name));
+        deleted += delete_matching(sub.t, "*.*", DELETE_FILES);
+      } while (file_find_next(f, &fd));
+      file_find_close(f);
+    }
+  }
+  if (ends_with(pattern, "*.*")) {
+    folder_remove(dir.t);  // stays when something is left in it
+    log_line("rmdir: %s\n", text_cstr(dir.t));
+  }
+  return deleted;
+}
+
+int delete_product_files(TextArg folder) {
+  static const Entry list[] = {
+      {"*.btn", 0},
+      {"*.c", 0},
+      {"*.h", 0},
+      {"*.exe", 0},
+      {"*.mnu", 0},
+      {"*.ph", 0},
+      {"*.jpg", 0},
+      {"spell.dic", 0},
+      {"readme.txt", 0},
+      {"contract.txt", 0},
+      {"readme.txz", 0},
+      {"zq6.txz", 0},
+      {"qmac.txz", 0},
+      {"filer.txz", 0},
+      {"editor.txz", 0},
+      {"mailer.txz", 0},
+      {"zq8.txt", 0},
+      {"zq8.txt.pdf", 0},
+      {"qmac8.txt", 0},
+      {"qmac8.txt.pdf", 0},
+      {"tfiler.txt.pdf", 0},
+      {"dic*.ime", 0},
+      {"*.idx", 0},
+      {"zq7.txt", 0},
+      {"filer7.txt", 0},
+      {"qmac7.txt", 0},
+      {"sample.*", 0},
+      {"roma.tsv", 0},
+      {"webto.txt", 0},
+      {"zq9.txt", 0},
+      {"cmd9.txt", 0},
+      {"uninst.bat", 0},
+      {"zodo.dll", 0},
+      // The library the package installs; the old name alone would leave it behind.
+      {"ZOdo64.dll", 0},
+      {"sample\\*.*", DELETE_SAMPLES}};
+  return delete_list(folder, list, (int)(sizeof list / sizeof list[0]));
+}
+
+int settings_clear(TextArg folder) {
+  static const Entry list[] = {{"*.hst", 0},
+                               {"*.cfg", 0},
+                               {"*.sys", 0},
+                               {"*.key", 0},
+                               {"*.lst", 0},
+                               {"*.log", 0},
+                               {"resume.tpj", 0},
+                               {"qmac\\system\\*.*", 0},
+                               {"autosave.mbx\\*.*", 0},
+                               {"gene.mbx\\*.*", 0},
+                               {"qmac\\sample\\*.*", DELETE_SAMPLES},
+                               {"qmac\\*.*", 0},
+                               {"cmd.txt", 0},
+                               {"cmd9.txt", 0},
+                               {"zq9.txt", 0},
+                               {"texts\\*.*", DELETE_TREE},
+                               {"winapi.txt", 0},
+                               {"zqime.idx", 0},
+                               {"zqime.dic", 0},
+                               {"config.txt", 0}};
+  return delete_list(folder, list, (int)(sizeof list / sizeof list[0]));
+}
+
+// ---- the safety check ----
+
+namespace {
+
+char* copy_of(Text* t) {
+  if (!t) return nullptr;
+  const char* s = text_cstr(t);
+  size_t n = std::strlen(s) + 1;
+  char* d = (char*)std::malloc(n);
+  if (d) std::memcpy(d, s, n);
+  text_free(t);
+  return d;
+}
+
+// The path without a trailing separator (a drive root keeps its own), as a new Text.
+Text* bare(const char* s) {
+  Text* t = text_of(s);
+  path_strip_separator(t, 2);
+  return t;
+}
+
+bool same_folder(const char* a, const char* b) {
+  if (!a || !b || !*b) return false;
+  Owned x(bare(a)), y(bare(b));
+  return same_path(text_cstr(x.t), text_cstr(y.t));
+}
+
+}  // namespace
+
+UninstallGuard uninstall_guard_system() {
+  UninstallGuard g = {};
+  Text* profile = user_profile_folder();
+  if (profile) {
+    Text* profiles = text_of(text_cstr(profile));
+    g.profiles = path_parent(profiles) ? copy_of(profiles) : (text_free(profiles), nullptr);
+  }
+  g.profile = copy_of(profile);
+  g.desktop = copy_of(special_folder(ID("DESK")));
+  g.documents = copy_of(special_folder(ID("MYDOC")));
+  char16_t* w = fsys_windows_folder();
+  if (w) {
+    Text* t = text_new();
+    text_put_wide(t, w);
+    g.windows = copy_of(t);
+    std::free(w);
+  }
+  g.program_files = copy_of(special_folder(ID("PFILES")));
+  return g;
+}
+
+void uninstall_guard_free(UninstallGuard* g) {
+  const char* all[] = {g->profiles,  g->profile, g->desktop,
+                       g->documents, g->windows, g->program_files};
+  for (const char* s : all) std::free((void*)s);
+  *g = UninstallGuard{};
+}
+
+const char* uninstall_refusal(TextArg folder, const UninstallGuard* g) {
+  const char* s = str_of(folder);
+  if (!s || !*s) return "フォルダが指定されていません";
+  Owned f(bare(s));
+  const char* p = text_cstr(f.t);
+  Owned with_sep(text_of(p));
+  path_add_separator(with_sep.t);
+  if (path_root_length(with_sep.t) >= text_length(with_sep.t)) return "ドライブのルートです";
+  if (same_folder(p, g->windows)) return "Windowsのフォルダです";
+  if (same_folder(p, g->program_files)) return "Program Filesのフォルダそのものです";
+  if (same_folder(p, g->desktop)) return "デスクトップのフォルダです";
+  if (same_folder(p, g->documents)) return "ドキュメントのフォルダです";
+  if (same_folder(p, g->profiles)) return "ユーザのプロファイルの親フォルダです";
+  if (same_folder(p, g->profile)) return "ユーザのプロファイルフォルダです";
+  Owned parent(text_of(p));
+  if (g->profiles && path_parent(parent.t) && same_folder(text_cstr(parent.t), g->profiles))
+    return "ユーザのプロファイルフォルダです";
+  Owned settings(child(p, "idsystem.sys"));
+  Owned setup(child(p, "zqsetup.exe"));
+  if (!file_is_file(settings.t) || !file_is_file(setup.t))
+    return "ZQのインストール先ではありません（idsystem.sysとzqsetup.exeがありません）";
+  return nullptr;
+}
+
+// ---- the run ----
+
+namespace {
+
+void clear_user_folder(void* context, const char* path) {
+  (void)context;
+  if (file_is_folder(path)) settings_clear(path);
+}
+
+bool inside(const char* path, const char* folder) {
+  if (!path || !folder || !*folder) return false;
+  Owned f(bare(folder));
+  int64_t n = text_length(f.t);
+  const char* p = text_cstr(f.t);
+  return (int64_t)std::strlen(path) > n && path_compare(path, p, n) == 0 &&
+         (path[n] == '\\' || path[n] == '/' || p[n - 1] == '\\');
+}
+
+}  // namespace
+
+bool uninstall_run(Text* rec) {
+  Owned folder(special_folder(ID("ZQ")));
+  if (!folder.t) return false;
+  UninstallGuard guard = uninstall_guard_system();
+  if (const char* why = uninstall_refusal(folder.t, &guard)) {
+    char message[1600];
+    buf_printf(message, sizeof message,
+               "%sフォルダ\n    %s\nは%s。\n\nこのフォルダではアンインストールを実行できません。"
+               "ファイルの削除も登録の解除もおこなっていません。\n",
+               "ZQ", folder.t, why);
+    setup_ask(message, SETUP_ASK_OK, NOTIFY_YES);  // a silent run logs it
+    uninstall_guard_free(&guard);
+    return false;
+  }
+  setup_set_text(rec, ID("EXE"), text_cstr(folder.t));
+  setup_defaults(rec);
+  assoc_remove_all(ID("EDIT"));
+  assoc_remove_all(ID("OPEN"));
+  shortcuts(rec, nullptr, true);
+  uninstall_entry(rec, nullptr, nullptr, true);
+  html_editor(0);
+  delete_product_files(folder.t);
+  settings_clear(folder.t);
+  if (inside(text_cstr(folder.t), guard.program_files)) {
+    // A standard installation: every user's settings folder.
+    Owned current(special_folder(ID("APDAT")));
+    path_add_separator(current.t);
+    path_join(current.t, SETUP_USER_DATA);
+    Owned profile(user_profile_folder());
+    if (current.t && profile.t) each_user_path(current.t, profile.t, clear_user_folder, nullptr);
+  }
+  uninstall_guard_free(&guard);
+  return true;
+}
+
+bool setup_uninstall(Text* rec) {
+  Owned folder(special_folder(ID("ZQ")));
+  if (!folder.t) return false;
+  Owned path(child(folder.t, "idsystem.sys"));
+  Owned settings(text_new());
+  if (text_load(settings.t, path.t, TL_READ_ONLY_CONTENTS))
+    header_copy(rec, ID("COMMON"), settings.t, HK_ID);
+  char message[1600];
+  buf_printf(
+      message, sizeof message,
+      "%sフォルダ\n    %s\n%sをアンインストールしますか？\n\nアンインストールの前に、起動中の%s"
+      "をすべて終了してください。\n",
+      "ZQ", folder.t, SETUP_PRODUCT, SETUP_PRODUCT);
+  // A silent run (the quiet uninstall command) answers yes.
+  if (setup_ask(message, SETUP_ASK_YES_NO, NOTIFY_YES) != NOTIFY_YES) return false;
+  if (!uninstall_run(rec)) return false;
+  setup_ask("アンインストールが完了しました", SETUP_ASK_OK, NOTIFY_YES);
+  return true;
+}
