@@ -1,0 +1,282 @@
+// The engine's portable side, natively: an installation's files and times from a package made by
+// the writer, the per-user settings keys, the walk modes, a read-only file that fails the
+// installation, the previous-command lists, and the uninstall with its safety check.
+
+#include <gtest/gtest.h>
+
+#include "core/format.h"
+#include "setup/assoc.h"
+#include "setup/install/engine_fixture.h"
+#include "setup/uninstall.h"
+
+using namespace engine_test;
+
+namespace {
+
+// Paths in the log use the system's separator and lines end in CR LF; compare them with "/"
+// and LF everywhere.
+std::string norm(const std::string& s) {
+  std::string out;
+  for (char c : s)
+    if (c != '\r') out += c == '\\' ? '/' : c;
+  return out;
+}
+
+bool leftovers(const fs::path& dir) {
+  for (auto& p : fs::recursive_directory_iterator(dir))
+    if (p.path().string().find(".zq~") != std::string::npos) return true;
+  return false;
+}
+
+TEST_F(EngineTest, InstallWritesEveryEntryToItsDestinationsWithItsTime) {
+  Text* failure = text_new();
+  ASSERT_TRUE(pak_install(rec, &block, failure)) << text_cstr(failure) << g_log;
+  text_free(failure);
+  const uint64_t sample = pak_sample_time().ticks;
+  struct {
+    const char* path;
+    const char* entry;
+    bool sample_time;
+  } rows[] = {
+      {"zqeditor.exe", "zqeditor.exe", false},
+      {"zqsetup.exe", "zqsetup.exe", false},
+      {"qmac/system/txtool.c", "txtool.c", false},
+      {"qmac/sample/txplugin.c", "txplugin.c", true},
+      {"sample/txplugin.c", "txplugin.c", true},
+      {"qmac/sample/txcard.c", "txcard.c", true},
+      {"sample/editor.txz", "editor.txz", true},
+      {"editor.txz", "editor.txz", false},
+      {"sample/hc01.bmp", "hc01.bmp", true},
+      {"sample/pic.png", "pic.png", true},
+      {"dic1a.ime", "dic1a.ime", false},
+      {"contract.txt", "contract.txt", false},
+      {"roma.tsv", "roma.tsv", false},
+  };
+  for (const auto& r : rows) {
+    fs::path p = dest / r.path;
+    ASSERT_TRUE(fs::exists(p)) << r.path;
+    EXPECT_EQ(get(p), entries[r.entry].bytes) << r.path;
+    EXPECT_EQ(written(p).ticks, r.sample_time ? sample : entries[r.entry].time.ticks) << r.path;
+  }
+  EXPECT_FALSE(fs::exists(dest / "txplugin.c"));
+  EXPECT_FALSE(fs::exists(dest / "sample" / "txcard.c"));
+  EXPECT_FALSE(leftovers(dest));
+  Text* probe = format_text("管理者権限調査用のファイル\r\n削除しないでください\r\n");
+  EXPECT_EQ(get(dest / "idtemp.sys"), text_cstr(probe));
+  text_free(probe);
+  EXPECT_EQ(key_of(dest / "idsystem.sys", "SETUP"), 1);
+  EXPECT_EQ(key_of(dest / "idsystem.sys", "CFGVER"), 100);
+  EXPECT_EQ(key_of(dest / "idsystem.sys", "SCHMAT"), 0);
+  EXPECT_GT(setup_int(rec, ID("INSTKB")), 0);
+}
+
+TEST_F(EngineTest, SettingsUpdateKeepsOtherKeysAndRepairClearsThem) {
+  struct {
+    const char* before;
+    int rescue, speak;
+    int setup, schmat, cfgver, speak_after, other;
+  } rows[] = {
+      // Second installation: OTHER stays, CFGVER 120 keeps SCHMAT untouched.
+      {"OTHER: 7\r\nCFGVER: 120\r\nSCHMAT: 3\r\n", 0, 0, 1, 3, 100, -1, 7},
+      // An old record gets SCHMAT 0; SPEAK is rewritten because the record had it.
+      {"OTHER: 7\r\nCFGVER: 50\r\nSPEAK: 1\r\n", 0, 0, 1, 0, 100, 0, 7},
+      // Repair: everything else goes, SETUP 2.
+      {"OTHER: 7\r\nCFGVER: 120\r\n", 1, 1, 2, 0, 100, 1, -1},
+      // A missing file is an empty record.
+      {nullptr, 0, 0, 1, 0, 100, -1, -1},
+  };
+  for (const auto& r : rows) {
+    fs::path file = root / "idsystem.sys";
+    fs::remove(file);
+    if (r.before) put(file, r.before);
+    setup_set_int(rec, ID("RESCUE"), r.rescue);
+    setup_set_int(rec, ID("SPEAK"), r.speak);
+    setup_set_int(rec, ID("COMMON"), 1);
+    ASSERT_TRUE(user_settings_update(rec, file.string().c_str()));
+    EXPECT_EQ(key_of(file, "SETUP"), r.setup) << r.before;
+    EXPECT_EQ(key_of(file, "SCHMAT"), r.schmat) << r.before;
+    EXPECT_EQ(key_of(file, "CFGVER"), r.cfgver);
+    EXPECT_EQ(key_of(file, "SPEAK"), r.speak_after) << r.before;
+    EXPECT_EQ(key_of(file, "OTHER"), r.other) << r.before;
+    EXPECT_EQ(key_of(file, "COMMON"), 1);
+    EXPECT_EQ(key_of(file, "NEW"), 1);
+  }
+}
+
+TEST_F(EngineTest, ReadOnlyFileFailsTheInstallationAndStaysIntact) {
+  put(dest / "zq9.txt", "the user's own copy");
+  fs::permissions(dest / "zq9.txt",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  Text* failure = text_new();
+  EXPECT_FALSE(pak_install(rec, &block, failure));
+  std::string why = text_cstr(failure);
+  text_free(failure);
+  EXPECT_NE(why.find("zq9.txt: "), std::string::npos) << why;
+  EXPECT_NE(g_log.find("fail: "), std::string::npos);
+  EXPECT_EQ(get(dest / "zq9.txt"), "the user's own copy");
+  EXPECT_TRUE(fs::exists(dest / "cmd9.txt"));       // the walk goes on
+  EXPECT_FALSE(fs::exists(dest / "idsystem.sys"));  // registration skipped
+  EXPECT_FALSE(leftovers(dest));
+  Text* message = install_failure_message(failure = format_text("%s", why.c_str()));
+  EXPECT_NE(std::string(text_cstr(message)).find(why), std::string::npos);
+  text_free(message);
+  text_free(failure);
+}
+
+TEST_F(EngineTest, WalkModesReadListAndDate) {
+  size_t n = 0;
+  uint8_t* help = pak_read_file(&block, PAK_MODE_HELP, &n);
+  ASSERT_TRUE(help);
+  EXPECT_EQ(std::string((char*)help, n), entries["zq9.txt"].bytes);
+  std::free(help);
+  uint8_t* agreement = pak_read_file(&block, PAK_MODE_AGREEMENT, &n);
+  ASSERT_TRUE(agreement);
+  EXPECT_EQ(std::string((char*)agreement, n), entries["contract.txt"].bytes);
+  std::free(agreement);
+  FileTime t;
+  ASSERT_TRUE(pak_editor_date(&block, &t));
+  EXPECT_EQ(t.ticks, entries["zqeditor.exe"].time.ticks);
+  EXPECT_EQ(pak_list_destinations(&block, "C:\\ZQ"), (int)entries.size() + 2);
+  EXPECT_NE(norm(g_log).find(norm("C:\\ZQ\\qmac\\sample\\txplugin.c\n")), std::string::npos);
+  EXPECT_NE(norm(g_log).find(norm("C:\\ZQ\\sample\\txplugin.c\n")), std::string::npos);
+  EXPECT_NE(norm(g_log).find(norm("C:\\ZQ\\editor.txz\n")), std::string::npos);
+  EXPECT_EQ(pak_extract_images(&block), 1);
+  Text* copy = temp_copy_find("pic.png");
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(get(text_cstr(copy)), entries["pic.png"].bytes);
+  text_free(copy);
+  temp_copy_cleanup();
+}
+
+TEST(PreviousCommands, SavedAndLookedUpByExtension) {
+  Text* list = text_new();
+  ASSERT_TRUE(assoc_save_command(list, ".txt", "notepad.exe %1"));
+  ASSERT_TRUE(assoc_save_command(list, ".c", "\"C:\\ed.exe\" \"%1\""));
+  ASSERT_TRUE(assoc_save_command(list, ".TXT", "write.exe %1"));  // replaces, any case
+  EXPECT_STREQ(text_cstr(list), ".TXT\twrite.exe %1\r\n.c\t\"C:\\ed.exe\" \"%1\"\r\n");
+  char* c = assoc_saved_command(list, ".C");
+  EXPECT_STREQ(c, "\"C:\\ed.exe\" \"%1\"");
+  std::free(c);
+  EXPECT_EQ(assoc_saved_command(list, ".h"), nullptr);
+  EXPECT_FALSE(assoc_save_command(list, ".h", "two\r\nlines"));  // would break the list
+  text_free(list);
+}
+
+TEST(AssocDialogs, RefusalsAndExtensions) {
+  for (const char* e : {".bat", "bat", ".VBS", "js"}) EXPECT_TRUE(assoc_refused(e)) << e;
+  for (const char* e : {".txt", ".jsx", "batch"}) EXPECT_FALSE(assoc_refused(e)) << e;
+  Text* ext = assoc_extension("bat");
+  EXPECT_STREQ(text_cstr(ext), ".bat");
+  text_free(ext);
+  EXPECT_EQ(assoc_extension("."), nullptr);
+  Text* prog = assoc_prog_id(".txt");
+  EXPECT_STREQ(text_cstr(prog), "text_txtfile");
+  text_free(prog);
+}
+
+// ---- uninstall ----
+
+TEST_F(EngineTest, DeleteMatchingByFlags) {
+  const uint64_t sample = pak_sample_time().ticks;
+  fs::path s = root / "f";
+  put(s / "a.c", "x");
+  put(s / "b.h", "x");
+  put(s / "sample" / "kept.txt", "changed by the user");
+  put(s / "sample" / "old.txt", "as installed");
+  put(s / "sample" / "any.txp", "x");
+  FileHandle h = file_open_read((s / "sample" / "old.txt").string().c_str(), FSYS_WRITE, 0, 0);
+  ASSERT_NE(h, FILE_INVALID);
+  file_set_time(h, FileTime{sample});
+  file_close(h);
+  put(s / "texts" / "one" / "x.txt", "x");
+  put(s / "texts" / "top.txt", "x");
+  EXPECT_EQ(delete_matching(s.string().c_str(), "*.c", DELETE_FILES), 1);
+  EXPECT_TRUE(fs::exists(s / "b.h"));
+  EXPECT_EQ(delete_matching(s.string().c_str(), "sample\\*.*", DELETE_SAMPLES), 2);
+  EXPECT_TRUE(fs::exists(s / "sample" / "kept.txt"));
+  EXPECT_FALSE(fs::exists(s / "sample" / "old.txt"));
+  // The folder stays with the changed sample in it, the line logged all the same.
+  EXPECT_NE(norm(g_log).find(norm("rmdir: " + (s / "sample").string() + "\n")), std::string::npos)
+      << g_log;
+  EXPECT_NE(norm(g_log).find(norm("del: " + (s / "a.c").string() + "\n")), std::string::npos);
+  EXPECT_EQ(delete_matching(s.string().c_str(), "texts\\*.*", DELETE_TREE), 2);
+  EXPECT_FALSE(fs::exists(s / "texts"));
+}
+
+TEST(UninstallGuardTest, RefusesFoldersThatAreNotAnInstallation) {
+  fs::path base = fs::temp_directory_path() / "zqeng_guard";
+  fs::remove_all(base);
+  put(base / "inst" / "idsystem.sys", "");
+  put(base / "inst" / "zqsetup.exe", "");
+  put(base / "half" / "zqsetup.exe", "");
+  std::string b = base.string();
+  std::string users = b + "/Users", me = users + "/me";
+  UninstallGuard g = {users.c_str(), me.c_str(), (me + "/Desktop").c_str(),
+                      nullptr,       nullptr,    (b + "/Program Files").c_str()};
+  std::string desk = me + "/Desktop", pf = b + "/Program Files";
+  g.desktop = desk.c_str();
+  g.program_files = pf.c_str();
+  struct {
+    std::string folder;
+    bool refused;
+  } rows[] = {{b + "/inst", false},
+              {b + "/inst/", false},
+              {b + "/half", true},
+              {b + "/nothing", true},
+              {users, true},
+              {me, true},
+              {users + "/other", true},
+              {desk + "/", true},
+              {pf, true},
+              {"C:\\", true},
+              {"", true}};
+  for (const auto& r : rows)
+    EXPECT_EQ(uninstall_refusal(r.folder.c_str(), &g) != nullptr, r.refused) << r.folder;
+  fs::remove_all(base);
+}
+
+TEST_F(EngineTest, UninstallRefusesAFolderOfTheUsersOwnFiles) {
+  fs::path own = root / "mine";
+  for (const char* n : {"main.c", "util.h", "tool.exe", "sample.txt", "notes.sys"}) put(own / n, n);
+  path_set_program_path((own / "zqsetup.exe").string().c_str());
+  EXPECT_FALSE(uninstall_run(rec));
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_NE(norm(g_boxes[0]).find(norm(own.string())), std::string::npos) << g_boxes[0];
+  for (const char* n : {"main.c", "util.h", "tool.exe", "sample.txt", "notes.sys"})
+    EXPECT_EQ(get(own / n), n);
+  EXPECT_EQ(g_log.find("del: "), std::string::npos);
+}
+
+TEST_F(EngineTest, UninstallRemovesTheInstallationButTheRunningProgramAndChangedSamples) {
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  put(dest / "sample" / "txplugin.c", "changed by the user");
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  setup_set_silent(true);  // the quiet uninstall: no boxes, the answers are yes
+  EXPECT_TRUE(setup_uninstall(rec));
+  EXPECT_TRUE(g_boxes.empty());
+  std::vector<std::string> left;
+  for (auto& p : fs::recursive_directory_iterator(dest))
+    left.push_back(fs::relative(p.path(), dest).generic_string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"sample", "sample/txplugin.c", "zqsetup.exe"}));
+  EXPECT_NE(norm(g_log).find(norm("fail: " + (dest / "zqsetup.exe").string())), std::string::npos);
+  EXPECT_NE(g_log.find("アンインストールが完了しました"), std::string::npos);
+}
+
+TEST_F(EngineTest, EveryUsersPathIsTheCurrentOneInAnotherProfile) {
+  fs::path users = root / "Users";
+  for (const char* u : {"me", "you", "them"}) fs::create_directories(users / u);
+  put(users / "file.txt", "not a profile");
+  std::vector<std::string> seen;
+  auto visit = [](void* ctx, const char* p) { ((std::vector<std::string>*)ctx)->push_back(p); };
+  std::string current = (users / "me" / "AppData" / "idsystem.sys").string();
+  EXPECT_EQ(each_user_path(current.c_str(), (users / "me").string().c_str(), visit, &seen), 3);
+  std::sort(seen.begin(), seen.end());
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(norm(seen[1]), norm((users / "them" / "AppData" / "idsystem.sys").string()));
+  // A path outside the profile has no other users.
+  EXPECT_EQ(each_user_path("/elsewhere/x.sys", (users / "me").string().c_str(), visit, &seen), 0);
+}
+
+}  // namespace
