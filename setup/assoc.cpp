@@ -197,13 +197,11 @@ bool registry_set_default(const char* key, const char* text) {
 bool assoc_query(const char* ext, PackedId verb, bool remember) {
   if (!ext || ext[0] != '.') return false;
   char* prog = reg_get_string(REG_CLASSES, ext, nullptr);
-  if (!prog || !*prog) {
-    std::free(prog);
-    return false;
-  }
-  Owned key(format_text("%s%s", prog, command_key(verb)));
+  Owned key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
   std::free(prog);
-  char* command = reg_get_string(REG_CLASSES, text_cstr(key.t), nullptr);
+  char* command = key.t ? reg_get_string(REG_CLASSES, text_cstr(key.t), nullptr) : nullptr;
+  // An extension new to the system is remembered too (with no command), so that removing the
+  // editor's associations later still finds it.
   if (remember) {
     Owned list(load_list(verb));
     if (assoc_save_command(list.t, ext, command ? command : ""))

@@ -14,6 +14,7 @@
 #include "setup/engine_util.h"
 #include "setup/install.h"
 #include "setup/pak.h"
+#include "setup/registry.h"
 #include "setup/shell.h"
 #include "ui/notify.h"
 
@@ -268,6 +269,26 @@ bool inside(const char* path, const char* folder) {
          (path[n] == '\\' || path[n] == '/' || p[n - 1] == '\\');
 }
 
+// The editor's application registration (REGEXE) would outlive its program: it goes when it
+// names the editor of this folder, and stays when another installation owns it.
+void editor_registration_remove(Text* folder) {
+  Owned exe(child(folder, "zqeditor.exe"));
+  const char* app = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe";
+  char* path = reg_get_string(REG_MACHINE, app, nullptr);
+  if (path && same_path(path, text_cstr(exe.t))) reg_delete_key(REG_MACHINE, app);
+  std::free(path);
+  const char* key = "Applications\\zqeditor.exe";
+  path = reg_get_string(REG_CLASSES, key, nullptr);
+  if (path && same_path(path, text_cstr(exe.t))) {
+    const char* keys[] = {"Applications\\zqeditor.exe\\shell\\open\\command",
+                          "Applications\\zqeditor.exe\\shell\\open",
+                          "Applications\\zqeditor.exe\\shell", key};
+    for (const char* k : keys)
+      if (reg_delete_key(REG_CLASSES, k)) break;
+  }
+  std::free(path);
+}
+
 }  // namespace
 
 bool uninstall_run(Text* rec) {
@@ -290,6 +311,7 @@ bool uninstall_run(Text* rec) {
   assoc_remove_all(ID("OPEN"));
   shortcuts(rec, nullptr, true);
   uninstall_entry(rec, nullptr, nullptr, true);
+  editor_registration_remove(folder.t);
   html_editor(0);
   delete_product_files(folder.t);
   settings_clear(folder.t);

@@ -44,7 +44,8 @@ void uninstall_guard_free(UninstallGuard* guard);
 const char* uninstall_refusal(TextArg folder, const UninstallGuard* guard);
 
 // The removal, from the program's own folder: associations, shortcuts, the uninstall entry, the
-// HTML-editor registration, the product files, the settings files (every user's for a standard
+// HTML-editor registration, the editor's application registration when it names this folder, the
+// product files, the settings files (every user's for a standard
 // installation). Refused, with nothing touched and the user told why, when the folder fails
 // uninstall_refusal. Returns false when refused.
 bool uninstall_run(Text* rec);

@@ -1,58 +1,93 @@
-// The road to Windows: the test runs under Wine in a prefix of the build, with code page 932, and
-// the registry it writes is real.
+// The product's registry code under Wine, against the prefix's real registry: values written from
+// internal (Shift-JIS) text read back as UTF-16 through the system's API and the other way round,
+// numbers, single-key deletion, subkey lists, and the system's reasons for failures.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "core/format.h"
+#include "setup/registry.h"
+#include "setup/shell.h"
 
 namespace {
-const wchar_t kKey[] = L"Software\\VODudeduva\\ZQ9Test";
 
-TEST(Win32Platform, OemCodePageIs932) {
+const char kKey[] = "Software\\VODudeduva\\ZQ9Test";
+const wchar_t kWideKey[] = L"Software\\VODudeduva\\ZQ9Test";
+
+class Registry : public ::testing::Test {
+ protected:
+  void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, kWideKey); }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kWideKey); }
+};
+
+TEST(Win32Platform, CodePageIs932) {
   EXPECT_EQ(GetOEMCP(), 932u);
   EXPECT_EQ(GetACP(), 932u);
 }
 
-TEST(Win32Platform, RegistryValueWrittenAndReadBack) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
-  const std::wstring folder = L"C:\\Program Files\\ZQ9\\\u65e5\u672c";  // Japanese in the path
-  ASSERT_EQ(RegSetValueExW(key, L"Folder", 0, REG_SZ, (const BYTE*)folder.c_str(),
-                           (DWORD)((folder.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-  DWORD number = 30030;
-  ASSERT_EQ(RegSetValueExW(key, L"Number", 0, REG_DWORD, (const BYTE*)&number, sizeof number),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
-
-  // Read back through a fresh handle, so the value really went to the registry.
-  wchar_t buffer[MAX_PATH] = {};
-  DWORD size = sizeof buffer;
-  DWORD type = 0;
-  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kKey, L"Folder", RRF_RT_REG_SZ, &type, buffer, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(type, (DWORD)REG_SZ);
-  EXPECT_EQ(std::wstring(buffer), folder);
-  DWORD read = 0;
-  size = sizeof read;
+TEST_F(Registry, StringsCrossTheBorderBothWays) {
+  Text* folder = format_text("C:\\Program Files\\ZQ9\\日本語フォルダ");
+  ASSERT_EQ(reg_set_string(REG_USER, kKey, "folder", text_cstr(folder)), 0u);
+  wchar_t buf[MAX_PATH] = {};
+  DWORD size = sizeof buf;
   ASSERT_EQ(
-      RegGetValueW(HKEY_CURRENT_USER, kKey, L"Number", RRF_RT_REG_DWORD, nullptr, &read, &size),
+      RegGetValueW(HKEY_CURRENT_USER, kWideKey, L"folder", RRF_RT_REG_SZ, nullptr, buf, &size),
       ERROR_SUCCESS);
-  EXPECT_EQ(read, 30030u);
-
-  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS);
-  EXPECT_EQ(
-      RegGetValueW(HKEY_CURRENT_USER, kKey, L"Number", RRF_RT_REG_DWORD, nullptr, &read, &size),
-      ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(std::wstring(buf),
+            L"C:\\Program Files\\ZQ9\\\u65e5\u672c\u8a9e\u30d5\u30a9\u30eb\u30c0");
+  char* back = reg_get_string(REG_USER, kKey, "folder");
+  EXPECT_STREQ(back, text_cstr(folder));
+  std::free(back);
+  text_free(folder);
+  // The default value, and a value written by the system read through ours.
+  ASSERT_EQ(reg_set_string(REG_USER, kKey, nullptr, "default"), 0u);
+  char* d = reg_get_string(REG_USER, kKey, "");
+  EXPECT_STREQ(d, "default");
+  std::free(d);
 }
 
-TEST(Win32Platform, MissingKeyIsReportedNotInvented) {
-  HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VODudeduva\\NoSuchKey\\Deeper", 0,
-                          KEY_READ, &key),
-            ERROR_FILE_NOT_FOUND);
+TEST_F(Registry, NumbersAndMissingValues) {
+  ASSERT_EQ(reg_set_dword(REG_USER, kKey, "EstimatedSize", 30030), 0u);
+  DWORD v = 0, size = sizeof v;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kWideKey, L"EstimatedSize", RRF_RT_REG_DWORD, nullptr,
+                         &v, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(v, 30030u);
+  uint32_t error = 0;
+  // A number is not a string, and a missing key is reported, not invented.
+  EXPECT_EQ(reg_get_string(REG_USER, kKey, "EstimatedSize", &error), nullptr);
+  EXPECT_NE(error, 0u);
+  EXPECT_EQ(reg_get_string(REG_USER, "Software\\VODudeduva\\NoSuchKey", "x", &error), nullptr);
+  EXPECT_EQ(error, (uint32_t)ERROR_FILE_NOT_FOUND);
+  Text* why = os_error_text(error);
+  EXPECT_GT(text_length(why), 0);
+  text_free(why);
+  EXPECT_FALSE(reg_key_exists(REG_USER, "Software\\VODudeduva\\NoSuchKey"));
 }
+
+TEST_F(Registry, KeysDeletedOneAtATimeAndListed) {
+  std::string a = std::string(kKey) + "\\a", b = std::string(kKey) + "\\b\\deeper";
+  ASSERT_EQ(reg_set_string(REG_USER, a.c_str(), nullptr, "x"), 0u);
+  ASSERT_EQ(reg_set_string(REG_USER, b.c_str(), nullptr, "y"), 0u);
+  std::vector<std::string> names;
+  auto visit = [](void* ctx, const char* n) {
+    ((std::vector<std::string>*)ctx)->push_back(n);
+    return true;
+  };
+  EXPECT_EQ(reg_each_subkey(REG_USER, kKey, visit, &names), 2);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
+  // A key with subkeys stays; its leaves go first.
+  EXPECT_NE(reg_delete_key(REG_USER, (std::string(kKey) + "\\b").c_str()), 0u);
+  EXPECT_EQ(reg_delete_key(REG_USER, b.c_str()), 0u);
+  EXPECT_EQ(reg_delete_key(REG_USER, (std::string(kKey) + "\\b").c_str()), 0u);
+  EXPECT_FALSE(reg_key_exists(REG_USER, (std::string(kKey) + "\\b").c_str()));
+  EXPECT_TRUE(reg_key_exists(REG_USER, a.c_str()));
+}
+
 }  // namespace

@@ -1,0 +1,387 @@
+// The engine under Wine with the real registry of the prefix, real files in temporary folders and
+// real shell links: a standard and a user installation, a second and a repair installation, a
+// read-only file, the associations, the uninstall, and the search for the product's windows.
+// Every test removes what it made: files, keys and links.
+
+#include <windows.h>
+// The shell headers after windows.h.
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+
+#include "core/format.h"
+#include "setup/assoc.h"
+#include "setup/install/engine_fixture.h"
+#include "setup/shell.h"
+#include "setup/uninstall.h"
+
+using namespace engine_test;
+
+namespace {
+
+const wchar_t kUninstall[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VI RIDEVA 9 64ved";
+const wchar_t kAppPaths[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe";
+
+std::wstring wide(const std::string& s) {
+  return fs::path(s).wstring();
+}
+
+// A string value, or "<none>" when the value or key is missing.
+std::wstring reg_text(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t buf[1024];
+  DWORD size = sizeof buf;
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
+    return L"<none>";
+  return buf;
+}
+
+DWORD reg_number(HKEY root, const wchar_t* key, const wchar_t* name) {
+  DWORD v = 0xDEADBEEF, size = sizeof v;
+  RegGetValueW(root, key, name, RRF_RT_REG_DWORD, nullptr, &v, &size);
+  return v;
+}
+
+bool reg_exists(HKEY root, const wchar_t* key) {
+  HKEY h;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+fs::path folder(PackedId id) {
+  Text* t = special_folder(id);
+  char16_t* w = path_resolve(t);
+  fs::path p((const wchar_t*)w);
+  std::free(w);
+  text_free(t);
+  return p;
+}
+
+struct Link {
+  bool loaded = false;
+  std::wstring target, arguments, icon;
+  int index = -1;
+};
+
+Link read_link(const fs::path& p) {
+  Link l;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IShellLinkW* sl = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              (void**)&sl)))
+    return l;
+  IPersistFile* pf = nullptr;
+  if (SUCCEEDED(sl->QueryInterface(IID_IPersistFile, (void**)&pf))) {
+    if (SUCCEEDED(pf->Load(p.wstring().c_str(), STGM_READ))) {
+      wchar_t buf[MAX_PATH];
+      l.loaded = true;
+      if (SUCCEEDED(sl->GetPath(buf, MAX_PATH, nullptr, 0))) l.target = buf;
+      if (SUCCEEDED(sl->GetArguments(buf, MAX_PATH))) l.arguments = buf;
+      if (SUCCEEDED(sl->GetIconLocation(buf, MAX_PATH, &l.index))) l.icon = buf;
+    }
+    pf->Release();
+  }
+  sl->Release();
+  return l;
+}
+
+bool same(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+class Wine : public EngineTest {
+ protected:
+  std::vector<fs::path> made;  // folders outside root to remove
+  // Extensions of the system that a test changes: their ProgId is put back, ours removed.
+  std::vector<std::pair<std::wstring, std::wstring>> restore;
+  void keep(const wchar_t* ext, const wchar_t* ours) {
+    restore.push_back({ext, reg_text(HKEY_CLASSES_ROOT, ext, nullptr)});
+    restore.push_back({ours, L""});
+  }
+  void SetUp() override {
+    EngineTest::SetUp();
+    clean_registry();
+    per_user_set(false);
+    // The settings folder (the previous-command lists) is the folder of the program.
+    path_set_program_path((root / "zq9utl.exe").string().c_str());
+    assoc_set_editor((dest / "zqeditor.exe").string().c_str());
+  }
+  void TearDown() override {
+    for (const auto& [key, value] : restore) {
+      if (value.empty() || value == L"<none>")
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+      else
+        RegSetValueW(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), 0);
+    }
+    for (PackedId where : {ID("DESK"), ID("STARTP"), ID("STARTC")})
+      for (const char* n : {"ZQ Test Shortcut.lnk", "DO Rived.lnk", "RU Zirar.lnk"})
+        DeleteFileW((folder(where) / n).wstring().c_str());
+    clean_registry();
+    assoc_set_editor(nullptr);
+    std::error_code ec;
+    for (const auto& p : made) fs::remove_all(p, ec);
+    EngineTest::TearDown();
+  }
+  static void clean_registry() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VODudeduva");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VODudeduva");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstall);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kAppPaths);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe");
+    for (const wchar_t* k :
+         {L".zqeng", L"zqengfile", L"text_zqengfile", L".zqnew", L"text_zqnewfile"})
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, k);
+  }
+  void options(int common, int sm, int dt, int brd, int fir) {
+    setup_set_int(rec, ID("COMMON"), common);
+    setup_set_int(rec, ID("REGSM"), sm);
+    setup_set_int(rec, ID("REGDT"), dt);
+    setup_set_int(rec, ID("REGBRD"), brd);
+    setup_set_int(rec, ID("REGFIR"), fir);
+    setup_set_int(rec, ID("REGEXE"), 1);
+  }
+  void expect_link(const fs::path& p, const char* arguments, int index) {
+    Link l = read_link(p);
+    ASSERT_TRUE(l.loaded) << p;
+    EXPECT_TRUE(same(l.target, (dest / "zqeditor.exe").wstring())) << p;
+    EXPECT_EQ(l.arguments, wide(arguments)) << p;
+    EXPECT_TRUE(same(l.icon, (dest / "zqeditor.exe").wstring())) << p;
+    EXPECT_EQ(l.index, index) << p;
+  }
+};
+
+TEST_F(Wine, StandardInstallationRegistersLinksAndEveryUsersSettingsThenUninstalls) {
+  dest = folder(ID("PFILES")) / "zqeng_standard";
+  made.push_back(dest);
+  setup_set_text(rec, ID("EXE"), dest.string().c_str());
+  options(1, 1, 1, 1, 0);
+  // Another user's settings file, where the current user's lies in that user's profile.
+  fs::path profile = folder(ID("DESK")).parent_path();
+  fs::path rest = fs::relative(folder(ID("APDAT")), profile) / "VODudeduva" / "ZQ9xcom";
+  fs::path other = profile.parent_path() / "zqeng_other";
+  made.push_back(other);
+  put(other / rest / "idsystem.sys", "OTHER: 5\r\n");
+
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_EQ(get(dest / "sample" / "txplugin.c"), entries["txplugin.c"].bytes);
+  EXPECT_EQ(written(dest / "sample" / "txplugin.c").ticks, pak_sample_time().ticks);
+  EXPECT_EQ(written(dest / "zq9.txt").ticks, entries["zq9.txt"].time.ticks);
+  const std::wstring exe = (dest / "zqeditor.exe").wstring();
+  EXPECT_EQ(reg_text(HKEY_LOCAL_MACHINE, L"Software\\VODudeduva\\ZQ9", L"folder"), dest.wstring());
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe", nullptr), exe);
+  EXPECT_EQ(
+      reg_text(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe\\shell\\open\\command", nullptr),
+      L"\"" + exe + L"\" \"%1\"");
+  EXPECT_EQ(reg_text(HKEY_LOCAL_MACHINE, kAppPaths, nullptr), exe);
+  expect_link(folder(ID("STARTC")) / "ZQ Test Shortcut.lnk", "", 0);
+  expect_link(folder(ID("DESK")) / "ZQ Test Shortcut.lnk", "", 0);
+  expect_link(folder(ID("DESK")) / "DO Rived.lnk", "@board", 1);
+  EXPECT_FALSE(fs::exists(folder(ID("DESK")) / "RU Zirar.lnk"));
+  EXPECT_FALSE(fs::exists(folder(ID("STARTP")) / "ZQ Test Shortcut.lnk"));
+  EXPECT_EQ(key_of(other / rest / "idsystem.sys", "SETUP"), 1);
+  EXPECT_EQ(key_of(other / rest / "idsystem.sys", "OTHER"), 5);
+
+  Text* command = setup_uninstall_command(rec);
+  ASSERT_TRUE(uninstall_entry(rec, SETUP_PRODUCT, text_cstr(command), false)) << g_log;
+  const std::wstring cmd = L"\"" + (dest / "zqsetup.exe").wstring() + L"\" -uninst";
+  struct {
+    const wchar_t* name;
+    std::wstring value;
+  } values[] = {{L"DisplayName", L"VI RIDEVA 9 64ved"},
+                {L"UninstallString", cmd},
+                {L"DisplayIcon", exe},
+                {L"DisplayVersion", L"9.0"},
+                {L"Publisher", L"VODudeduva"},
+                {L"InstallLocation", dest.wstring()},
+                {L"QuietUninstallString", cmd + L" -silent"}};
+  for (const auto& v : values) EXPECT_EQ(reg_text(HKEY_LOCAL_MACHINE, kUninstall, v.name), v.value);
+  EXPECT_EQ(reg_number(HKEY_LOCAL_MACHINE, kUninstall, L"EstimatedSize"),
+            (DWORD)setup_int(rec, ID("INSTKB")));
+  EXPECT_EQ(reg_number(HKEY_LOCAL_MACHINE, kUninstall, L"NoModify"), 1u);
+  EXPECT_EQ(reg_number(HKEY_LOCAL_MACHINE, kUninstall, L"NoRepair"), 0u);
+  text_free(command);
+
+  // The uninstall, started as the installed "zqsetup.exe" with its quiet switch.
+  put(dest / "sample" / "txdos.c", "the user's own");  // newer than the samples: kept too
+  put(dest / "sample" / "hc01.bmp", "changed by the user");
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  setup_set_silent(true);
+  Text* fresh = text_new();
+  ASSERT_TRUE(setup_uninstall(fresh)) << g_log;
+  text_free(fresh);
+  std::vector<std::string> left;
+  for (auto& p : fs::recursive_directory_iterator(dest))
+    left.push_back(fs::relative(p.path(), dest).generic_string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"sample", "sample/hc01.bmp", "sample/txdos.c",
+                                            "zqsetup.exe"}));
+  EXPECT_FALSE(reg_exists(HKEY_LOCAL_MACHINE, kUninstall));
+  EXPECT_FALSE(reg_exists(HKEY_LOCAL_MACHINE, kAppPaths));
+  EXPECT_FALSE(reg_exists(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe"));
+  for (PackedId where : {ID("STARTC"), ID("DESK")})
+    for (const char* n : {"ZQ Test Shortcut.lnk", "DO Rived.lnk"})
+      EXPECT_FALSE(fs::exists(folder(where) / n)) << n;
+  EXPECT_FALSE(fs::exists(other / rest / "idsystem.sys"));  // every user's settings cleared
+}
+
+TEST_F(Wine, UserInstallationWritesUnderTheCurrentUser) {
+  options(0, 1, 0, 0, 1);
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_EQ(reg_text(HKEY_CURRENT_USER, L"Software\\VODudeduva\\ZQ9", L"folder"), dest.wstring());
+  EXPECT_EQ(reg_text(HKEY_LOCAL_MACHINE, L"Software\\VODudeduva\\ZQ9", L"folder"), L"<none>");
+  expect_link(folder(ID("STARTP")) / "ZQ Test Shortcut.lnk", "", 0);
+  expect_link(folder(ID("DESK")) / "RU Zirar.lnk", "@txfile", 3);
+  EXPECT_FALSE(fs::exists(folder(ID("DESK")) / "ZQ Test Shortcut.lnk"));
+  EXPECT_FALSE(fs::exists(folder(ID("STARTC")) / "ZQ Test Shortcut.lnk"));
+  Text* t = text_new();
+  EXPECT_TRUE(hist_load(rec));
+  char* hist = setup_text(rec, ID("HIST"));
+  EXPECT_EQ(std::string(hist), dest.string());
+  std::free(hist);
+  text_free(t);
+}
+
+TEST_F(Wine, SecondInstallationKeepsOtherKeysAndRepairClearsThem) {
+  options(0, 0, 0, 0, 0);
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  put(dest / "idsystem.sys", get(dest / "idsystem.sys") + "OTHER: 9\r\n");
+  put(dest / "zq9.txt", "changed");
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_EQ(get(dest / "zq9.txt"), entries["zq9.txt"].bytes);  // every file overwritten
+  EXPECT_EQ(key_of(dest / "idsystem.sys", "OTHER"), 9);
+  setup_set_int(rec, ID("RESCUE"), 1);
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_EQ(key_of(dest / "idsystem.sys", "OTHER"), -1);
+  EXPECT_EQ(key_of(dest / "idsystem.sys", "SETUP"), 2);
+}
+
+TEST_F(Wine, ReadOnlyFileFailsWithItsNameAndTheSystemsReason) {
+  options(0, 0, 0, 0, 0);
+  put(dest / "cmd9.txt", "old");
+  SetFileAttributesW((dest / "cmd9.txt").wstring().c_str(), FILE_ATTRIBUTE_READONLY);
+  Text* failure = text_new();
+  EXPECT_FALSE(pak_install(rec, &block, failure));
+  Text* reason = os_error_text(ERROR_ACCESS_DENIED);
+  std::string expected = (dest / "cmd9.txt").string() + ": " + text_cstr(reason);
+  EXPECT_NE(std::string(text_cstr(failure)).find(expected), std::string::npos)
+      << text_cstr(failure);
+  EXPECT_NE(g_log.find("fail: " + expected), std::string::npos);
+  text_free(reason);
+  text_free(failure);
+  SetFileAttributesW((dest / "cmd9.txt").wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(get(dest / "cmd9.txt"), "old");
+  EXPECT_EQ(reg_text(HKEY_CURRENT_USER, L"Software\\VODudeduva\\ZQ9", L"folder"), L"<none>");
+}
+
+TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
+  const std::wstring mine = L"\"" + (dest / "zqeditor.exe").wstring() + L"\" \"%1\"";
+  const wchar_t* open = L"text_zqengfile\\shell\\open\\command";
+  RegSetValueW(HKEY_CLASSES_ROOT, L".zqeng", REG_SZ, L"zqengfile", 0);
+  RegSetValueW(HKEY_CLASSES_ROOT, L"zqengfile\\shell\\open\\command", REG_SZ, L"other.exe %1", 0);
+  EXPECT_FALSE(assoc_query(".zqeng", ID("OPEN"), false));
+  ASSERT_TRUE(assoc_set(".zqeng", ID("OPEN"), true)) << g_log;
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L".zqeng", nullptr), L"text_zqengfile");
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), mine);
+  EXPECT_TRUE(assoc_query(".zqeng", ID("OPEN"), false));
+  EXPECT_EQ(get(root / "rgopen.lst"), ".zqeng\tother.exe %1\r\n");
+  ASSERT_TRUE(assoc_set(".zqeng", ID("OPEN"), false));
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), L"other.exe %1");
+  EXPECT_TRUE(reg_exists(HKEY_CLASSES_ROOT, open));  // the key itself stays
+
+  // Associated twice: the editor's own command is saved, and removing writes an empty one.
+  assoc_set(".zqeng", ID("OPEN"), true);
+  assoc_set(".zqeng", ID("OPEN"), true);
+  assoc_set(".zqeng", ID("OPEN"), false);
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), L"");
+  // An extension without a saved line gets an empty command too.
+  assoc_set(".zqeng", ID("EDIT"), false);
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_zqengfile\\shell\\edit\\command", nullptr), L"");
+  // An extension new to the system is in the list all the same, and the removal finds it.
+  ASSERT_TRUE(assoc_add(".zqnew"));
+  EXPECT_TRUE(assoc_query(".zqnew", ID("EDIT"), false));
+  EXPECT_GE(assoc_remove_all(ID("EDIT")), 1);
+  EXPECT_FALSE(assoc_query(".zqnew", ID("EDIT"), false));
+}
+
+TEST_F(Wine, AddBatAssociatesEditOnlyAndTheListShowsEditAssociations) {
+  keep(L".bat", L"text_batfile");
+  RegSetValueW(HKEY_CLASSES_ROOT, L".zqeng", REG_SZ, L"zqengfile", 0);
+  ASSERT_TRUE(assoc_add("bat")) << g_log;
+  EXPECT_TRUE(assoc_query(".bat", ID("EDIT"), false));
+  EXPECT_FALSE(assoc_query(".bat", ID("OPEN"), false));
+  EXPECT_FALSE(reg_exists(HKEY_CLASSES_ROOT, L"text_batfile\\shell\\open\\command"));
+  ASSERT_TRUE(assoc_set(".zqeng", ID("OPEN"), true));  // OPEN only: not in the list
+  Text* list = assoc_list();
+  std::string shown = text_cstr(list);
+  text_free(list);
+  EXPECT_NE(shown.find(".bat\r\n"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find(".zqeng"), std::string::npos) << shown;
+  // The uninstall's removal: EDIT then OPEN from the lists.
+  EXPECT_EQ(assoc_remove_all(ID("EDIT")), 1) << get(root / "rgedit.lst");
+  EXPECT_EQ(assoc_remove_all(ID("OPEN")), 1);
+  EXPECT_FALSE(assoc_query(".bat", ID("EDIT"), false));
+  EXPECT_FALSE(assoc_query(".zqeng", ID("OPEN"), false));
+}
+
+TEST_F(Wine, TxtGetsItsDescriptionFlagsAndIcon) {
+  keep(L".txt", L"text_txtfile");
+  ASSERT_TRUE(assoc_set(".txt", ID("EDIT"), true));
+  Text* desc = format_text("テキスト ドキュメント");
+  Text* t = text_new();
+  text_put_wide(t, (const char16_t*)reg_text(HKEY_CLASSES_ROOT, L"text_txtfile", nullptr).c_str());
+  EXPECT_STREQ(text_cstr(t), text_cstr(desc));
+  text_free(t);
+  text_free(desc);
+  EXPECT_EQ(reg_number(HKEY_CLASSES_ROOT, L"text_txtfile", L"EditFlags"), 0x10000u);
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_txtfile\\DefaultIcon", nullptr),
+            L"\"" + (dest / "zqeditor.exe").wstring() + L"\",5");
+}
+
+TEST_F(Wine, HtmlEditorRegistrationModes) {
+  const wchar_t* list = L"SOFTWARE\\Classes\\.htm\\OpenWithList";
+  bool existed = reg_exists(HKEY_LOCAL_MACHINE, list);
+  HKEY h;
+  RegCreateKeyExW(HKEY_LOCAL_MACHINE, list, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
+  RegCloseKey(h);
+  EXPECT_EQ(assoc_html_choice(), 0);
+  assoc_html_apply(2);
+  EXPECT_EQ(assoc_html_choice(), 2);
+  std::wstring key = std::wstring(list) + L"\\VA VUDOVA 9.0\\shell\\edit\\command";
+  EXPECT_EQ(reg_text(HKEY_LOCAL_MACHINE, key.c_str(), nullptr),
+            L"\"" + (root / "zqeditor.exe").wstring() + L"\" \"%1\"");
+  assoc_html_apply(0);
+  EXPECT_FALSE(reg_exists(HKEY_LOCAL_MACHINE, (std::wstring(list) + L"\\VA VUDOVA 9.0").c_str()));
+  if (!existed) RegDeleteTreeW(HKEY_LOCAL_MACHINE, list);
+}
+
+LRESULT CALLBACK plain(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+TEST(ProductRunning, FindsTopLevelFramesOfTheRuntimesClasses) {
+  EXPECT_FALSE(product_running(nullptr));
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = plain;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"DuroDA64:TEST";
+  ASSERT_TRUE(RegisterClassW(&wc));
+  wc.lpszClassName = L"DuroDA64X";  // not one of them
+  ASSERT_TRUE(RegisterClassW(&wc));
+  HWND other = CreateWindowExW(0, L"DuroDA64X", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+  EXPECT_FALSE(product_running(nullptr));
+  HWND frame = CreateWindowExW(0, L"DuroDA64:TEST", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(frame);
+  EXPECT_TRUE(product_running(nullptr));
+  EXPECT_FALSE(product_running(frame));  // the caller's own window is left out
+  DestroyWindow(frame);
+  DestroyWindow(other);
+  EXPECT_FALSE(product_running(nullptr));
+}
+
+}  // namespace
