@@ -52,6 +52,13 @@ inline FileTime written(const fs::path& p) {
   return fd.written;
 }
 
+// Whether a temporary file of an atomic write was left behind.
+inline bool leftovers(const fs::path& dir) {
+  for (auto& p : fs::recursive_directory_iterator(dir))
+    if (p.path().string().find(".zq~") != std::string::npos) return true;
+  return false;
+}
+
 // Appends a stored (uncompressed) entry and fixes the total in the header.
 inline void append_entry(Bytes* pak, const std::string& name, const std::string& data) {
   std::string head = "\r\nFNAME: " + name + "\r\nDATE: 29 May 2018 08:14:07 +0900\r\nSIZE: " +
