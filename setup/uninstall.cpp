@@ -204,7 +204,10 @@ UninstallGuard uninstall_guard_system() {
   Text* profile = user_profile_folder();
   if (profile) {
     Text* profiles = text_of(text_cstr(profile));
-    g.profiles = path_parent(profiles) ? copy_of(profiles) : (text_free(profiles), nullptr);
+    if (path_parent(profiles))
+      g.profiles = copy_of(profiles);
+    else
+      text_free(profiles);
   }
   g.profile = copy_of(profile);
   g.desktop = copy_of(special_folder(ID("DESK")));

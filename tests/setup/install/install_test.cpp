@@ -64,6 +64,21 @@ TEST_F(EngineTest, InstallWritesEveryEntryToItsDestinationsWithItsTime) {
   EXPECT_GT(setup_int(rec, ID("INSTKB")), 0);
 }
 
+TEST_F(EngineTest, AFolderThatCannotBeMadeFailsWithAMessageOrALineWhenSilent) {
+  put(root / "file", "a file where the folder should be");
+  setup_set_text(rec, ID("EXE"), (root / "file" / "inst").string().c_str());
+  for (bool silent : {false, true}) {
+    g_boxes.clear();
+    g_log.clear();
+    setup_set_silent(silent);
+    EXPECT_FALSE(pak_install(rec, &block));
+    std::string shown = silent ? g_log : (g_boxes.empty() ? "" : g_boxes[0]);
+    EXPECT_EQ(g_boxes.size(), silent ? 0u : 1u);
+    EXPECT_NE(norm(shown).find(norm((root / "file" / "inst").string())), std::string::npos);
+  }
+  EXPECT_EQ(get(root / "file"), "a file where the folder should be");
+}
+
 TEST_F(EngineTest, SettingsUpdateKeepsOtherKeysAndRepairClearsThem) {
   struct {
     const char* before;
