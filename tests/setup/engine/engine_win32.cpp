@@ -248,7 +248,10 @@ TEST_F(Wine, UserInstallationWritesUnderTheCurrentUser) {
 
 TEST_F(Wine, SecondInstallationKeepsOtherKeysAndRepairClearsThem) {
   options(0, 0, 0, 0, 0);
+  setup_set_int(rec, ID("REGEXE"), 0);
   ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_FALSE(reg_exists(HKEY_LOCAL_MACHINE, kAppPaths));  // only with REGEXE
+  EXPECT_FALSE(reg_exists(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe"));
   put(dest / "idsystem.sys", get(dest / "idsystem.sys") + "OTHER: 9\r\n");
   put(dest / "zq9.txt", "changed");
   ASSERT_TRUE(pak_install(rec, &block)) << g_log;
@@ -308,6 +311,15 @@ TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
   // An extension without a saved line gets an empty command too.
   assoc_set(".zqeng", ID("EDIT"), false);
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_zqengfile\\shell\\edit\\command", nullptr), L"");
+  // The one-extension dialog applies only the boxes that changed.
+  assoc_apply(".zqeng", false, false, false, true);
+  EXPECT_TRUE(assoc_query(".zqeng", ID("EDIT"), false));
+  EXPECT_FALSE(assoc_query(".zqeng", ID("OPEN"), false));
+  assoc_apply(".zqeng", false, true, true, true);
+  EXPECT_TRUE(assoc_query(".zqeng", ID("OPEN"), false));
+  assoc_remove(".zqeng");
+  EXPECT_FALSE(assoc_query(".zqeng", ID("EDIT"), false) ||
+               assoc_query(".zqeng", ID("OPEN"), false));
   // An extension new to the system is in the list all the same, and the removal finds it.
   ASSERT_TRUE(assoc_add(".zqnew"));
   EXPECT_TRUE(assoc_query(".zqnew", ID("EDIT"), false));
