@@ -64,6 +64,48 @@ TEST_F(EngineTest, InstallWritesEveryEntryToItsDestinationsWithItsTime) {
   EXPECT_GT(setup_int(rec, ID("INSTKB")), 0);
 }
 
+TEST_F(EngineTest, RecordFoldersAndDefaults) {
+  Text* r = text_new();
+  setup_set_text(r, ID("DST"), "C:\\Program Files");
+  setup_set_text(r, ID("FOLDER"), "VA VUDOVA 9");
+  Text* f = setup_folder_exe(r);
+  EXPECT_STREQ(text_cstr(f), "C:\\Program Files\\VA VUDOVA 9\\zqeditor.exe");
+  text_free(f);
+  setup_set_text(r, ID("EXE"), "D:\\ZQ");  // replaces DST and FOLDER
+  f = setup_uninstall_command(r);
+  EXPECT_STREQ(text_cstr(f), "\"D:\\ZQ\\zqsetup.exe\" -uninst");
+  text_free(f);
+  text_free(r);
+  struct {
+    int common;
+    const char* installed;  // idsystem.sys, or null
+    const char* icon;
+    int speak, regsm;
+  } rows[] = {{1, nullptr, "VI Rideva 9 64ved", -1, 1},
+              {0, nullptr, "VI Rideva 9 64ved (", -1, 1},
+              {1, "ICON: Mine\r\nSPEAK: 1\r\n", "Mine", 1, 0}};
+  for (const auto& row : rows) {
+    fs::remove_all(dest);
+    if (row.installed) {
+      put(dest / "idsystem.sys", row.installed);
+      put(dest / "zqeditor.exe", "");
+    }
+    Text* rr = text_new();
+    setup_set_text(rr, ID("EXE"), dest.string().c_str());
+    setup_set_int(rr, ID("COMMON"), row.common);
+    setup_defaults(rr);
+    setup_option_defaults(rr);
+    char* icon = setup_text(rr, ID("ICON"));
+    EXPECT_EQ(std::string(icon).rfind(row.icon, 0), 0u) << icon;
+    std::free(icon);
+    EXPECT_EQ(header_has(rr, ID("SPEAK"), HK_ID) ? setup_int(rr, ID("SPEAK")) : -1, row.speak);
+    EXPECT_EQ(setup_int(rr, ID("REGSM")), row.regsm);
+    EXPECT_EQ(setup_int(rr, ID("REGDT")), 1);
+    EXPECT_FALSE(header_has(rr, ID("DST"), HK_ID));  // EXE present: DST untouched
+    text_free(rr);
+  }
+}
+
 TEST_F(EngineTest, AFolderThatCannotBeMadeFailsWithAMessageOrALineWhenSilent) {
   put(root / "file", "a file where the folder should be");
   setup_set_text(rec, ID("EXE"), (root / "file" / "inst").string().c_str());
