@@ -311,6 +311,13 @@ TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
   // An extension without a saved line gets an empty command too.
   assoc_set(".zqeng", ID("EDIT"), false);
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_zqengfile\\shell\\edit\\command", nullptr), L"");
+  // ".txt" also gets its ProgId's description, flags and icon.
+  keep(L".txt", L"text_txtfile");
+  ASSERT_TRUE(assoc_set(".txt", ID("EDIT"), true));
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_txtfile", nullptr), L"テキスト ドキュメント");
+  EXPECT_EQ(reg_number(HKEY_CLASSES_ROOT, L"text_txtfile", L"EditFlags"), 0x10000u);
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_txtfile\\DefaultIcon", nullptr),
+            L"\"" + (dest / "zqeditor.exe").wstring() + L"\",5");
   // The one-extension dialog applies only the boxes that changed.
   assoc_apply(".zqeng", false, false, false, true);
   EXPECT_TRUE(assoc_query(".zqeng", ID("EDIT"), false));
@@ -345,15 +352,6 @@ TEST_F(Wine, AddBatAssociatesEditOnlyAndTheListShowsEditAssociations) {
   EXPECT_EQ(assoc_remove_all(ID("OPEN")), 1);
   EXPECT_FALSE(assoc_query(".bat", ID("EDIT"), false));
   EXPECT_FALSE(assoc_query(".zqeng", ID("OPEN"), false));
-}
-
-TEST_F(Wine, TxtGetsItsDescriptionFlagsAndIcon) {
-  keep(L".txt", L"text_txtfile");
-  ASSERT_TRUE(assoc_set(".txt", ID("EDIT"), true));
-  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_txtfile", nullptr), L"テキスト ドキュメント");
-  EXPECT_EQ(reg_number(HKEY_CLASSES_ROOT, L"text_txtfile", L"EditFlags"), 0x10000u);
-  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"text_txtfile\\DefaultIcon", nullptr),
-            L"\"" + (dest / "zqeditor.exe").wstring() + L"\",5");
 }
 
 TEST_F(Wine, HtmlEditorRegistrationModes) {

@@ -124,18 +124,19 @@ class EngineTest : public ::testing::Test {
   void build_package() {
     put(exe / "zqeditor.exe", std::string(3000, 'E') + "editor");
     put(exe / "zq9utl.exe", "setup program");
-    const char* names[] = {
-        "zq9.txt",    "cmd9.txt",      "zq9s.mnu",       "filer.key",  "ZOdo64.dll", "cont9tr.txt",
-        "uninst.bat", "ime9.mnu",      "board9.mnu",     "fopen.mnu",  "dic1.ime",   "dic2.ime",
-        "dic3.ime",   "webto.txt",     "tfiler.txt.pdf", "filer7.mnu", "sample.htm", "sample.tex",
-        "roma.tsv",   "hc01.bmp",      "text.h",         "text64.ph",  "spell.dic",  "soundp.h",
-        "winqmc.ph",  "winx.ph",       "winceqmc.ph",    "winxce.ph",  "wininet.ph", "winapi.txt",
-        "mailer.txz", "qmac8.txt.pdf", "txtool.c",       "txmacro.c",  "txcust.c",   "txcalc.c",
-        "txiface.c",  "txproof.c",     "txtag.c",        "txspeak.c",  "txlib.c",    "txwebto.c",
-        "txfiler.c",  "txndic.c",      "txzq5.c",        "txzq7.c",    "txclib.c",   "txboard.c",
-        "txtex.c",    "txbib.c",       "txhtml.c",       "txgrep.c",   "txicon.c",   "txcard.c",
-        "txedit.c",   "txplugin.c",    "txdos.c",        "text.rc"};
-    for (const char* n : names) put(src / n, std::string("contents of ") + n + "\r\n");
+    const char* names =
+        "zq9.txt cmd9.txt zq9s.mnu filer.key ZOdo64.dll cont9tr.txt ime9.mnu board9.mnu fopen.mnu "
+        "dic1.ime dic2.ime dic3.ime webto.txt tfiler.txt.pdf filer7.mnu sample.htm sample.tex "
+        "roma.tsv hc01.bmp text.h text64.ph spell.dic soundp.h winqmc.ph winx.ph winceqmc.ph "
+        "winxce.ph wininet.ph winapi.txt mailer.txz qmac8.txt.pdf txtool.c txmacro.c txcust.c "
+        "txcalc.c txiface.c txproof.c txtag.c txspeak.c txlib.c txwebto.c txfiler.c txndic.c "
+        "txzq5.c txzq7.c txclib.c txboard.c txtex.c txbib.c txhtml.c txgrep.c txicon.c txcard.c "
+        "txedit.c txplugin.c txdos.c text.rc";
+    for (const char* p = names; *p;) {
+      std::string n(p, std::strcspn(p, " "));
+      put(src / n, "contents of " + n + "\r\n");
+      p += n.size() + (p[n.size()] == ' ');
+    }
     put(src / "uninst.bat", "zqsetup.exe -uninst\r\n");
     std::string s = src.string() + "\\", e = exe.string() + "\\", o = (root / "t.pak").string();
     PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str()};

@@ -64,18 +64,7 @@ TEST_F(EngineTest, InstallWritesEveryEntryToItsDestinationsWithItsTime) {
   EXPECT_GT(setup_int(rec, ID("INSTKB")), 0);
 }
 
-TEST_F(EngineTest, RecordFoldersAndDefaults) {
-  Text* r = text_new();
-  setup_set_text(r, ID("DST"), "C:\\Program Files");
-  setup_set_text(r, ID("FOLDER"), "VA VUDOVA 9");
-  Text* f = setup_folder_exe(r);
-  EXPECT_STREQ(text_cstr(f), "C:\\Program Files\\VA VUDOVA 9\\zqeditor.exe");
-  text_free(f);
-  setup_set_text(r, ID("EXE"), "D:\\ZQ");  // replaces DST and FOLDER
-  f = setup_uninstall_command(r);
-  EXPECT_STREQ(text_cstr(f), "\"D:\\ZQ\\zqsetup.exe\" -uninst");
-  text_free(f);
-  text_free(r);
+TEST_F(EngineTest, DefaultsFromTheRecordAndTheInstalledSettings) {
   struct {
     int common;
     const char* installed;  // idsystem.sys, or null
@@ -276,21 +265,6 @@ TEST_F(EngineTest, UninstallRefusesAFolderOfTheUsersOwnFiles) {
   for (const char* n : {"main.c", "util.h", "tool.exe", "sample.txt", "notes.sys"})
     EXPECT_EQ(get(own / n), n);
   EXPECT_EQ(g_log.find("del: "), std::string::npos);
-}
-
-TEST_F(EngineTest, EveryUsersPathIsTheCurrentOneInAnotherProfile) {
-  fs::path users = root / "Users";
-  for (const char* u : {"me", "you", "them"}) fs::create_directories(users / u);
-  put(users / "file.txt", "not a profile");
-  std::vector<std::string> seen;
-  auto visit = [](void* ctx, const char* p) { ((std::vector<std::string>*)ctx)->push_back(p); };
-  std::string current = (users / "me" / "AppData" / "idsystem.sys").string();
-  EXPECT_EQ(each_user_path(current.c_str(), (users / "me").string().c_str(), visit, &seen), 3);
-  std::sort(seen.begin(), seen.end());
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(norm(seen[1]), norm((users / "them" / "AppData" / "idsystem.sys").string()));
-  // A path outside the profile has no other users.
-  EXPECT_EQ(each_user_path("/elsewhere/x.sys", (users / "me").string().c_str(), visit, &seen), 0);
 }
 
 }  // namespace
