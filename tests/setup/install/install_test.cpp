@@ -64,6 +64,31 @@ TEST_F(EngineTest, InstallWritesEveryEntryToItsDestinationsWithItsTime) {
   EXPECT_GT(setup_int(rec, ID("INSTKB")), 0);
 }
 
+TEST_F(EngineTest, ADamagedPackageFailsAndWritesNothingOutside) {
+  struct {
+    const char* name;
+    size_t cut;  // bytes taken off the end
+    const char* said;
+  } rows[] = {{"..\\evil.txt", 0, "unsafe name"}, {"last.txt", 3, "runs past the end"}};
+  for (const auto& r : rows) {
+    Bytes bad = pak;
+    append_entry(&bad, r.name, "payload");
+    bad.resize(bad.size() - r.cut);
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", (unsigned)bad.size());
+    std::memcpy(bad.data() + 9, hex, 8);
+    PakBlock b;
+    ASSERT_TRUE(pak_block(bad.data(), bad.size(), &b));
+    Text* failure = text_new();
+    EXPECT_FALSE(pak_install(rec, &b, failure));
+    EXPECT_NE(std::string(text_cstr(failure)).find(r.said), std::string::npos)
+        << text_cstr(failure);
+    text_free(failure);
+    EXPECT_FALSE(fs::exists(root / "evil.txt"));
+    EXPECT_FALSE(fs::exists(dest / "idsystem.sys"));  // no registration
+  }
+}
+
 TEST_F(EngineTest, DefaultsFromTheRecordAndTheInstalledSettings) {
   struct {
     int common;
