@@ -18,6 +18,7 @@
 #include "files/path.h"
 #include "setup/install.h"
 #include "setup/pak.h"
+#include "setup/registry.h"
 #include "ui/notify.h"
 
 namespace engine_test {
@@ -115,6 +116,10 @@ class EngineTest : public ::testing::Test {
     notify_set_sink(nullptr);
     path_set_program_path(nullptr);
     setup_set_silent(false);
+    // The previous-folder record that an installation writes (run under Wine, these tests use
+    // the prefix's registry too).
+    reg_delete_key(REG_USER, SETUP_HIST_KEY);
+    reg_delete_key(REG_USER, "Software\\VODudeduva");
     std::error_code ec;
     for (auto& p : fs::recursive_directory_iterator(root, ec))
       fs::permissions(p.path(), fs::perms::owner_all, fs::perm_options::add, ec);
