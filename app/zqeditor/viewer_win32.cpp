@@ -87,7 +87,8 @@ wchar_t* load_wide(const char* path, const wchar_t** why) {
   Text* t = bytes_from_code(bytes, n, code ? code : CODE_SJIS);
   std::free(bytes);
   int64_t len = 0;
-  const char* mb = t ? text_view(t, &len) : nullptr;
+  const char* mb = t ? text_cstr(t) : nullptr;
+  len = text_length(t);
   wchar_t* wide = mb && len < 0x7FFFFFFF ? (wchar_t*)to_wide_new(mb, (int)len) : nullptr;
   text_free(t);
   if (!wide) *why = L"文字コードを変換できません";
