@@ -95,3 +95,15 @@ function(zq_embed_package target)
   set_source_files_properties(${ZQ_PACKAGE_DIR}/package.rc PROPERTIES OBJECT_DEPENDS ${ZQ_PACKAGE})
   add_dependencies(${target} zq_package)
 endfunction()
+
+# A test that starts a program needs the program built: the dependency is added once the tests
+# are defined (they come after the programs).
+function(zq_depend_if_targets a b)
+  if(TARGET ${a} AND TARGET ${b})
+    add_dependencies(${a} ${b})
+  endif()
+endfunction()
+function(zq_test_needs test program)
+  # Deferred arguments are read when the call runs, so the names go in as text now.
+  cmake_language(EVAL CODE "cmake_language(DEFER DIRECTORY [[${CMAKE_SOURCE_DIR}]] CALL zq_depend_if_targets ${test} ${program})")
+endfunction()

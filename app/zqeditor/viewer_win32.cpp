@@ -4,8 +4,9 @@
 // processes), so that an installation starts a real program and a second instance can hand a
 // file over to it. The editor proper is not part of this project.
 
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <cstring>

@@ -109,8 +109,11 @@ TEST(SetupLog, WrittenAsUtf8AndNothingLeftWhenItCannotBe) {
   text_puts(log, "add zqeditor.exe (1)\nセットアップを完了しました。\n");
   std::string path = (dir / "setup.log").string();
   ASSERT_TRUE(setup_log_write(path.c_str(), log));
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);  // closed before the folder goes
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
   EXPECT_EQ(bytes,
             "add zqeditor.exe (1)\r\n\xE3\x82\xBB\xE3\x83\x83\xE3\x83\x88\xE3\x82\xA2\xE3\x83\x83"
             "\xE3\x83\x97\xE3\x82\x92\xE5\xAE\x8C\xE4\xBA\x86\xE3\x81\x97\xE3\x81\xBE\xE3\x81"
