@@ -193,4 +193,40 @@ TEST_F(Editor, EndsWhenItsLastWindowCloses) {
   EXPECT_EQ(code, 0u);
 }
 
+// Every program carries the icon 30020, the manifest (common controls 6, per-monitor DPI
+// awareness, asInvoker) and the product's version resource.
+TEST(ProgramResources, IconManifestAndVersion) {
+  const wchar_t* programs[] = {L"app\\zqeditor\\zqeditor.exe", L"ZOdo64.dll"};
+  for (const wchar_t* rel : programs) {
+    std::wstring path = test_folder() + rel;
+    if (std::wstring(rel) == L"ZOdo64.dll" &&
+        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+      continue;  // built only with the package
+    HMODULE m = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr) << "cannot load the resources of " << narrow(path);
+    if (std::wstring(rel) != L"ZOdo64.dll") {
+      EXPECT_NE(FindResourceW(m, MAKEINTRESOURCEW(30020), MAKEINTRESOURCEW(14)), nullptr);
+      HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+      ASSERT_NE(r, nullptr);
+      std::string manifest((const char*)LockResource(LoadResource(m, r)), SizeofResource(m, r));
+      for (const char* want :
+           {"Microsoft.Windows.Common-Controls", "PerMonitorV2", "true/pm", "asInvoker"})
+        EXPECT_NE(manifest.find(want), std::string::npos) << want;
+    }
+    FreeLibrary(m);
+    DWORD ignored = 0, n = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(n, 0u);
+    std::vector<char> info(n);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, n, info.data()));
+    for (auto [name, want] : {std::pair{L"ProductName", L"VI RIDEVA 9 64ved"},
+                              std::pair{L"CompanyName", L"VODudeduva"}}) {
+      wchar_t* value = nullptr;
+      UINT len = 0;
+      std::wstring key = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
+      ASSERT_TRUE(VerQueryValueW(info.data(), key.c_str(), (void**)&value, &len)) << narrow(key);
+      EXPECT_EQ(std::wstring(value), want);
+    }
+  }
+}
+
 }  // namespace
