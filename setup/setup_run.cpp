@@ -5,6 +5,8 @@
 #include "core/format.h"
 #include "files/path.h"
 #include "setup/setup_record.h"
+#include "setup/wizard.h"
+#include "ui/notify.h"
 
 bool setup_menu(Text* out, bool building) {
   if (!out) return false;
@@ -103,4 +105,77 @@ Text* setup_uninstall_command(Text* rec) {
   if (cmd) text_printf(cmd, "\"%s\" -uninst", text_cstr(exe));
   text_free(exe);
   return cmd;
+}
+
+// ---- the SET run ----
+
+namespace {
+
+// Shows a message (a box, or a log line in an unattended run); the box's answer.
+int say(SetupMessage which, unsigned box, bool silent) {
+  Text* t = text_new();
+  setup_message(t, which);
+  text_puts(t, "\n");
+  int answer = NOTIFY_NO;
+  if (silent)
+    notify_log(text_cstr(t));
+  else
+    answer = notify_box(text_cstr(t), box);
+  text_free(t);
+  return answer;
+}
+
+// Waits for the user to close the running editor; false when they stop the set-up, or in an
+// unattended run, which cannot wait for anyone.
+bool editor_closed(const SetupRunOps* ops, bool silent) {
+  while (ops->editor_running(ops->ctx)) {
+    if (say(SETUP_MSG_RUNNING, SETUP_BOX_YESNO, silent) == NOTIFY_YES) continue;
+    if (silent || say(SETUP_MSG_STOP, SETUP_BOX_YESNO, false) == NOTIFY_YES) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
+  SetupRunResult r = {SETUP_EXIT_OK, false};
+  if (!editor_closed(ops, silent)) {
+    r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
+    return r;
+  }
+  if (!silent && !ops->wizard(ops->ctx, rec)) {
+    r.exit_code = SETUP_EXIT_REFUSED;  // cancelled: nothing written
+    return r;
+  }
+  if (!editor_closed(ops, silent)) {
+    r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
+    return r;
+  }
+  if (!ops->install(ops->ctx, rec)) {
+    say(SETUP_MSG_FAILED, SETUP_BOX_OK, silent);
+    r.exit_code = SETUP_EXIT_FAILED;
+    return r;
+  }
+  bool current[4];
+  for (int k = 0; k < 4; ++k) current[k] = ops->associated(ops->ctx, setup_extensions[k].ext);
+  SetupAssocChange changes[4];
+  int n = setup_association_changes(rec, current, changes);
+  for (int k = 0; k < n; ++k) ops->associate(ops->ctx, changes[k].ext, changes[k].on);
+
+  bool start = false;
+  if (setup_get(rec, ID("COMMON"))) {
+    say(SETUP_MSG_DONE_COMMON, SETUP_BOX_OK, silent);
+    start = !silent;
+  } else {
+    start = say(SETUP_MSG_DONE_USER, SETUP_BOX_YESNO, silent) == NOTIFY_YES && !silent;
+  }
+  Text* command = setup_uninstall_command(rec);
+  ops->uninstall_entry(ops->ctx, SETUP_PRODUCT, text_cstr(command));
+  text_free(command);
+  if (start) {
+    Text* exe = setup_folder_exe(rec);
+    r.started = ops->start(ops->ctx, text_cstr(exe));
+    text_free(exe);
+  }
+  return r;
 }

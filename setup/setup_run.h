@@ -49,3 +49,29 @@ int setup_association_changes(Text* rec, const bool current[4], SetupAssocChange
 // Step 6 of SET: the uninstall command, "zqsetup.exe" of the installation folder in double quotes
 // followed by " -uninst" (a new Text).
 Text* setup_uninstall_command(Text* rec);
+
+// ---- the SET run ----
+
+// The steps of SET that belong to the system or to other modules. Questions and the log go
+// through ui/notify; an unattended run asks nothing, logs what it would have shown, and starts
+// nothing.
+struct SetupRunOps {
+  bool (*editor_running)(void* ctx);                    // product_running
+  bool (*wizard)(void* ctx, Text* rec);                 // setup_wizard: false when cancelled
+  bool (*install)(void* ctx, Text* rec);                // pak_walk in install mode
+  bool (*associated)(void* ctx, PackedId ext);          // assoc_query of ".ext", OPEN
+  void (*associate)(void* ctx, PackedId ext, bool on);  // assoc_set EDIT and OPEN
+  void (*uninstall_entry)(void* ctx, const char* name, const char* command);
+  bool (*start)(void* ctx, const char* exe);  // starts the installed editor
+  void* ctx;
+};
+
+// Box kinds of the questions (the message box's call word).
+enum : unsigned { SETUP_BOX_OK = 0x40, SETUP_BOX_YESNO = 0x24 };
+
+struct SetupRunResult {
+  int exit_code;  // SETUP_EXIT_OK, _FAILED, or _REFUSED (cancelled, or stopped by the user)
+  bool started;   // the editor was started
+};
+// Steps 1 to 6 of SET (the busy bit and the closing of the window are the window's).
+SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent);
