@@ -29,6 +29,7 @@ endfunction()
 
 # The native zqtool of this tree: Release, no tests, no sanitizers, the host's compilers.
 function(zq_host_tools)
+  set(ZQ_HOST_ZQTOOL ${CMAKE_BINARY_DIR}/host-tools/zqtool PARENT_SCOPE)
   if(TARGET zq_host_tools)
     return()
   endif()
@@ -38,7 +39,6 @@ function(zq_host_tools)
   if(ZQ_CCACHE)
     set(launcher -DCMAKE_CXX_COMPILER_LAUNCHER=${ZQ_CCACHE} -DCMAKE_C_COMPILER_LAUNCHER=${ZQ_CCACHE})
   endif()
-  set(ZQ_HOST_ZQTOOL ${CMAKE_BINARY_DIR}/host-tools/zqtool PARENT_SCOPE)
   ExternalProject_Add(zq_host_tools
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${CMAKE_BINARY_DIR}/host-tools

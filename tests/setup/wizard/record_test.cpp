@@ -172,10 +172,3 @@ TEST(HelpSection, LastSectionRunsToTheEndAndMarkersMatchInAnyCase) {
   text_free(zq0);
   text_free(help);
 }
-
-TEST(VersionWarning, ComparesWholeSecondsOnly) {
-  const uint64_t s = 10000000;
-  EXPECT_FALSE(setup_installed_is_newer({100 * s}, {100 * s + s - 1}));
-  EXPECT_TRUE(setup_installed_is_newer({100 * s + s - 1}, {101 * s}));
-  EXPECT_FALSE(setup_installed_is_newer({101 * s}, {100 * s}));
-}

@@ -42,28 +42,6 @@ TEST(SetupRun, StatLogsCommonUserAndShortcutFolders) {
   text_free(rec);
 }
 
-TEST(SetupRun, AssociationsChangeOnlyWhereTheRecordDiffers) {
-  Text* rec = text_new();
-  setup_set(rec, ID("REGTXT"), 1);
-  setup_set(rec, ID("REGCPP"), 1);
-  struct Row {
-    bool current[4];
-    std::vector<std::pair<PackedId, bool>> changes;
-  } rows[] = {
-      {{true, false, true, false}, {}},
-      {{false, false, false, false}, {{ID("TXT"), true}, {ID("CPP"), true}}},
-      {{true, true, true, true}, {{ID("C"), false}, {ID("H"), false}}},
-  };
-  for (const Row& r : rows) {
-    SetupAssocChange out[4];
-    int n = setup_association_changes(rec, r.current, out);
-    std::vector<std::pair<PackedId, bool>> got;
-    for (int k = 0; k < n; ++k) got.push_back({out[k].ext, out[k].on});
-    EXPECT_EQ(got, r.changes);
-  }
-  text_free(rec);
-}
-
 TEST(SetupRun, UninstallCommandQuotesTheInstalledSetupProgram) {
   Text* rec = text_new();
   setup_set_text(rec, ID("DST"), "C:\\Program Files");
