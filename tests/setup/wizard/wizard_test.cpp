@@ -116,6 +116,10 @@ TEST_F(WizardTest, OverwritePageNotesRepairAndTheNewerInstalledEditor) {
                    "64vedがすでにインストールされています。\n上書きセットアップを実行します。\n"),
             std::string::npos);
   EXPECT_NE(s.find("新しいバージョンです。"), std::string::npos);
+  // Times are cut to whole seconds before they are compared.
+  const uint64_t sec = 10000000;
+  EXPECT_FALSE(setup_installed_is_newer({100 * sec}, {100 * sec + sec - 1}));
+  EXPECT_TRUE(setup_installed_is_newer({100 * sec + sec - 1}, {101 * sec}));
   w.package_time_known = false;
   text_clear(content);
   wizard_enter(&w, WIZ_OVERWRITE, content, nullptr);
