@@ -37,6 +37,7 @@ constexpr LRESULT REPLY_YES = 2;
 const wchar_t kClass[] = L"DuroDA64";  // the suite's top-level frame class
 const wchar_t kProduct[] = L"VI RIDEVA 9 64ved";
 const uint64_t kMaxFile = 64u << 20;  // a viewer, not an editor: larger files are refused
+const int64_t kMaxTransfer = 32768;   // bytes of a string handed over between processes
 
 struct Viewer {
   HWND hwnd;
@@ -199,6 +200,10 @@ void on_transfer(Viewer* v, UINT msg, WPARAM wp, LPARAM lp) {
   } else if (msg == MSG_TRANSFER_NEXT && v->receive) {
     append((uint32_t)wp);
     append((uint32_t)lp);
+    if (text_length(v->receive) > kMaxTransfer) {  // not a file name: dropped
+      text_free(v->receive);
+      v->receive = nullptr;
+    }
   } else if (msg == MSG_TRANSFER && !wp && !lp && v->receive) {
     Text* t = v->receive;
     v->receive = nullptr;
@@ -368,6 +373,7 @@ HWND open_window(const char* path) {
       text_puts(v->path, path);
     }
     text = load_wide(text_cstr(v->path), &why);
+    if (!text) text_clear(v->path);  // a file it could not show is not one it has open
   }
   if (!text) {
     size_t n = (why ? std::wcslen(why) : 0) + (wpath ? std::wcslen(wpath) : 0) + 8;

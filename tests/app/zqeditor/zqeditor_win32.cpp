@@ -179,6 +179,15 @@ TEST_F(Editor, StringTransferOpensTheHandedFile) {
   EXPECT_EQ(having, 1);
 }
 
+TEST_F(Editor, FileThatCannotBeReadGetsAWindowSayingSoButIsNotClaimed) {
+  std::wstring missing = dir + L"missing.txt";
+  ASSERT_TRUE(start(L"\"" + missing + L"\""));
+  std::vector<HWND> w = wait_windows(pi.dwProcessId, 1);
+  ASSERT_EQ(w.size(), 1u);
+  EXPECT_EQ(ask(w[0], kQuery, ID("ISAPP"), ID("EDITOR")), 2);
+  EXPECT_EQ(hand_over(w[0], ID("ISOPEN"), narrow(missing)), 0);
+}
+
 TEST_F(Editor, EndsWhenItsLastWindowCloses) {
   ASSERT_TRUE(start(L"-debug \"" + first + L"\" \"" + second + L"\""));
   std::vector<HWND> w = wait_windows(pi.dwProcessId, 2);
