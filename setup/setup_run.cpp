@@ -143,6 +143,11 @@ SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
     r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
     return r;
   }
+  // An extension the record says nothing about keeps its association: the default road and a
+  // repeated installation change none, and the options page shows what is there.
+  for (const SetupExtension& row : setup_extensions)
+    if (!setup_has(rec, row.key))
+      setup_set(rec, row.key, ops->associated(ops->ctx, row.ext) ? 1 : 0);
   if (!silent && !ops->wizard(ops->ctx, rec)) {
     r.exit_code = SETUP_EXIT_REFUSED;  // cancelled: nothing written
     return r;

@@ -73,5 +73,6 @@ struct SetupRunResult {
   int exit_code;  // SETUP_EXIT_OK, _FAILED, or _REFUSED (cancelled, or stopped by the user)
   bool started;   // the editor was started
 };
-// Steps 1 to 6 of SET (the busy bit and the closing of the window are the window's).
+// Steps 1 to 6 of SET (the busy bit and the closing of the window are the window's). Extension keys
+// absent from the record are first set from the current associations.
 SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent);

@@ -117,14 +117,17 @@ TEST(SetRun, OrderQuestionsAndExitCodes) {
 TEST(SetRun, AssociationsFollowTheRecord) {
   Fake f;
   f.associated[1] = true;  // .c is the editor's, the record says no
+  f.associated[3] = true;  // .h is the editor's, the record says nothing: it stays
   g_fake = &f;
   notify_set_sink(sink);
   Text* rec = text_new();
   setup_set_text(rec, ID("EXE"), "C:\\ZQ");
   setup_set(rec, ID("REGTXT"), 1);
+  setup_set(rec, ID("REGC"), 0);
   SetupRunOps o = ops();
   setup_run(&o, rec, true);
   notify_set_sink(nullptr);
-  EXPECT_NE(f.calls.find("install assoc:TXT+ assoc:C- "), std::string::npos) << f.calls;
+  EXPECT_NE(f.calls.find("install assoc:TXT+ assoc:C- log:"), std::string::npos) << f.calls;
+  EXPECT_EQ(setup_get(rec, ID("REGH")), 1);
   text_free(rec);
 }
