@@ -158,17 +158,3 @@ TEST(HelpSection, EverySectionOfTheShippedHelpTextIsFound) {
   text_free(b);
   text_free(help);
 }
-
-TEST(HelpSection, LastSectionRunsToTheEndAndMarkersMatchInAnyCase) {
-  Text* help = text_new();
-  text_puts(help, "intro\r\n＿∥.a.help.QMC∥＿\r\none\r\n＿∥.a.help.zq0∥＿\r\ntwo\r\nthree");
-  Text* qmc = help_section(help, ID("QMC"));
-  Text* zq0 = help_section(help, ID("ZQ0"));
-  ASSERT_NE(qmc, nullptr);
-  ASSERT_NE(zq0, nullptr);
-  EXPECT_STREQ(text_cstr(qmc), "one\r\n");
-  EXPECT_STREQ(text_cstr(zq0), "two\r\nthree");
-  text_free(qmc);
-  text_free(zq0);
-  text_free(help);
-}
