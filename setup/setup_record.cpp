@@ -240,6 +240,7 @@ bool setup_status(Text* out, Text* rec) {
 
 bool setup_folder_valid(Text* rec, const SetupEnv* env, Text* message) {
   Text* folder = setup_folder(rec);
+  path_normalise(folder);  // ".." must not lead out of the folder that passes the check
   const char* pf = env && env->program_files ? env->program_files : "";
   bool common = setup_get(rec, ID("COMMON")) != 0;
   const char* f = folder ? text_cstr(folder) : nullptr;

@@ -111,7 +111,7 @@ TEST_F(SetupTest, FolderCheckKeepsStandardInsideAndUserOutsideProgramFiles) {
       {1, ad + "/ZQ", false},          {0, ad + "/ZQ", true},
       {0, pf + "/VA VUDOVA 9", false}, {1, pf + " (x86)/ZQ", false},
       {0, pf + " (x86)/ZQ", true},     {1, "", false},
-      {0, "relative\\ZQ", false},
+      {0, "relative\\ZQ", false},      {1, pf + "/VA VUDOVA 9/../../ZQ", false},
   };
   rec = text_new();
   for (const Row& r : rows) {
