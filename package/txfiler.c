@@ -1,0 +1,6 @@
+// txfiler.c: ファイラを開く
+#include "text64.ph"
+
+int main(TX tx) {
+  return txCommand(tx, "FILER");
+}

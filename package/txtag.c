@@ -1,0 +1,6 @@
+// txtag.c: タグジャンプ
+#include "text64.ph"
+
+int main(TX tx) {
+  return txCommand(tx, "TAGJMP");
+}

@@ -1,0 +1,1 @@
+zqsetup.exe -uninst
