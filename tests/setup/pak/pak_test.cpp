@@ -243,6 +243,34 @@ TEST_F(PakBuild, NeededSetAndFailingFiles) {
   EXPECT_EQ(g_log.find(out.string() + "\x82\xf0"), std::string::npos);
 }
 
+TEST_F(PakBuild, MissingExecutableEndsTheFirstList) {
+  // The executables open the first list: when one is missing, none of the list's later files
+  // is added, but the next lists are.
+  struct Case {
+    const char* missing;
+    std::vector<std::string> first;  // what is left of the first list
+  } cases[] = {
+      {"zqeditor.exe", {}},
+      {"zq9utl.exe", {"zqeditor.exe"}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(src);
+    fs::remove_all(exe);
+    fs::create_directories(src);
+    fs::create_directories(exe);
+    fill_sources();
+    fs::remove(exe / c.missing);
+    EXPECT_FALSE(build(PAK_BUILD_NEEDED)) << c.missing;
+    std::vector<Entry> es;
+    ASSERT_EQ(walk(slurp(out), &es), PAK_END) << c.missing;
+    std::vector<std::string> names;
+    for (const auto& e : es) names.push_back(e.name);
+    ASSERT_GT(names.size(), c.first.size()) << c.missing;
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + c.first.size()), c.first);
+    EXPECT_EQ(names[c.first.size()], "text.h") << c.missing;
+  }
+}
+
 TEST_F(PakBuild, UnwritableOutputLeavesNothing) {
   fill_sources();
   out = root / "missing" / "out.pak";
@@ -327,9 +355,14 @@ TEST(PakWalk, RandomDamageNeverReadsOutside) {
 
 TEST(PakNames, UnsafeNamesAreRefused) {
   for (const char* bad : {"", ".", "..", "../x.txt", "a/b.txt", "a\\b.txt", "c:x.txt", "zq://x.txt",
-                          "file:x", "a\x01.txt", "\x7f", "x..txt"})
+                          "file:x", "a\x01.txt", "\x7f",
+                          // Windows devices, with or without extension, and names that Windows
+                          // cuts at a final dot or space.
+                          "CON", "con.txt", "Prn", "AUX.tar.gz", "nul", "NUL .txt", "COM1",
+                          "com9.log", "LPT1", "lpt5.txt", "x.", "x ", "x.txt.", "x.txt "})
     EXPECT_FALSE(pak_name_is_safe(bad)) << bad;
-  for (const char* good : {"zq9.txt", "ZOdo64.dll", "tfiler.txt.pdf", ".profile"})
+  for (const char* good : {"zq9.txt", "ZOdo64.dll", "tfiler.txt.pdf", ".profile", "a..b", "x..txt",
+                           "CONS.txt", "com10", "COM0", "lpt", "auxi", "nul_.txt", "x y"})
     EXPECT_TRUE(pak_name_is_safe(good)) << good;
   // A Shift-JIS character whose second byte is 0x5C is not a separator.
   EXPECT_TRUE(pak_name_is_safe("\x95\x5c.txt"));
