@@ -1,4 +1,4 @@
-// Saving: whole saves that never lose the old file, region saves in place, held handles, the
+// Saving: whole and region saves that never lose the old file, held handles, the
 // write-back on release, backups with their names and limit, and the character check.
 
 #include "files/save.h"
@@ -195,7 +195,7 @@ TEST_F(Save, HeldFileIsWrittenBackOnRelease) {
   EXPECT_EQ(read_file(q), "saved on release");
 }
 
-TEST_F(Save, RegionGrowsAndShrinksInPlace) {
+TEST_F(Save, RegionGrowsAndShrinks) {
   std::string p = at("region.txt");
   ASSERT_TRUE(write_file(p, "HEAD[region]TAIL-END"));
   TextOwner t;
@@ -218,7 +218,7 @@ TEST_F(Save, RegionGrowsAndShrinksInPlace) {
   EXPECT_EQ(file_open_count(), open_handles);
 }
 
-TEST_F(Save, HeldRegionIsWrittenBackInPlace) {
+TEST_F(Save, HeldRegionIsWrittenBackIntoItsPlace) {
   std::string p = at("region.txt");
   ASSERT_TRUE(write_file(p, "HEAD[region]TAIL"));
   Text* t = text_new();
@@ -233,6 +233,42 @@ TEST_F(Save, HeldRegionIsWrittenBackInPlace) {
   text_free(t);
   EXPECT_EQ(read_file(p), "HEAD<new one>TAIL");
   EXPECT_EQ(file_open_count(), open_handles);
+}
+
+TEST_F(Save, FailedRegionSaveKeepsTheOldFile) {
+  // The part before the region, the text and the part after it go into a new file: a failure in
+  // any of the three writes, or a read-only target, leaves the old file whole.
+  const std::string old = "HEAD[region]TAIL-END";
+  for (int fail : {0, 1, 2, -2}) {
+    SCOPED_TRACE(fail);
+    std::string p = at("region.txt");
+    file_set_attributes(p.c_str(), 0);
+    ASSERT_TRUE(write_file(p, old));
+    TextOwner t;
+    TextFile* f = text_file(t);
+    f->flags |= TF_REGION;
+    f->region_offset = 4;
+    f->region_length = 8;
+    ASSERT_TRUE(text_load(t, p.c_str(), 0));
+    text_bottom(t);
+    text_insert(t, "0123456789", TI_RAW, 10);
+    if (fail >= 0)
+      file_fail_write_after(fail);
+    else
+      ASSERT_TRUE(file_set_attributes(p.c_str(), FSYS_ATTR_READONLY));
+    EXPECT_FALSE(text_save(t));
+    file_fail_write_after(-1);
+    EXPECT_EQ(read_file(p), old);
+    EXPECT_EQ(list_folder(dir), std::vector<std::string>{"region.txt"});
+    EXPECT_EQ(text_file(t)->region_length, 8);
+    EXPECT_TRUE(t.t->flags & TX_MODIFIED);
+    EXPECT_EQ(file_open_count(), open_handles);
+    if (fail >= 0) {
+      EXPECT_TRUE(text_save(t));
+      EXPECT_EQ(read_file(p), "HEAD[region]0123456789TAIL-END");
+    }
+  }
+  file_set_attributes(at("region.txt").c_str(), 0);
 }
 
 TEST_F(Save, DocumentHandlerTakesTheSave) {
