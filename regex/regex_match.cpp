@@ -2,7 +2,7 @@
 // explored and the furthest end reached wins; a second pass (the capture pass) walks again until
 // it ends exactly there and records the tags of that path.
 //
-// The walk keeps its own stack on the heap (no recursion), grown as the path deepens, with three
+// The walk keeps its own stack (no recursion), moved to the heap as the path deepens, with three
 // guards: a step deeper than REGEX_MAX_DEPTH levels is abandoned, the step that reaches the step
 // limit ends the attempt, and either makes the search report no match (each message once); a
 // step into a (state, position) that already lies on the current path fails, so an iteration
@@ -35,6 +35,8 @@ struct Frame {
   long pos;
 };
 
+enum { WALK_INLINE = 1024 };
+
 struct Walk {
   const RegexProgram* prog;
   const uint8_t* t;
@@ -61,18 +63,25 @@ struct Walk {
   long tag_end[REGEX_TAG_SLOTS];
   Frame* stack;
   PathEntry* path;  // one entry per tag mark on the path: never more than the frames
+  // The first levels live in the walk itself; deeper walks move to the heap.
+  Frame first_stack[WALK_INLINE];
+  PathEntry first_path[WALK_INLINE];
 };
 
 // Room for one more frame; false when memory runs out.
 bool grow(Walk* w) {
   if (w->sp < w->capacity) return true;
-  int cap = w->capacity ? w->capacity * 2 : 256;
+  int cap = w->capacity * 2;
   if (cap > REGEX_MAX_DEPTH + 1) cap = REGEX_MAX_DEPTH + 1;
-  Frame* stack = (Frame*)realloc(w->stack, sizeof(Frame) * (size_t)cap);
+  bool inline_stack = w->stack == w->first_stack, inline_path = w->path == w->first_path;
+  Frame* stack = (Frame*)realloc(inline_stack ? nullptr : w->stack, sizeof(Frame) * (size_t)cap);
   if (!stack) return false;
+  if (inline_stack) memcpy(stack, w->stack, sizeof(Frame) * (size_t)w->capacity);
   w->stack = stack;
-  PathEntry* path = (PathEntry*)realloc(w->path, sizeof(PathEntry) * (size_t)cap);
+  PathEntry* path =
+      (PathEntry*)realloc(inline_path ? nullptr : w->path, sizeof(PathEntry) * (size_t)cap);
   if (!path) return false;
+  if (inline_path) memcpy(path, w->path, sizeof(PathEntry) * (size_t)w->capacity);
   w->path = path;
   w->capacity = cap;
   return true;
@@ -478,9 +487,9 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
   w->guarded = false;
   w->nest_reported = false;
   w->limit = (prog->match_options & REGEX_LOW_STEPS) ? REGEX_LOW_MAX_STEPS : REGEX_MAX_STEPS;
-  w->stack = nullptr;
-  w->path = nullptr;
-  w->capacity = 0;
+  w->stack = w->first_stack;
+  w->path = w->first_path;
+  w->capacity = WALK_INLINE;
   w->sp = 0;
   bool empty_ok = (prog->flags & REGEX_FLAG_EMPTY) != 0;
 
@@ -577,8 +586,8 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
     if (out_length) *out_length = end - best;
     result = text + best;
   }
-  free(w->stack);
-  free(w->path);
+  if (w->stack != w->first_stack) free(w->stack);
+  if (w->path != w->first_path) free(w->path);
   free(w);
   return result;
 }
