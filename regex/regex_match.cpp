@@ -6,8 +6,8 @@
 // guards: a step deeper than REGEX_MAX_DEPTH levels is abandoned, the step that reaches the step
 // limit ends the attempt, and either makes the search report no match (each message once); a
 // step into a (state, position) that already lies on the current path fails, so an iteration
-// that consumed nothing cannot go round again. That cut loses no end and no tag split: whatever
-// the second visit could reach, the first one reaches as well.
+// that consumed nothing cannot go round again. That cut loses no end: whatever the second visit
+// could reach, the first one reaches as well.
 //
 // Start positions are skipped only where the walk would certainly fail quickly (see
 // rx_analyse): positions after a byte string every match starts with is absent, positions whose
