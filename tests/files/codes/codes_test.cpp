@@ -116,22 +116,14 @@ TEST(CodeDetect, KatakanaPairsStayUndecidedUntilADecidingByte) {
 }
 
 TEST(CodeDetect, PairsAreReadTogether) {
-  // A second byte that left the verdict open is not read again as the first byte of the next
-  // character: EUC stays EUC, and Shift-JIS stays Shift-JIS.
-  struct Case {
-    std::string bytes;
-    PackedId code;
-  } cases[] = {
-      {"\xC9\xBD\n\xC6\xFC", CODE_EUC},         // 表 LF 日
-      {"\xEC\xA1 \xC6\xFC", CODE_EUC},          // a lead E0..EF and its second byte
-      {"\x8E\xB1\x8E\xB2\xC6\xFC", CODE_EUC},   // half-width kana in EUC, then 日
-      {"\xB1\xB2\xB3", CODE_SJIS},              // three half-width kana
-      {"\xB1\xB2\x88\x9F", CODE_SJIS},          // kana, then a kanji
-      {"\xE0\xA1\xE0\xA1\x81\x40", CODE_SJIS},  // pairs, then a Shift-JIS lead
+  // A second byte that left the verdict open is not read again as the next first byte.
+  const std::pair<std::string, PackedId> cases[] = {
+      {"\xC9\xBD\n\xC6\xFC", CODE_EUC},        // 表 LF 日
+      {"\x8E\xB1\x8E\xB2\xC6\xFC", CODE_EUC},  // half-width kana in EUC, then 日
       {to("日本語の文書です。表\r\n", CODE_EUC), CODE_EUC},
-      {"\xB1\xB2", 0},  // two kana: still open at the end
-  };
-  for (const Case& c : cases) EXPECT_EQ(detect(c.bytes), c.code) << c.bytes;
+      {"\xB1\xB2\xB3", CODE_SJIS},  // three half-width kana
+      {"\xE0\xA1\xE0\xA1\x81\x40", CODE_SJIS}};
+  for (const auto& c : cases) EXPECT_EQ(detect(c.first), c.second) << c.first;
 }
 
 TEST(CodeDetect, WesternTextAndTheUtf8Test) {
@@ -263,31 +255,17 @@ TEST(CodeConvert, EucAndJisForms) {
 }
 
 TEST(CodeConvert, BytesThatCannotBeSecondBytesAreReadAsThemselves) {
-  // One replacement for the high byte (or the kanji-mode byte); nothing after it is lost.
-  struct Case {
-    std::string bytes;
-    PackedId code;
-    std::string internal;
-  } cases[] = {
-      {"ma\xF1"
-       "ana ol\xE9\r\nfin\r\n",
-       CODE_EUC, "ma?ana ol?\r\nfin\r\n"},
-      {"\x8E\r\nx", CODE_EUC, "?\r\nx"},
-      {"\x8F"
-       "ab",
-       CODE_EUC, "?ab"},
-      {"\x8F\xB0\nz", CODE_EUC, "?\nz"},
-      {"\xC6\xFC\xC6"
-       "a\xC6\xFC",
-       CODE_EUC, "日?a日"},
-      {"\x1B$BF\x1B(Bx", CODE_JIS, "?x"},
-      {"\x1B$BF|F\r\nx", CODE_JIS, "日?\r\nx"},
-      {"\x1B$BF\x80"
-       "F|\t",
-       CODE_JIS, "?\x80日\t"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(from(c.bytes, c.code), c.internal) << c.bytes;
-  EXPECT_EQ(detect(cases[0].bytes), CODE_EUC);
+  // One "?" for the first byte; nothing after it is lost.
+  const std::string latin =
+      "ma\xF1"
+      "ana ol\xE9\r\nfin\r\n";  // detected as EUC
+  EXPECT_EQ(detect(latin), CODE_EUC);
+  const std::pair<std::string, std::string> euc[] = {
+      {latin, "ma?ana ol?\r\nfin\r\n"}, {"\x8E\r\nx", "?\r\nx"}, {"\x8F\xB0\nz", "?\nz"}};
+  for (const auto& c : euc) EXPECT_EQ(from(c.first, CODE_EUC), c.second) << c.first;
+  const std::pair<std::string, std::string> jis[] = {
+      {"\x1B$BF\x1B(Bx", "?x"}, {"\x1B$BF|F\r\nx", "日?\r\nx"}, {"\x1B$B\tF|", "\t日"}};
+  for (const auto& c : jis) EXPECT_EQ(from(c.first, CODE_JIS), c.second) << c.first;
 }
 
 // Full-width katakana, by its JIS code, from an internal literal.
