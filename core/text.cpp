@@ -1037,11 +1037,17 @@ int64_t text_insert(Text* t, TextArg src, unsigned mode, int64_t length) {
 int64_t text_puts(Text* t, TextArg src) {
   if (!t || !src.p) return 0;
   if (record_mode(t)) {
-    // One record: record-size raw bytes from the source's cursor (or the string).
-    const Text* st = arg_text(src);
-    const char* p = st ? text_line_ptr(const_cast<Text*>(st)) : (const char*)src.p;
-    if (st && text_length(st) - text_tell(st) < (int64_t)t->record_size) return 0;
-    return text_insert(t, p, TI_RAW, t->record_size);
+    // One record: the source's line (or record, or the string), cut or padded with NULs to the
+    // record size, so that nothing past the string or the line is read.
+    int64_t n = 0;
+    const char* p = text_view(src, &n);
+    int64_t rs = (int64_t)t->record_size;
+    char* record = (char*)calloc((size_t)rs, 1);
+    if (!record) return 0;
+    memcpy(record, p, (size_t)(n < rs ? n : rs));
+    int64_t done = text_insert(t, record, TI_RAW, rs);
+    free(record);
+    return done;
   }
   return text_insert(t, src, TI_LF_TO_CRLF, 0);
 }

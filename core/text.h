@@ -164,7 +164,8 @@ enum : unsigned { TI_CRLF = 1, TI_LF_TO_CRLF = 2, TI_RAW = 4, TI_WHOLE = 8 };
 // TI_RAW copies `length` bytes (a Text source gives at most what lies behind its line pointer);
 // TI_WHOLE takes a whole Text or a whole string; otherwise the source is read through text_view.
 int64_t text_insert(Text* t, TextArg src, unsigned mode, int64_t length);
-int64_t text_puts(Text* t, TextArg src);  // record-array mode: one record from the source
+// Record-array mode: one record, the source's line (or record, or string) cut or padded with NULs.
+int64_t text_puts(Text* t, TextArg src);
 int64_t text_write(Text* t, TextArg src, int64_t n);
 int64_t text_put_text(Text* t, TextArg src);
 int64_t text_putc(Text* t, uint32_t code);

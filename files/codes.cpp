@@ -116,14 +116,18 @@ Text* from_euc(const u8* p, const u8* end) {
       continue;
     }
     if (p + 1 >= end) return o.finish(true);  // truncated
-    if (c == 0x8E) {
+    if (p[1] < 0xA1) {
+      // Not a second byte (ASCII, CR, LF...): one replacement, and the byte is read as itself.
+      o.put('?');
+      ++p;
+    } else if (c == 0x8E) {
       o.put(char(p[1]));
       p += 2;
     } else if (c == 0x8F) {
       // JIS X 0212 (three bytes) has no Shift-JIS form.
       if (p + 2 >= end) return o.finish(true);
       o.put('?');
-      p += 3;
+      p += p[2] < 0xA1 ? 2 : 3;
     } else {
       uint16_t s = preferred_pair(jis_to_sjis(uint16_t((c & 0x7F) << 8 | (p[1] & 0x7F))));
       o.put2(s >> 8, s & 0xFF);
@@ -160,8 +164,14 @@ Text* from_jis(const u8* p, const u8* end) {
       kanji = kana = false;
       o.put(char(c));
       ++p;
-    } else if (kanji) {
+    } else if (kanji && c >= 0x21 && c <= 0x7E) {
+      // (Any other byte cannot start a pair: it is copied below.)
       if (p + 1 >= end) return o.finish(true);  // odd byte in kanji mode
+      if (p[1] < 0x21 || p[1] > 0x7E) {
+        o.put('?');  // not a second byte: it is read as itself (an ESC, a line end...)
+        ++p;
+        continue;
+      }
       uint16_t s = preferred_pair(jis_to_sjis(uint16_t(c << 8 | p[1])));
       o.put2(s >> 8, s & 0xFF);
       p += 2;
@@ -543,13 +553,14 @@ int byte_scan(const u8* s, const u8* end) {
     else if (c >= 0x80)
       middle = true;
     unsigned n = p + 1 < end ? p[1] : 0x100;  // 0x100: no next byte
+    bool pair = false;                        // c and n read together as one undecided character
     if (c == 0x1B) {
       if (end - p >= 3 && p[1] == '$' && (p[2] == 'B' || p[2] == '@')) v = 3;
     } else if (c == 0x8E) {
       if ((n >= 0x40 && n <= 0xA0 && n != 0x7F) || (n >= 0xE0 && n <= 0xFC))
         v = 4;
       else if (n >= 0xA1 && n <= 0xDF)
-        v = 2;
+        v = 2, pair = true;
     } else if ((c >= 0x81 && c <= 0x8D) || (c >= 0x8F && c <= 0x9F)) {
       v = 4;
     } else if (c >= 0xA1 && c <= 0xDF) {
@@ -557,6 +568,7 @@ int byte_scan(const u8* s, const u8* end) {
         v = 4;
       } else if (n >= 0xA1 && n <= 0xDF) {
         v = 2;
+        pair = true;
       } else if (n >= 0xF0 && n <= 0xFE) {
         v = 5;
       } else if (n >= 0xE0 && n <= 0xEF) {
@@ -577,11 +589,20 @@ int byte_scan(const u8* s, const u8* end) {
       else if (n == 0xFD || n == 0xFE)
         v = 5;
       else if (n >= 0xA1 && n <= 0xFC)
-        v = 2;
+        v = 2, pair = true;
     } else if (c >= 0xF0 && c <= 0xFE) {
       v = 5;
     }
     if (v != 1 && v != 2) break;  // p stays on the deciding byte
+    if (pair) {
+      // The second byte belongs to this character: the next one starts after it (read again,
+      // an EUC trail byte would be taken for a Shift-JIS lead). It still counts as seen.
+      ++p;
+      if (n >= 0xC0)
+        high = true;
+      else
+        middle = true;
+    }
   }
   if ((v == 1 || v == 2 || v == 4) && high && !middle) {
     const u8* limit = s + 256 < end ? s + 256 : end;

@@ -5,7 +5,9 @@
 // Loading reads raw bytes, then code_detect and code_from_file turn them into internal text and
 // the loader records the code in the property _KC and the line-end kind in _LF; saving turns a
 // copy back with code_to_file. Line ends are not touched here. A truncated character at the end
-// of the input makes a conversion fail, and the Text is then left as it was.
+// of the input makes a conversion fail, and the Text is then left as it was. Reading EUC or JIS,
+// a byte that cannot be the second byte of a pair is never swallowed: the first byte becomes
+// one "?" and the other is read as itself.
 
 #include <cstdint>
 

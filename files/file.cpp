@@ -332,6 +332,24 @@ bool file_remove_bytes(FileHandle h, int64_t n) {
   return ok;
 }
 
+bool file_copy_range(FileHandle from, int64_t offset, int64_t n, FileHandle to) {
+  if (n < 0 || offset < 0) return false;
+  if (n == 0) return true;
+  int64_t size = n <= SMALL_TAIL ? n : MOVE_CHUNK;
+  char* buf = (char*)std::malloc((size_t)size);
+  if (!buf) return false;
+  bool ok = file_seek(from, offset) == offset;
+  int last = -1;
+  for (int64_t done = 0; ok && done < n;) {
+    if (n > SMALL_TAIL) progress(n, n - done, &last);
+    int64_t chunk = n - done < size ? n - done : size;
+    ok = file_read(from, buf, chunk) == chunk && file_write(to, buf, chunk) == chunk;
+    done += chunk;
+  }
+  std::free(buf);
+  return ok;
+}
+
 // ---- temporary files ----
 
 Text* temp_file_name(const char*) {

@@ -62,6 +62,9 @@ void file_find_close(FindHandle f);
 // the position back. False when memory or the file fails.
 bool file_insert_space(FileHandle h, int64_t n);
 bool file_remove_bytes(FileHandle h, int64_t n);
+// Copies n bytes from `offset` of one file to the current position of another, with the same
+// progress; false when a read comes short or a write fails.
+bool file_copy_range(FileHandle from, int64_t offset, int64_t n, FileHandle to);
 
 // ---- temporary files ----
 Text* temp_file_name(const char* ignored_suffix);  // creates the empty file; null on failure

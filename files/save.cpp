@@ -1,5 +1,5 @@
-// Saving Texts: whole saves through a sibling file and an atomic replace, region saves in place,
-// held handles, backups and the character check.
+// Saving Texts: whole and region saves through a sibling file and an atomic replace, held
+// handles, backups and the character check.
 
 #include "files/save.h"
 
@@ -121,17 +121,30 @@ Text* read_handle(FileHandle h) {
   return c;
 }
 
+// A region goes back into its file the way a whole save does: the part before it, the text and
+// the part after it are written into a new file beside the old one, which takes the old one's
+// place only when everything is on the disk. A failure leaves the old file as it was.
 bool save_region(Text* t, TextFile* f) {
   if (!save_char_check(t)) return false;
-  FileHandle h = file_open_read(t->file_name, FSYS_READ | FSYS_WRITE, FSYS_SHARE_READ, 0);
-  if (h == FILE_INVALID) return false;
-  int64_t now = text_length(t), before = f->region_length;
-  bool ok = file_seek(h, f->region_offset) == f->region_offset;
-  if (ok && now > before) ok = file_insert_space(h, now - before);
-  if (ok && now < before) ok = file_remove_bytes(h, before - now);
-  ok = ok && file_seek(h, f->region_offset) == f->region_offset && text_write_handle(t, h, 0, now);
-  file_close(h);
-  if (ok) f->region_length = now;
+  const char* name = t->file_name;
+  FileHandle in = file_open_read(name, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL);
+  if (in == FILE_INVALID) return false;
+  int64_t size = file_size(in), at = f->region_offset;
+  int64_t rest = at + f->region_length;  // where the part after the region starts
+  if (rest > size) rest = size;
+  Text* tmp = nullptr;
+  FileHandle out = FILE_INVALID;
+  bool ok = size >= 0 && at >= 0 && at <= size;
+  if (ok) out = create_sibling(name, &tmp);
+  ok = ok && out != FILE_INVALID && file_copy_range(in, 0, at, out) &&
+       text_write_handle(t, out, 0, text_length(t)) &&
+       file_copy_range(in, rest, size - rest, out) && file_flush(out);
+  file_close(out);
+  file_close(in);
+  ok = ok && file_replace(tmp, name);
+  if (!ok && tmp) file_delete(tmp);
+  text_free(tmp);
+  if (ok) f->region_length = text_length(t);
   return ok;
 }
 

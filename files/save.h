@@ -1,10 +1,11 @@
 #pragma once
 // Saving Texts to files: the backup of the previous file, the check for characters that the
-// Text's code cannot carry, in-place saves of a region of a large file, and whole saves.
+// Text's code cannot carry, saves of a region of a large file, and whole saves.
 //
-// A whole save never destroys the only good copy: the text goes into a new file in the target's
-// folder, is flushed to the disk, and only then takes the target's place in one step (rename on
-// POSIX, ReplaceFileW / MoveFileExW on Windows). When anything fails the old file is untouched.
+// A save never destroys the only good copy: the text (for a region, with the file's bytes before
+// and after it) goes into a new file in the target's folder, is flushed to the disk, and only then
+// takes the target's place in one step (rename on POSIX, ReplaceFileW / MoveFileExW on Windows).
+// When anything fails the old file is untouched.
 
 #include <cstdint>
 

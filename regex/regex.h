@@ -15,8 +15,14 @@
 // - A back-reference compares with the tag's text on the path that led to it; a tag that has not
 //   closed on that path (or does not exist) makes the reference fail.
 // - \S, \D and \W, like bracket classes, never match a line break.
-// - The guards (nesting 1000, steps 1000000 or 100000, the ring of the last four steps) stop a
-//   search: it reports no match and the message appears in the status line.
+// - A step into a (state, position) already on the current path fails, so an iteration of a
+//   repetition that consumed nothing is not repeated: (a?)*b, (a*)+ and the like find what every
+//   engine finds. The walk's stack lives on the heap, so long lines do not meet the nesting guard.
+// - The guards (nesting REGEX_MAX_DEPTH, steps 1000000 or 100000) stop a search: it reports no
+//   match and the message appears in the status line.
+// - "{n,m}" is n copies followed by the alternatives of m - n, ..., 1 or no further copies while
+//   the pattern fits the 1024 states, and otherwise n copies followed by nested optional copies
+//   (a{1,4} as a(a(a(a)?)?)?), so that every count below 256 works.
 
 #include <cstdint>
 
@@ -57,7 +63,7 @@ enum : int {
   REGEX_MAX_TAGS = 8,   // groups a pattern may hold
   REGEX_TAG_SLOTS = 9,  // tags 0..8 in the tag table
   REGEX_MAX_STATES = 1024,
-  REGEX_MAX_DEPTH = 1000,
+  REGEX_MAX_DEPTH = 250000,  // levels of the walk: about 48 bytes of heap each
   REGEX_MAX_STEPS = 1000000,
   REGEX_LOW_MAX_STEPS = 100000,
 };

@@ -206,6 +206,7 @@ struct RxLexer {
   int group_stack[REGEX_MAX_TAGS];
   int group_open;
   bool failed;
+  bool quiet;  // a second reading of the pattern: its warnings were shown by the first
 };
 void rx_lex_init(RxLexer* lx, RegexProgram* prog);
 void rx_lex_next(RxLexer* lx);

@@ -154,7 +154,7 @@ void lex_class(RxLexer* lx) {
   }
   if (q >= lx->n) {
     // A class without its bracket ends the pattern.
-    rx_report(RX_MSG_BRACKET);
+    if (!lx->quiet) rx_report(RX_MSG_BRACKET);
     lx->pos = lx->n;
     lx->token = RX_TK_END;
     return;
@@ -195,7 +195,7 @@ void lex_brace(RxLexer* lx) {
   }
   if (lx->pos < lx->n && lx->p[lx->pos] == '}')
     lx->pos++;
-  else
+  else if (!lx->quiet)
     rx_report(RX_MSG_BRACE);  // the repetition still applies
   lx->token = RX_TK_BRACE;
   if (n > 255 || m > 255) {

@@ -2,10 +2,12 @@
 // explored and the furthest end reached wins; a second pass (the capture pass) walks again until
 // it ends exactly there and records the tags of that path.
 //
-// The walk keeps its own stack (no recursion) with the three guards: a step deeper than 1000
-// levels is abandoned, the step that reaches the step limit ends the attempt, and either makes
-// the search report no match (each message once); the ring of the last four (position, state)
-// pairs cuts a step that revisits a state at an unchanged position.
+// The walk keeps its own stack (no recursion), moved to the heap as the path deepens, with three
+// guards: a step deeper than REGEX_MAX_DEPTH levels is abandoned, the step that reaches the step
+// limit ends the attempt, and either makes the search report no match (each message once); a
+// step into a (state, position) that already lies on the current path fails, so an iteration
+// that consumed nothing cannot go round again. That cut loses no end: whatever the second visit
+// could reach, the first one reaches as well.
 //
 // Start positions are skipped only where the walk would certainly fail quickly (see
 // rx_analyse): positions after a byte string every match starts with is absent, positions whose
@@ -33,6 +35,8 @@ struct Frame {
   long pos;
 };
 
+enum { WALK_INLINE = 1024 };
+
 struct Walk {
   const RegexProgram* prog;
   const uint8_t* t;
@@ -52,17 +56,44 @@ struct Walk {
   long furthest;
   long steps;
   long limit;
-  long ring_pos[4];
-  int ring_state[4];
-  int ring_fill;
-  int ring_index;
   int sp;
   int path_length;
+  int capacity;  // of stack and path
   long tag_begin[REGEX_TAG_SLOTS];
   long tag_end[REGEX_TAG_SLOTS];
-  Frame stack[REGEX_MAX_DEPTH + 1];
-  PathEntry path[REGEX_MAX_DEPTH + 1];
+  Frame* stack;
+  PathEntry* path;  // one entry per tag mark on the path: never more than the frames
+  // The first levels live in the walk itself; deeper walks move to the heap.
+  Frame first_stack[WALK_INLINE];
+  PathEntry first_path[WALK_INLINE];
 };
+
+// Room for one more frame; false when memory runs out.
+bool grow(Walk* w) {
+  if (w->sp < w->capacity) return true;
+  int cap = w->capacity * 2;
+  if (cap > REGEX_MAX_DEPTH + 1) cap = REGEX_MAX_DEPTH + 1;
+  bool inline_stack = w->stack == w->first_stack, inline_path = w->path == w->first_path;
+  Frame* stack = (Frame*)realloc(inline_stack ? nullptr : w->stack, sizeof(Frame) * (size_t)cap);
+  if (!stack) return false;
+  if (inline_stack) memcpy(stack, w->stack, sizeof(Frame) * (size_t)w->capacity);
+  w->stack = stack;
+  PathEntry* path =
+      (PathEntry*)realloc(inline_path ? nullptr : w->path, sizeof(PathEntry) * (size_t)cap);
+  if (!path) return false;
+  if (inline_path) memcpy(path, w->path, sizeof(PathEntry) * (size_t)w->capacity);
+  w->path = path;
+  w->capacity = cap;
+  return true;
+}
+
+// Whether (s, p) lies on the current path. Positions never decrease along a path, so the frames
+// at p are the topmost ones.
+bool on_path(const Walk* w, int s, long p) {
+  for (int i = w->sp - 1; i >= 0 && w->stack[i].pos == p; --i)
+    if (w->stack[i].state == s) return true;
+  return false;
+}
 
 bool word_at(const Walk* w, long p) {
   RxChar ch = rx_read(w->t, p, w->n, w->bytes);
@@ -120,7 +151,7 @@ void record_tags(Walk* w) {
 
 // One step into state s at position p, with the guards.
 void enter(Walk* w, int s, long p) {
-  if (w->sp + 1 > REGEX_MAX_DEPTH) {
+  if (w->sp + 1 > REGEX_MAX_DEPTH || !grow(w)) {
     // Only this step is abandoned, but the search will report no match.
     if (!w->capture && !w->nest_reported) rx_report(RX_MSG_STACK);
     w->nest_reported = true;
@@ -132,21 +163,7 @@ void enter(Walk* w, int s, long p) {
     w->abort = true;
     return;
   }
-  if (w->ring_fill == 4) {
-    bool same_pos = true, seen = false;
-    for (int i = 0; i < 4; ++i) {
-      same_pos = same_pos && w->ring_pos[i] == p;
-      seen = seen || w->ring_state[i] == s;
-    }
-    if (same_pos && seen) {
-      w->ring_fill = 0;
-      return;
-    }
-  }
-  w->ring_pos[w->ring_index] = p;
-  w->ring_state[w->ring_index] = s;
-  w->ring_index = (w->ring_index + 1) & 3;
-  if (w->ring_fill < 4) w->ring_fill++;
+  if (on_path(w, s, p)) return;
 
   const RegexProgram* prog = w->prog;
   if (s == prog->end_state) {
@@ -242,8 +259,6 @@ void begin_attempt(Walk* w, long p, long prev, bool capture, long target) {
   w->done = false;
   w->furthest = -1;
   w->steps = 0;
-  w->ring_fill = 0;
-  w->ring_index = 0;
 }
 
 // The furthest end of a search attempt at p: -1 for none, -2 when a guard stopped the search.
@@ -472,6 +487,10 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
   w->guarded = false;
   w->nest_reported = false;
   w->limit = (prog->match_options & REGEX_LOW_STEPS) ? REGEX_LOW_MAX_STEPS : REGEX_MAX_STEPS;
+  w->stack = w->first_stack;
+  w->path = w->first_path;
+  w->capacity = WALK_INLINE;
+  w->sp = 0;
   bool empty_ok = (prog->flags & REGEX_FLAG_EMPTY) != 0;
 
   long best = -1, best_prev = -1, end = -1;
@@ -567,6 +586,8 @@ const char* regex_search(RegexProgram* prog, const char* text, long length, unsi
     if (out_length) *out_length = end - best;
     result = text + best;
   }
+  if (w->stack != w->first_stack) free(w->stack);
+  if (w->path != w->first_path) free(w->path);
   free(w);
   return result;
 }

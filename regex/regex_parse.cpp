@@ -17,6 +17,8 @@ struct Parser {
   RxLexer lx;
   RxNodePool* pool;
   bool failed;
+  bool nested;  // build "{n,m}" as nested optional copies
+  bool ranged;  // a "{n,m}" with m > n was read
 };
 
 int node(Parser* ps, int kind, int32_t atom, int left, int right) {
@@ -140,10 +142,17 @@ int repeat_node(Parser* ps, int item, int token) {
   if (ps->lx.rep_comma && !ps->lx.rep_has_max) {
     tail = star(ps, take(ps, &c));  // {n,}: n or more
   } else if (ps->lx.rep_comma && m > n) {
-    // m - n further copies, then m - n - 1, ..., 1, then none.
     int k = m - n;
+    ps->ranged = true;
     tail = empty(ps);
-    for (int j = 1; j <= k && !ps->failed; ++j) tail = alt(ps, sequence_of(ps, &c, j), tail);
+    if (ps->nested) {
+      // item (item (item)?)?: k copies in k states, the longer choice first at every level.
+      for (int j = 1; j <= k && !ps->failed; ++j)
+        tail = alt(ps, j == 1 ? take(ps, &c) : cat(ps, take(ps, &c), tail), empty(ps));
+    } else {
+      // m - n further copies, then m - n - 1, ..., 1, then none.
+      for (int j = 1; j <= k && !ps->failed; ++j) tail = alt(ps, sequence_of(ps, &c, j), tail);
+    }
   }
   if (base >= 0 && tail >= 0) return cat(ps, base, tail);
   if (base >= 0) return base;
@@ -214,13 +223,43 @@ int alternation(Parser* ps) {
   return ps->failed ? -1 : left;
 }
 
-}  // namespace
+// The states the graph of the tree needs: start and end, one per concatenation, two per closure.
+long tree_states(const RxNodePool* pool, int root) {
+  long states = 2;
+  int cap = 64, sp = 0;
+  int* stack = (int*)malloc(sizeof(int) * (size_t)cap);
+  if (!stack) return -1;
+  stack[sp++] = root;
+  while (sp > 0) {
+    const RxNode& n = pool->nodes[stack[--sp]];
+    states += n.kind == RX_NODE_CAT ? 1 : n.kind == RX_NODE_STAR ? 2 : 0;
+    bool inner = n.kind == RX_NODE_CAT || n.kind == RX_NODE_ALT || n.kind == RX_NODE_STAR;
+    for (int side = 0; side < 2 && inner; ++side) {
+      int child = side ? n.right : n.left;
+      if (child < 0) continue;
+      if (sp >= cap) {
+        int* grown = (int*)realloc(stack, sizeof(int) * (size_t)(cap *= 2));
+        if (!grown) {
+          free(stack);
+          return -1;
+        }
+        stack = grown;
+      }
+      stack[sp++] = child;
+    }
+  }
+  free(stack);
+  return states;
+}
 
-bool rx_parse(RegexProgram* prog, RxNodePool* pool, int* root) {
+bool parse(RegexProgram* prog, RxNodePool* pool, int* root, bool nested, bool* ranged) {
   Parser ps;
   rx_lex_init(&ps.lx, prog);
+  ps.lx.quiet = nested;
   ps.pool = pool;
   ps.failed = false;
+  ps.nested = nested;
+  ps.ranged = false;
   rx_lex_next(&ps.lx);
   int r = alternation(&ps);
   if (ps.lx.failed) ps.failed = true;
@@ -229,5 +268,19 @@ bool rx_parse(RegexProgram* prog, RxNodePool* pool, int* root) {
     ps.failed = true;
   }
   *root = r;
+  *ranged = ps.ranged;
   return !ps.failed && r >= 0;
+}
+
+}  // namespace
+
+bool rx_parse(RegexProgram* prog, RxNodePool* pool, int* root) {
+  bool ranged = false;
+  if (!parse(prog, pool, root, false, &ranged)) return false;
+  // The flat "{n,m}" keeps the results it has always given wherever it fits; only a pattern
+  // that would not fit is read again with the nested form.
+  if (!ranged || tree_states(pool, *root) <= REGEX_MAX_STATES) return true;
+  pool->count = 0;
+  rx_clear_graph(prog);  // the classes and groups of the first reading
+  return parse(prog, pool, root, true, &ranged);
 }

@@ -262,9 +262,27 @@ uint8_t* pak_entry_data(const PakEntry* entry, size_t* length, int* error) {
   return copy;
 }
 
+namespace {
+
+// A Windows device name (CON, PRN, AUX, NUL, COM1..9, LPT1..9) before the first dot, trailing
+// spaces ignored: such a file name opens the device, whatever the folder or the extension.
+bool is_device_name(const char* name) {
+  size_t n = std::strcspn(name, ".");
+  while (n > 0 && name[n - 1] == ' ') --n;
+  if (n != 3 && n != 4) return false;
+  char w[5] = {};
+  for (size_t k = 0; k < n; ++k)
+    w[k] = char(name[k] >= 'a' && name[k] <= 'z' ? name[k] - 32 : name[k]);
+  if (n == 3)
+    return !std::strcmp(w, "CON") || !std::strcmp(w, "PRN") || !std::strcmp(w, "AUX") ||
+           !std::strcmp(w, "NUL");
+  return (!std::strncmp(w, "COM", 3) || !std::strncmp(w, "LPT", 3)) && w[3] >= '1' && w[3] <= '9';
+}
+
+}  // namespace
+
 bool pak_name_is_safe(const char* name) {
   if (!name || !*name) return false;
-  if (std::strcmp(name, ".") == 0) return false;
   for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
     if (is_sjis_lead(*p)) {
       if (p[1] < 0x40) return false;  // no trail byte: refuse rather than guess
@@ -272,9 +290,12 @@ bool pak_name_is_safe(const char* name) {
       continue;
     }
     if (*p < 0x20 || *p == 0x7F || *p == '\\' || *p == '/' || *p == ':') return false;
-    if (*p == '.' && p[1] == '.') return false;
   }
-  return true;
+  // Windows drops a final dot or space ("..", "a." and "a " name other files than they say);
+  // inside a name dots are harmless ("a..b").
+  char last = name[std::strlen(name) - 1];
+  if (last == '.' || last == ' ') return false;
+  return !is_device_name(name);
 }
 
 int pak_destinations(const char* name, PakDestination out[2]) {
@@ -522,8 +543,8 @@ bool pak_add(PakWriter* w, const char* path) {
 
 namespace {
 
-// Adds the files of a list; a failing file ends its list.
-void add_list(PakWriter* w, const char* folder, const char* const* names, int count,
+// Adds the files of a list; a failing file ends its list (false).
+bool add_list(PakWriter* w, const char* folder, const char* const* names, int count,
               const char* skip1 = nullptr, const char* skip2 = nullptr) {
   for (int k = 0; k < count; ++k) {
     if ((skip1 && ieq(names[k], skip1)) || (skip2 && ieq(names[k], skip2))) continue;
@@ -531,8 +552,9 @@ void add_list(PakWriter* w, const char* folder, const char* const* names, int co
     TextOwner own(p);
     text_puts(p, folder);
     text_puts(p, names[k]);
-    if (!pak_add(w, text_cstr(p))) break;
+    if (!pak_add(w, text_cstr(p))) return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -557,8 +579,9 @@ bool pak_build(int mode, const PakBuildPaths* paths) {
   w.source = p.source;
   write_header(&w, "00000000");
 
-  add_list(&w, p.exe, kFirst, kFirstExe);
-  add_list(&w, p.source, kFirst + kFirstExe, count_of(kFirst) - kFirstExe);
+  // The first list comes from two folders but is one list: a missing executable ends it.
+  if (add_list(&w, p.exe, kFirst, kFirstExe))
+    add_list(&w, p.source, kFirst + kFirstExe, count_of(kFirst) - kFirstExe);
   if (!needed) {
     Text* pattern = text_new();
     TextOwner own(pattern);

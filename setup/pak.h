@@ -69,8 +69,10 @@ PakStatus pak_walk(const PakBlock* pak, PakVisit visit, void* context, uint32_t*
 // bytes, or the decoded stream. Null when the stream is invalid (*error: an LzError).
 uint8_t* pak_entry_data(const PakEntry* entry, size_t* length, int* error = nullptr);
 
-// True when a stored name is a plain file name: not empty, no path separator, no "..", no drive
-// or scheme colon, no control character (Shift-JIS trail bytes are not separators).
+// True when a stored name is a plain file name: not empty, no path separator, no drive or scheme
+// colon, no control character (Shift-JIS trail bytes are not separators), no final dot or space
+// (so neither "." nor ".."), and no Windows device name (CON, PRN, AUX, NUL, COM1..9, LPT1..9,
+// also with an extension).
 bool pak_name_is_safe(const char* name);
 
 // Where the installation writes an entry, relative to the installation folder: up to two folders

@@ -152,9 +152,9 @@ int run(int argc, char** argv) {
       std::free(raw);
       return tool_fail(2, "re: cannot convert %s to the internal form", args[1]);
     }
-    int64_t len = 0;
-    text = text_view(converted, &len);
-    n = (long)len;
+    // The whole converted text (text_view would give the cursor's line only).
+    text = text_cstr(converted);
+    n = (long)text_length(converted);
   }
 
   RegexProgram* prog = regex_new(args[0], o.icase ? REGEX_ICASE : 0u, o.bytes ? REGEX_BYTES : 0u,

@@ -31,7 +31,7 @@ struct Ref {
   long furthest = -1;
   long steps = 0;
   long limit = 0;
-  std::vector<std::pair<long, int>> ring;  // last four, oldest first
+  std::vector<std::pair<long, int>> on_path;  // (position, state) of the steps under way
   std::vector<std::pair<int32_t, long>> path;
   std::vector<long> tb, te;
   std::vector<std::string> messages;
@@ -187,16 +187,8 @@ struct Ref {
       stopped = true;
       return;
     }
-    if (ring.size() == 4) {
-      bool same = true, seen = false;
-      for (auto& r : ring) same = same && r.first == p, seen = seen || r.second == s;
-      if (same && seen) {
-        ring.clear();
-        return;
-      }
-      ring.erase(ring.begin());
-    }
-    ring.push_back({p, s});
+    for (auto& v : on_path)
+      if (v.first == p && v.second == s) return;  // a loop that consumed nothing
     if (s == prog->end_state) {
       if (!capture) {
         furthest = std::max(furthest, p);
@@ -209,6 +201,7 @@ struct Ref {
       }
       return;
     }
+    on_path.push_back({p, s});
     for (int i = prog->first[s]; i < prog->first[s + 1] && !done && !stopped; ++i) {
       int32_t label = prog->trans[i].label;
       int to = prog->trans[i].target;
@@ -262,6 +255,7 @@ struct Ref {
         if (ok) step(to, p + c.len, depth + 1);
       }
     }
+    on_path.pop_back();
   }
 
   void start(long p, bool cap, long tgt) {
@@ -271,7 +265,7 @@ struct Ref {
     done = false;
     furthest = -1;
     steps = 0;
-    ring.clear();
+    on_path.clear();
     path.clear();
     step(prog->start_state, p, 1);
     if (guarded) stopped = true;

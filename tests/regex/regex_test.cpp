@@ -86,6 +86,14 @@ TEST(RegexSyntax, RepetitionCounts) {
   EXPECT_EQ(first("ab+", "abbbc"), "abbb");
   EXPECT_EQ(first("ab?c", "ac"), "ac");
   EXPECT_EQ(first("a*", "aaa"), "aaa");
+  // Spans too wide for the flat form are built as nested optional copies.
+  EXPECT_EQ(first("a{1,50}", std::string(60, 'a')), std::string(50, 'a'));
+  EXPECT_EQ(first("\\d{1,64}", "x" + std::string(70, '7')), std::string(64, '7'));
+  EXPECT_EQ(first("x(ab){1,30}y", "xababy"), "xababy");
+  EXPECT_EQ(first("ba{3,255}c", "baac"), "<none>");
+  Messages m;
+  EXPECT_EQ(first("a{1,60", "aaa"), "aaa");  // the unclosed brace is reported once
+  EXPECT_EQ(g_messages.size(), 1u);
 }
 
 TEST(RegexSyntax, EscapesAndCharacters) {
@@ -351,8 +359,8 @@ TEST(RegexProgramReuse, SamePatternIsKept) {
 TEST(RegexGuards, RunawayPatternsStop) {
   {
     Messages m;
-    RegexProgram* prog = regex_new("(a*)*", 0, 0, 0);
-    std::string text(3000, 'a');
+    RegexProgram* prog = regex_new("(a|aa)*c", 0, 0, 0);
+    std::string text(60, 'a');
     Found f = search(prog, text);
     EXPECT_FALSE(f.found);
     ASSERT_FALSE(g_messages.empty());
@@ -369,23 +377,43 @@ TEST(RegexGuards, RunawayPatternsStop) {
     regex_free(prog);
   }
   {
-    // A run longer than the nesting limit stops the search instead of the stack.
+    // A run deeper than the nesting bound stops the search instead of the stack.
     Messages m;
     RegexProgram* prog = regex_new("a+", 0, 0, 0);
-    Found f = search(prog, std::string(5000, 'a'));
+    Found f = search(prog, std::string(130000, 'a'));
     EXPECT_FALSE(f.found);
     ASSERT_EQ(g_messages.size(), 1u);
     EXPECT_EQ(g_messages[0], "スタックオーバー回避のため正規表現検索を中止しました");
     regex_free(prog);
   }
   {
-    // The ring cuts short empty loops without a message.
+    // A step back onto the current path cuts short empty loops without a message.
     Messages m;
     RegexProgram* prog = regex_new("<*b", 0, 0, 0);
     EXPECT_EQ(search(prog, "aaa b").start, 4);
     EXPECT_TRUE(g_messages.empty());
     regex_free(prog);
   }
+}
+
+TEST(RegexGuards, EmptyIterationsAndLongLinesMatch) {
+  Messages m;
+  const std::string run(600, 'a');  // longer than the old nesting limit
+  struct Case {
+    const char* pattern;
+    std::string text, match;
+  } cases[] = {
+      {"(a?)*b", "aab", "aab"},
+      {"(a|)*b", "aab", "aab"},
+      {"(a*)+", "aaaaaa", "aaaaaa"},
+      {"([^b]*)*", "aaaaaab", "aaaaaa"},
+      {"X(.?){0,}Y", "X123Y", "X123Y"},
+      {"(\\d?)+,", "x=1, y=22", "1,"},
+      {"(a*)*", run, run},
+      {"a.*b", "x" + run + "b", run + "b"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(first(c.pattern, c.text), c.match) << c.pattern;
+  EXPECT_TRUE(g_messages.empty());
 }
 
 // Generated patterns and texts over a small alphabet: the engine against the reference.

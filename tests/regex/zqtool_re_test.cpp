@@ -90,6 +90,15 @@ TEST_F(ZqtoolRe, ReadsFilesInTheirCodeAndPatternsInUtf8) {
   ToolRun r = run("'\xe3\x81\x84' " + f);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "3\t2\n");  // offsets in the internal (Shift-JIS) text
+  // Every line of a converted file is searched: UTF-8, UTF-16, EUC-JP (日表).
+  const std::string u16(
+      "\xff\xfe"
+      "a\0\n\0\x68\x88\n\0",
+      10);
+  const std::pair<std::string, const char*> files[] = {
+      {"a\n\xe8\xa1\xa8\n", "2\t2\n"}, {u16, "2\t2\n"}, {"a\n\xc6\xfc\xc9\xbd\n", "4\t2\n"}};
+  for (const auto& f : files)
+    EXPECT_EQ(run("'\xe8\xa1\xa8' " + file("v.txt", f.first)).out, f.second);
 }
 
 TEST_F(ZqtoolRe, BadPatternsAndUsage) {

@@ -211,4 +211,19 @@ TEST(Records, RecordArrayWalk) {
   EXPECT_EQ(text_tell(t), 3);
 }
 
+TEST(Records, RecordArrayPutCutsAndPadsToOneRecord) {
+  // Never read past the string or past the source's line.
+  T line("ab\r\ncdefghijklmnopqrstuvwxyz");
+  const std::pair<TextArg, std::string> cases[] = {
+      {"abc", std::string("abc") + std::string(13, '\0')},
+      {"ABCDEFGHIJKLMNOPQRS", "ABCDEFGHIJKLMNOP"},
+      {line.t, std::string("ab") + std::string(14, '\0')}};
+  for (const auto& c : cases) {
+    T t;
+    t->record_size = 16;
+    EXPECT_EQ(text_puts(t, c.first), 16);
+    EXPECT_EQ(std::string(text_cstr(t), (size_t)text_length(t)), c.second);
+  }
+}
+
 }  // namespace

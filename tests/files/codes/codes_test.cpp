@@ -115,6 +115,17 @@ TEST(CodeDetect, KatakanaPairsStayUndecidedUntilADecidingByte) {
   EXPECT_EQ(detect("\xB1"), CODE_SJIS);  // a kana byte at the end
 }
 
+TEST(CodeDetect, PairsAreReadTogether) {
+  // A second byte that left the verdict open is not read again as the next first byte.
+  const std::pair<std::string, PackedId> cases[] = {
+      {"\xC9\xBD\n\xC6\xFC", CODE_EUC},        // 表 LF 日
+      {"\x8E\xB1\x8E\xB2\xC6\xFC", CODE_EUC},  // half-width kana in EUC, then 日
+      {to("日本語の文書です。表\r\n", CODE_EUC), CODE_EUC},
+      {"\xB1\xB2\xB3", CODE_SJIS},  // three half-width kana
+      {"\xE0\xA1\xE0\xA1\x81\x40", CODE_SJIS}};
+  for (const auto& c : cases) EXPECT_EQ(detect(c.first), c.second) << c.first;
+}
+
 TEST(CodeDetect, WesternTextAndTheUtf8Test) {
   EXPECT_EQ(detect("caf\xE9 cr\xE8me br\xFBl\xE9"
                    "e"),
@@ -241,6 +252,20 @@ TEST(CodeConvert, EucAndJisForms) {
                  "b",
                  CODE_JIS),
             "ab");
+}
+
+TEST(CodeConvert, BytesThatCannotBeSecondBytesAreReadAsThemselves) {
+  // One "?" for the first byte; nothing after it is lost.
+  const std::string latin =
+      "ma\xF1"
+      "ana ol\xE9\r\nfin\r\n";  // detected as EUC
+  EXPECT_EQ(detect(latin), CODE_EUC);
+  const std::pair<std::string, std::string> euc[] = {
+      {latin, "ma?ana ol?\r\nfin\r\n"}, {"\x8E\r\nx", "?\r\nx"}, {"\x8F\xB0\nz", "?\nz"}};
+  for (const auto& c : euc) EXPECT_EQ(from(c.first, CODE_EUC), c.second) << c.first;
+  const std::pair<std::string, std::string> jis[] = {
+      {"\x1B$BF\x1B(Bx", "?x"}, {"\x1B$BF|F\r\nx", "日?\r\nx"}, {"\x1B$B\tF|", "\t日"}};
+  for (const auto& c : jis) EXPECT_EQ(from(c.first, CODE_JIS), c.second) << c.first;
 }
 
 // Full-width katakana, by its JIS code, from an internal literal.

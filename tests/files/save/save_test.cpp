@@ -1,4 +1,4 @@
-// Saving: whole saves that never lose the old file, region saves in place, held handles, the
+// Saving: whole and region saves that never lose the old file, held handles, the
 // write-back on release, backups with their names and limit, and the character check.
 
 #include "files/save.h"
@@ -195,7 +195,7 @@ TEST_F(Save, HeldFileIsWrittenBackOnRelease) {
   EXPECT_EQ(read_file(q), "saved on release");
 }
 
-TEST_F(Save, RegionGrowsAndShrinksInPlace) {
+TEST_F(Save, RegionGrowsAndShrinks) {
   std::string p = at("region.txt");
   ASSERT_TRUE(write_file(p, "HEAD[region]TAIL-END"));
   TextOwner t;
@@ -218,7 +218,7 @@ TEST_F(Save, RegionGrowsAndShrinksInPlace) {
   EXPECT_EQ(file_open_count(), open_handles);
 }
 
-TEST_F(Save, HeldRegionIsWrittenBackInPlace) {
+TEST_F(Save, HeldRegionIsWrittenBackIntoItsPlace) {
   std::string p = at("region.txt");
   ASSERT_TRUE(write_file(p, "HEAD[region]TAIL"));
   Text* t = text_new();
@@ -233,6 +233,28 @@ TEST_F(Save, HeldRegionIsWrittenBackInPlace) {
   text_free(t);
   EXPECT_EQ(read_file(p), "HEAD<new one>TAIL");
   EXPECT_EQ(file_open_count(), open_handles);
+}
+
+TEST_F(Save, FailedRegionSaveKeepsTheOldFile) {
+  // A failure in any of the three writes (before, region, after) or, last, a read-only target.
+  std::string p = at("region.txt");
+  for (int fail : {0, 1, 2, -1}) {
+    ASSERT_TRUE(write_file(p, "HEAD[region]TAIL-END"));
+    TextOwner t;
+    text_file(t)->flags |= TF_REGION;
+    text_file(t)->region_offset = 4;
+    text_file(t)->region_length = 8;
+    ASSERT_TRUE(text_load(t, p.c_str(), 0));
+    text_insert(t, "0123456789", TI_RAW, 10);
+    ASSERT_TRUE(fail >= 0 || file_set_attributes(p.c_str(), FSYS_ATTR_READONLY));
+    file_fail_write_after(fail);
+    EXPECT_FALSE(text_save(t)) << fail;
+    EXPECT_EQ(read_file(p), "HEAD[region]TAIL-END") << fail;
+    EXPECT_EQ(list_folder(dir), std::vector<std::string>{"region.txt"});
+    EXPECT_EQ(text_file(t)->region_length, 8);
+    EXPECT_EQ(file_open_count(), open_handles);
+  }
+  file_set_attributes(p.c_str(), 0);
 }
 
 TEST_F(Save, DocumentHandlerTakesTheSave) {

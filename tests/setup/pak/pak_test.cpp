@@ -243,6 +243,17 @@ TEST_F(PakBuild, NeededSetAndFailingFiles) {
   EXPECT_EQ(g_log.find(out.string() + "\x82\xf0"), std::string::npos);
 }
 
+TEST_F(PakBuild, MissingExecutableEndsTheFirstList) {
+  fill_sources();
+  fs::remove(exe / "zq9utl.exe");  // second of the first list: the list ends there
+  EXPECT_FALSE(build(PAK_BUILD_NEEDED));
+  std::vector<Entry> es;
+  ASSERT_EQ(walk(slurp(out), &es), PAK_END);
+  ASSERT_GE(es.size(), 2u);
+  EXPECT_EQ(es[0].name, "zqeditor.exe");
+  EXPECT_EQ(es[1].name, "text.h");  // the next list is still added
+}
+
 TEST_F(PakBuild, UnwritableOutputLeavesNothing) {
   fill_sources();
   out = root / "missing" / "out.pak";
@@ -327,9 +338,14 @@ TEST(PakWalk, RandomDamageNeverReadsOutside) {
 
 TEST(PakNames, UnsafeNamesAreRefused) {
   for (const char* bad : {"", ".", "..", "../x.txt", "a/b.txt", "a\\b.txt", "c:x.txt", "zq://x.txt",
-                          "file:x", "a\x01.txt", "\x7f", "x..txt"})
+                          "file:x", "a\x01.txt", "\x7f",
+                          // Windows devices, with or without extension, and names that Windows
+                          // cuts at a final dot or space.
+                          "CON", "con.txt", "Prn", "AUX.tar.gz", "nul", "NUL .txt", "COM1",
+                          "com9.log", "LPT1", "lpt5.txt", "x.", "x ", "x.txt.", "x.txt "})
     EXPECT_FALSE(pak_name_is_safe(bad)) << bad;
-  for (const char* good : {"zq9.txt", "ZOdo64.dll", "tfiler.txt.pdf", ".profile"})
+  for (const char* good : {"zq9.txt", "ZOdo64.dll", "tfiler.txt.pdf", ".profile", "a..b", "x..txt",
+                           "CONS.txt", "com10", "COM0", "lpt", "auxi", "nul_.txt", "x y"})
     EXPECT_TRUE(pak_name_is_safe(good)) << good;
   // A Shift-JIS character whose second byte is 0x5C is not a separator.
   EXPECT_TRUE(pak_name_is_safe("\x95\x5c.txt"));
