@@ -1,8 +1,11 @@
 // End-to-end helpers on the Win32 API.
 
-#include <shellapi.h>
-
 #include "e2e.h"
+
+// clang-format off
+#include <windows.h>  // shellapi.h needs it first
+#include <shellapi.h>
+// clang-format on
 
 namespace e2e {
 

@@ -9,8 +9,10 @@
 //   hang TAB isapp             (--hang) an ISAPP query, before it stops answering for 3 s
 // It closes itself after a minute, so that a failed test leaves nothing behind.
 
+// clang-format off
+#include <windows.h>  // shellapi.h needs it first
 #include <shellapi.h>
-#include <windows.h>
+// clang-format on
 
 #include <cstring>
 #include <string>
