@@ -152,6 +152,20 @@ BOOL CALLBACK collect_own(HWND w, LPARAM lp) {
   return TRUE;
 }
 
+// A new window from the table. Its START 1 and SHOW go the way of the rest of the batch: posted,
+// or sent when the dispatch is synchronous (a posted START would arrive after the sent commands).
+HWND create_window(PackedId applet, const char* file, int show, const Sender& send) {
+  for (int i = 0; i < g_applet_count; ++i) {
+    if (g_applets[i].id != applet || !g_applets[i].create) continue;
+    HWND w = g_applets[i].create(applet, file, show);
+    if (!w) return nullptr;
+    send.command(w, ID("START"), 1);
+    if (show != (int)ID("NOSHOW")) send.command(w, ID("SHOW"), show);
+    return w;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void host_free_posted_strings() {
@@ -232,15 +246,7 @@ HWND applet_find(PackedId applet, const char* file, unsigned flags) {
 }
 
 HWND applet_create(PackedId applet, const char* file, int show) {
-  for (int i = 0; i < g_applet_count; ++i) {
-    if (g_applets[i].id != applet || !g_applets[i].create) continue;
-    HWND w = g_applets[i].create(applet, file, show);
-    if (!w) return nullptr;
-    PostMessageW(w, HOST_COMMAND, ID("START"), 1);
-    if (show != (int)ID("NOSHOW")) PostMessageW(w, HOST_COMMAND, ID("SHOW"), show);
-    return w;
-  }
-  return nullptr;
+  return create_window(applet, file, show, Sender{false});
 }
 
 void applet_send_string(HWND window, PackedId command, const char* start, const char* end,
@@ -330,7 +336,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
         if (existing) {
           send.command(existing, ID("START"), 1);
           target = existing;
-        } else if (!(target = applet_create(applet, nullptr, show))) {
+        } else if (!(target = create_window(applet, nullptr, show, send))) {
           return nullptr;
         }
       }
@@ -350,7 +356,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
       HWND next = nullptr;
       bool next_by_transfer = false;
       if (editor && (type == ID("FOLDER") || type == ID("MASK") || type == ID("MBX"))) {
-        next = applet_create(ID("FILER"), name, show);
+        next = create_window(ID("FILER"), name, show, send);
       } else if (HWND has = applet_find(applet, name, 0)) {
         if (has != target) send.command(has, ID("START"), 1);
         next = has;
@@ -360,7 +366,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
         send_value(existing, false, ID("FILE"), name, send);
         next = existing;
       } else {
-        next = applet_create(applet, name, show);
+        next = create_window(applet, name, show, send);
       }
       std::free(name);
       if (!next) return nullptr;
@@ -372,7 +378,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
   }
   if (applet && !target) {
     if (existing || files) return nullptr;
-    if (!(target = applet_create(applet, nullptr, show))) return nullptr;
+    if (!(target = create_window(applet, nullptr, show, send))) return nullptr;
   }
   if (target) send.command(target, ID("START"), 0);
   return target;
