@@ -69,17 +69,20 @@ TEST_F(Protocol, SwitchesAndStringsReachTheRunningApplet) {
   EXPECT_EQ(batch(L"icon"), want);
 }
 
-// A file goes to the window that has it open; the other window of the family hears nothing.
+// Each file goes to the window that has it open, which becomes the target of what follows; the
+// previous target's batch is closed. A window of the family without the files hears nothing.
 TEST_F(Protocol, FileGoesToTheWindowThatHasIt) {
-  const std::wstring file = L"C:\\データ\\メモ 1.txt";
-  peer(L"EDITOR", L"a");
-  peer(L"EDITOR", L"b", L"--file \"" + file + L"\"");
-  ASSERT_EQ(run(L"@edmdi \"" + file + L"\" -x(1) -s(\"v w\")"), 0);
-  const Lines want = {
-      "have\tisopen\t" + e2e::narrow(file), "start\t1", "x\t1", "str\ts\tv w", "start\t0",
-  };
-  EXPECT_EQ(batch(L"b"), want);
-  EXPECT_EQ(e2e::read_log(log_of(L"a")), Lines{});
+  const std::wstring f1 = L"C:\\データ\\メモ 1.txt", f2 = L"C:\\zq\\b.txt";
+  peer(L"EDITOR", L"none");
+  peer(L"EDITOR", L"a", L"--file \"" + f1 + L"\"");
+  peer(L"EDITOR", L"b", L"--file \"" + f2 + L"\"");
+  ASSERT_EQ(run(L"@edmdi \"" + f1 + L"\" -x(1) -s(\"v w\") " + f2 + L" -y(2)"), 0);
+  const Lines a = {"have\tisopen\t" + e2e::narrow(f1), "start\t1", "x\t1", "str\ts\tv w",
+                   "start\t0"};
+  EXPECT_EQ(batch(L"a"), a);
+  const Lines b = {"have\tisopen\t" + e2e::narrow(f2), "start\t1", "y\t2", "start\t0"};
+  EXPECT_EQ(batch(L"b"), b);
+  EXPECT_EQ(e2e::read_log(log_of(L"none")), Lines{});
 }
 
 // A peer that does not answer within the timeout counts as absent: the live one behind it gets
