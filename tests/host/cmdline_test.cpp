@@ -98,6 +98,7 @@ TEST(CmdlineParse, WritesEveryRecordWithItsFormat) {
       {"@icon -x @filer -noshow", 0, "app\ticon|show\t1|sw\tx\t0|app\tfiler|show\t" + ns + "|"},
       {"-x @icon", 0, "app\tcab|show\t1|sw\tx\t0|app\ticon|show\t1|"},
       {"@0", CL_DEFAULT_APP, "app\tcab|show\t1|"},
+      {"@ -x @toolongname", 0, "app\tcab|show\t1|sw\tx\t0|"},  // no applet name: dropped
       {"@editor", CL_DEFAULT_APP, "app\tcab|show\t1|"},
       {"@editor a.txt", CL_DEFAULT_APP, "app\teditor|show\t1|file\ta.txt|"},
       {"a.txt", CL_EDITOR_ARG, "app\tedmdi1|show\t1|file\ta.txt|"},
