@@ -99,6 +99,13 @@ struct HostFlags {
 extern HostFlags host_flags;
 HWND host_window();  // the "TXMAINTIMER" window
 bool host_quitting();
+DWORD host_ui_thread();
+const SYSTEMTIME* host_start_time();  // local time when the host window's timers started
+unsigned host_key_presses();          // WM_KEYDOWN and WM_SYSKEYDOWN taken from the queue
+bool host_busy();                     // the resident icon step is running
+// The in-dispatch bit, cleared before every GetMessageW; the runtime sets it while it dispatches.
+bool host_in_dispatch();
+void host_set_in_dispatch(bool on);
 
 // ---- libraries ----
 // Restricts the process's DLL search to the system folder where the system offers it.

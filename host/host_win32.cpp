@@ -212,6 +212,24 @@ HWND host_window() {
 bool host_quitting() {
   return g_quitting;
 }
+DWORD host_ui_thread() {
+  return g_ui_thread;
+}
+const SYSTEMTIME* host_start_time() {
+  return &g_start_time;
+}
+unsigned host_key_presses() {
+  return g_key_presses;
+}
+bool host_busy() {
+  return g_busy;
+}
+bool host_in_dispatch() {
+  return g_in_dispatch;
+}
+void host_set_in_dispatch(bool on) {
+  g_in_dispatch = on;
+}
 
 void host_set_imeon_window(HWND window, bool on) {
   if (on) {
