@@ -141,6 +141,24 @@ TEST_F(Dispatch, ShortcutIsResolvedToItsTarget) {
   DeleteFileW(target.c_str());
 }
 
+// The whole life of the host in this process: the applet is created after the host window and
+// its timers exist, its batch is handled inside the loop, and shutdown destroys the host window.
+TEST_F(Dispatch, HostMainRunsTheAppletsBetweenStartupAndShutdown) {
+  static std::wstring host_class;
+  applet_register(ID("TST"), [](PackedId applet, const char* file, int show) {
+    wchar_t name[32] = L"";
+    GetClassNameW(host_window(), name, 32);
+    host_class = name;
+    return create_test_applet(applet, file, show);
+  });
+  EXPECT_EQ(host_main(GetModuleHandleW(nullptr), L"prog.exe @tst -x(4)", 2), 0);
+  EXPECT_EQ(host_class, L"TXMAINTIMER");
+  const Lines want = {"create\ttst\t-\t2", "start\t1", "show\t2", "x\t4", "start\t0"};
+  EXPECT_EQ(g_log, want);
+  EXPECT_TRUE(host_quitting());
+  EXPECT_EQ(host_window(), nullptr);
+}
+
 TEST(OwnWindow, ByClassName) {
   struct Case {
     const wchar_t* cls;
