@@ -110,35 +110,27 @@ TEST_F(Dispatch, FilesOpenNewWindowsAndFoldersGoToFiler) {
 }
 
 TEST_F(Dispatch, ShortcutIsResolvedToItsTarget) {
-  wchar_t tmp[MAX_PATH];
-  GetTempPathW(MAX_PATH, tmp);
-  std::wstring target = std::wstring(tmp) + L"zq_host_target.txt";
-  std::wstring link = std::wstring(tmp) + L"zq_host_link.lnk";
-  CloseHandle(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  char tmp[MAX_PATH];
+  GetTempPathA(MAX_PATH, tmp);  // an ASCII folder in the test prefix
+  std::string target = std::string(tmp) + "zq_host_target.txt", link = std::string(tmp) + "l.lnk";
+  std::wstring wtarget(target.begin(), target.end()), wlink(link.begin(), link.end());
+  CloseHandle(CreateFileW(wtarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  CoInitialize(nullptr);
   IShellLinkW* sl = nullptr;
+  IPersistFile* pf = nullptr;
   ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
                                          IID_IShellLinkW, (void**)&sl)));
-  sl->SetPath(target.c_str());
-  IPersistFile* pf = nullptr;
-  ASSERT_TRUE(SUCCEEDED(sl->QueryInterface(IID_IPersistFile, (void**)&pf)));
-  ASSERT_TRUE(SUCCEEDED(pf->Save(link.c_str(), TRUE)));
+  sl->SetPath(wtarget.c_str());
+  sl->QueryInterface(IID_IPersistFile, (void**)&pf);
+  ASSERT_TRUE(pf && SUCCEEDED(pf->Save(wlink.c_str(), TRUE)));
   pf->Release();
   sl->Release();
   CoUninitialize();
-
-  char narrow_link[MAX_PATH * 2], narrow_target[MAX_PATH * 2];
-  WideCharToMultiByte(932, 0, link.c_str(), -1, narrow_link, sizeof narrow_link, nullptr, nullptr);
-  WideCharToMultiByte(932, 0, target.c_str(), -1, narrow_target, sizeof narrow_target, nullptr,
-                      nullptr);
-  std::string line = std::string("@tst \"") + narrow_link + "\"";
-  Lines got = dispatch(line.c_str(), true);
+  Lines got = dispatch(("@tst \"" + link + "\"").c_str(), true);
   ASSERT_FALSE(got.empty());
-  EXPECT_EQ(
-      _stricmp(got[0].c_str(), (std::string("create\ttst\t") + narrow_target + "\t3").c_str()), 0)
-      << got[0];
-  DeleteFileW(link.c_str());
-  DeleteFileW(target.c_str());
+  EXPECT_EQ(_stricmp(got[0].c_str(), ("create\ttst\t" + target + "\t3").c_str()), 0) << got[0];
+  DeleteFileW(wlink.c_str());
+  DeleteFileW(wtarget.c_str());
 }
 
 // The whole life of the host in this process: the applet is created after the host window and
