@@ -128,8 +128,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   HWND w = CreateWindowExW(0, HOST_FRAME_CLASS, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                            nullptr, nullptr, instance, nullptr);
   if (!w) return 1;
-  // The newest peer is asked first: a hung one then stands in front of a live one.
-  SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // A hung peer stands in front of every live one, so that it is asked first.
+  SetWindowPos(w, g_peer.hang ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SetTimer(w, 1, 60000, nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
