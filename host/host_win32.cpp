@@ -4,7 +4,6 @@
 // clang-format off
 #include <windows.h>  // imm.h needs it first
 #include <imm.h>
-#include <uxtheme.h>
 // clang-format on
 
 #include <cstdlib>
@@ -55,13 +54,22 @@ void read_version(DWORD* major, DWORD* minor) {
   *minor = v.dwMinorVersion;
 }
 
+// "UxTheme.dll" is no known system DLL: imported statically it would be looked for beside the
+// program first, so it is loaded at run time from the system folder.
+int theme_active() {
+  typedef BOOL(WINAPI * IsThemeActiveFn)();
+  HMODULE lib = host_load_system_library(L"uxtheme.dll");
+  IsThemeActiveFn fn = lib ? (IsThemeActiveFn)(void*)GetProcAddress(lib, "IsThemeActive") : nullptr;
+  return fn && fn() ? 1 : 0;
+}
+
 void set_version_flags() {
   DWORD major = 0, minor = 0;
   read_version(&major, &minor);
   host_flags.vista = major > 5;
   host_flags.win7 = major > 6 || (major == 6 && minor >= 1);
   host_flags.win81 = major > 6 || (major == 6 && minor >= 3);
-  host_flags.visual_styles = host_flags.win7 ? 1 : major == 6 ? (IsThemeActive() ? 1 : 0) : 0;
+  host_flags.visual_styles = host_flags.win7 ? 1 : major == 6 ? theme_active() : 0;
   if (host_flags.win81)
     host_flags.default_font = "游ゴシック";
   else
