@@ -46,12 +46,13 @@ class Protocol : public ::testing::Test {
 };
 
 // A running single-instance applet receives the whole batch: brought to the front, START 1, every
-// switch in order, strings (spaces, Japanese, empty, escaped, long) by the transfer, START 0.
+// switch in order, strings (spaces, Japanese, empty, escaped, long) by the transfer, a file by
+// its name, START 0.
 TEST_F(Protocol, SwitchesAndStringsReachTheRunningApplet) {
   peer(L"ICON", L"icon");
   const std::wstring args =
       L"@icon -x(3) -y -w(word) -s(\"a b\") -j(\"日本 語\") -e(\"\") -t.es(\"a\\41b\") "
-      L"-l(\"0123456789abc\") -show(2)";
+      L"-l(\"0123456789abc\") -show(2) C:\\zq\\a.txt";
   ASSERT_EQ(run(args), 0);
   const Lines want = {
       "popupf\t0",
@@ -64,6 +65,7 @@ TEST_F(Protocol, SwitchesAndStringsReachTheRunningApplet) {
       "str\te\t",
       "str\tt\taAb",
       "str\tl\t0123456789abc",
+      "str\tfile\tC:\\zq\\a.txt",  // a file it does not have: handed over by name
       "start\t0",
   };
   EXPECT_EQ(batch(L"icon"), want);
