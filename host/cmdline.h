@@ -1,0 +1,59 @@
+#pragma once
+// The command line and the CommandList. The command line (internal multibyte text) becomes a Text
+// of tab-separated records, one line each, that names an applet, its show mode, its switches and
+// its files; the dispatcher (host.h) walks it. Portable: only the joined-path rule asks the file
+// system whether a path exists.
+//
+// Records, each ending in CR LF:
+//   app   TAB id            the requests for one applet begin
+//   show  TAB n             show command of windows created afterwards (or NOSHOW in decimal)
+//   sw    TAB id TAB n      a switch with a number (or a PackedId as number)
+//   sw    TAB id            a switch without value (SCRJMP)
+//   swstr TAB id TAB text   a switch with a string value (the rest of the line)
+//   file  TAB path          a file, folder, mask or empty name
+//
+// No record ever holds a CR, LF or NUL inside a value: a raw CR or LF of the command line becomes a
+// space, and an escape of the ".es" form that would give one of them stays as written.
+
+#include <cstdint>
+
+#include "core/ids.h"
+#include "core/text.h"
+
+// Parse options.
+enum : unsigned {
+  CL_DEFAULT_APP = 1,  // an empty or EDITOR-only result becomes the default applet
+  CL_PROGRAM = 2,      // the first token is the program's own path (skipped)
+  CL_EDITOR_ARG = 8,   // a non-switch argument makes EDMDI1 the default applet
+};
+
+// The settings the command line and the start-up read (loaded at start-up; these are the
+// defaults until the configuration supplies others).
+struct HostSettings {
+  int editor_mode;      // editor-window mode (two bits); 1 lets a file argument select EDMDI1
+  bool scroll_on_jump;  // a /j jump also asks the editor to scroll (SCRJMP)
+  bool zqicon;          // the resident icon applet should run
+  bool key_repeat;      // key-repeat acceleration in the message loop
+  uint32_t key_delays;  // low 16 bits: first-press delay, high 16 bits: repeat delay (ms)
+  char zqname[81];      // ZQNAME: "@zq " and a command line that replaces the process's own
+};
+extern HostSettings host_settings;
+
+// Start of the next token of s and its length in *length; null at the end. A quoted token runs
+// through its closing quote; without one it runs from after the quote to the end.
+const char* cmdline_token(const char* s, int* length);
+
+// The CommandList of a command line (cursor at the top; the caller frees it), null without
+// memory. `show` is the show command of created windows.
+Text* cmdline_parse(const char* line, int show, unsigned options);
+
+// The command line to parse: the setting ZQNAME when it begins with "@zq " (the rest of it),
+// otherwise the process's own.
+const char* cmdline_source(const char* process_line, const char* zqname);
+
+// The parse options of the start-up (the editor-window mode decides option 8).
+unsigned cmdline_startup_options();
+
+// Option bit set by the applet token @0.
+bool cmdline_option_bit();
+void cmdline_set_option_bit(bool on);
