@@ -47,7 +47,7 @@ SetupRunOps ops() {
     ((Fake*)c)->calls += "wizard ";
     return ((Fake*)c)->wizard_ok;
   };
-  o.install = [](void* c, Text*) {
+  o.install = [](void* c, Text*, Text*) {
     ((Fake*)c)->calls += "install ";
     return ((Fake*)c)->install_ok;
   };
