@@ -115,7 +115,7 @@ void assoc_set_editor(const char* exe) {
 Text* assoc_editor() {
   if (g_editor) return text_of(g_editor);
   Text* t = program_path();
-  if (t) path_join(t, "zqeditor.exe");
+  if (t) path_join(t, SETUP_EDITOR_EXE);
   return t;
 }
 
@@ -270,7 +270,7 @@ bool html_editor(int mode) {
     return true;
   }
   Owned exe(program_path());
-  path_join(exe.t, "zqeditor.exe");
+  path_join(exe.t, SETUP_EDITOR_EXE);
   Owned value(format_text("\"%s\" \"%%1\"", exe.t));
   if (reg_set_string(REG_MACHINE, text_cstr(command.t), nullptr, text_cstr(value.t)) == 0) {
     notify_log("HTMLエディタの一覧に登録しました。\n");
@@ -325,16 +325,20 @@ void assoc_html_apply(int choice) {
   html_editor(choice != 0 ? 1 : 0);
 }
 
-void setup_apply_associations(Text* rec) {
-  static const struct {
-    PackedId key;
-    const char* ext;
-  } rows[] = {
-      {ID("REGTXT"), ".txt"}, {ID("REGC"), ".c"}, {ID("REGCPP"), ".cpp"}, {ID("REGH"), ".h"}};
-  for (const auto& r : rows) {
-    bool want = setup_int(rec, r.key) != 0;
-    if (assoc_query(r.ext, ID("EDIT"), false) == want) continue;
-    assoc_set(r.ext, ID("EDIT"), want);
-    assoc_set(r.ext, ID("OPEN"), want);
-  }
+Text* assoc_extension_of(PackedId ext) {
+  char id[8];
+  if (!ext || !*id_unpack(ext, id)) return nullptr;
+  return format_text(".%s", lower_ascii(id));
+}
+
+bool assoc_query_id(PackedId ext) {
+  Owned e(assoc_extension_of(ext));
+  return e.t && assoc_query(text_cstr(e.t), ID("EDIT"), false);
+}
+
+void assoc_set_id(PackedId ext, bool on) {
+  Owned e(assoc_extension_of(ext));
+  if (!e.t) return;
+  assoc_set(text_cstr(e.t), ID("EDIT"), on);
+  assoc_set(text_cstr(e.t), ID("OPEN"), on);
 }

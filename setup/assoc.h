@@ -61,6 +61,9 @@ void assoc_apply(const char* ext, bool open_before, bool open_now, bool edit_bef
 // The REGHTM choice of the other-associations page: its preset (2 or 0), and OK with a choice.
 int assoc_html_choice();
 void assoc_html_apply(int choice);
-// Step 4 of the set-up run: each row of the extension table (REGTXT ".txt", REGC ".c",
-// REGCPP ".cpp", REGH ".h") whose key differs from the current association gets EDIT and OPEN.
-void setup_apply_associations(Text* rec);
+// The extension table's rows (setup_extensions) name an extension by a PackedId: ".%id" in lower
+// case (a new Text; null for 0). Step 4 of the set-up run asks and changes them through these:
+// an extension is associated when its EDIT command is the editor's; a change writes EDIT and OPEN.
+Text* assoc_extension_of(PackedId ext);
+bool assoc_query_id(PackedId ext);
+void assoc_set_id(PackedId ext, bool on);

@@ -1,7 +1,9 @@
 #pragma once
-// Small helpers shared by the engine's sources (install, uninstall, associations); not a public
-// interface: an owner of a Text, paths built as new Texts, and the logged failure line.
+// Small helpers shared by the set-up sources (the record, install, uninstall, associations); not a
+// public interface: an owner of a Text, strings and paths built as new Texts or copies, the
+// folder test, and the logged failure line.
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/text.h"
@@ -27,6 +29,17 @@ inline Text* text_of(const char* s) {
   return t;
 }
 
+// The Text's string as a new copy (malloc); the Text is freed. Null gives null.
+inline char* take_string(Text* t) {
+  if (!t) return nullptr;
+  const char* s = text_cstr(t);
+  size_t n = std::strlen(s) + 1;
+  char* d = (char*)std::malloc(n);
+  if (d) std::memcpy(d, s, n);
+  text_free(t);
+  return d;
+}
+
 // folder joined with name, as a new Text.
 inline Text* child(TextArg folder, const char* name) {
   Text* t = text_of(str_of(folder));
@@ -39,6 +52,17 @@ inline Text* child(TextArg folder, const char* name) {
 // The same path, whole (case and separators aside).
 inline bool same_path(const char* a, const char* b) {
   return a && b && std::strlen(a) == std::strlen(b) && path_compare(a, b, -1) == 0;
+}
+
+// True when path lies below folder (or, with or_same, is it): the same path up to folder's end
+// (case aside), then a separator, so that "...\Program Files (x86)" is not inside
+// "...\Program Files". An empty folder holds nothing.
+inline bool path_inside(const char* path, const char* folder, bool or_same) {
+  if (!path || !folder) return false;
+  size_t n = std::strlen(folder);
+  while (n > 0 && (folder[n - 1] == '\\' || folder[n - 1] == '/')) --n;
+  if (n == 0 || std::strlen(path) < n || path_compare(path, folder, (int64_t)n) != 0) return false;
+  return path[n] == 0 ? or_same : path[n] == '\\' || path[n] == '/';
 }
 
 // Logs "fail: WHAT: REASON\n" (the system's text for code; 0: "unknown error") and, when failure

@@ -1,6 +1,5 @@
-// The installation: the set-up record's folders and defaults, questions, walk mode 1 with its
-// atomic file writes, the per-user settings file, the administrator probe, the registry rows and
-// the shortcuts.
+// The installation: questions, walk mode 1 with its atomic file writes, the per-user settings
+// file, the administrator probe, the registry rows and the shortcuts.
 
 #include "setup/install.h"
 
@@ -14,13 +13,11 @@
 #include "files/save.h"
 #include "setup/engine_util.h"
 #include "setup/registry.h"
+#include "setup/setup_run.h"
 #include "setup/shell.h"
 #include "ui/notify.h"
 
 namespace {
-
-inline constexpr uint32_t KEY_INT = HK_ID | HV_INT;
-inline constexpr uint32_t KEY_TEXT = HK_ID | HV_PTR;
 
 bool g_silent;
 
@@ -183,7 +180,7 @@ Text* current_user_settings() {
   path_add_separator(t);
   path_join(t, SETUP_USER_DATA);
   path_add_separator(t);
-  path_join(t, "idsystem.sys");
+  path_join(t, SETUP_USER_SETTINGS);
   return t;
 }
 
@@ -202,89 +199,6 @@ void engine_log_failure(const char* what, uint32_t code, Text* failure) {
   if (failure) text_printf(failure, "%s\n", line);
 }
 
-// ---- the set-up record ----
-
-int setup_int(Text* rec, PackedId key) {
-  int v = 0;
-  header_get(rec, key, KEY_INT, &v);
-  return v;
-}
-
-char* setup_text(Text* rec, PackedId key) {
-  char* s = nullptr;
-  header_get(rec, key, HK_ID | HV_COPY, &s);
-  return s;
-}
-
-bool setup_set_int(Text* rec, PackedId key, int64_t value) {
-  return header_set(rec, key, KEY_INT, value);
-}
-
-bool setup_set_text(Text* rec, PackedId key, const char* value) {
-  return header_set(rec, key, KEY_TEXT, value ? value : "");
-}
-
-Text* setup_folder(Text* rec) {
-  if (char* exe = setup_text(rec, ID("EXE"))) {
-    Text* t = text_of(exe);
-    std::free(exe);
-    return t;
-  }
-  char* dst = setup_text(rec, ID("DST"));
-  char* folder = setup_text(rec, ID("FOLDER"));
-  Text* t = dst && folder ? child(dst, folder) : nullptr;
-  std::free(dst);
-  std::free(folder);
-  return t;
-}
-
-Text* setup_folder_exe(Text* rec) {
-  Owned folder(setup_folder(rec));
-  return folder.t ? child(folder.t, "zqeditor.exe") : nullptr;
-}
-
-Text* setup_uninstall_command(Text* rec) {
-  Owned folder(setup_folder(rec));
-  Owned exe(folder.t ? child(folder.t, "zqsetup.exe") : nullptr);
-  return exe.t ? format_text("\"%s\" -uninst", exe.t) : nullptr;
-}
-
-void setup_defaults(Text* rec) {
-  bool common = setup_int(rec, ID("COMMON")) != 0;
-  if (!header_has(rec, ID("EXE"), KEY_TEXT)) {
-    Owned dst(special_folder(common ? ID("PFILES") : ID("APDAT")));
-    if (dst.t && !common) {
-      path_add_separator(dst.t);
-      path_join(dst.t, SETUP_VENDOR);
-      if (!file_is_folder(dst.t)) folder_create(dst.t, nullptr);
-    }
-    setup_set_text(rec, ID("DST"), dst.t ? text_cstr(dst.t) : "");
-    setup_set_text(rec, ID("FOLDER"), SETUP_FOLDER_NAME);
-  }
-  if (common) {
-    setup_set_text(rec, ID("ICON"), SETUP_SHORTCUT);
-  } else {
-    Owned login(special_folder(ID("LOGIN")));
-    Owned icon(format_text("%s (%s)", SETUP_SHORTCUT, login.t ? text_cstr(login.t) : ""));
-    setup_set_text(rec, ID("ICON"), icon.t ? text_cstr(icon.t) : SETUP_SHORTCUT);
-  }
-  Owned folder(setup_folder(rec));
-  Owned path(folder.t ? child(folder.t, "idsystem.sys") : nullptr);
-  if (path.t && file_is_file(path.t)) {
-    Owned s(text_new());
-    if (text_load(s.t, path.t, TL_READ_ONLY_CONTENTS)) {
-      header_copy(rec, ID("ICON"), s.t, HK_ID);
-      if (header_has(s.t, ID("SPEAK"), HK_ID)) header_copy(rec, ID("SPEAK"), s.t, HK_ID);
-    }
-  }
-}
-
-void setup_option_defaults(Text* rec) {
-  Owned exe(setup_folder_exe(rec));
-  setup_set_int(rec, ID("REGSM"), exe.t && file_is_file(exe.t) ? 0 : 1);
-  setup_set_int(rec, ID("REGDT"), 1);
-}
-
 // ---- questions ----
 
 void setup_set_silent(bool on) {
@@ -297,9 +211,14 @@ bool setup_silent() {
 
 int setup_ask(const char* message, unsigned kind, int silent_answer) {
   if (!g_silent) return notify_box(message, kind);
-  notify_log(message);
+  // One log line, ended.
   size_t n = std::strlen(message);
-  if (n == 0 || message[n - 1] != '\n') notify_log("\n");
+  if (n > 0 && message[n - 1] == '\n') {
+    notify_log(message);
+  } else {
+    Owned line(format_text("%s\n", message));
+    notify_log(line.t ? text_cstr(line.t) : message);
+  }
   return silent_answer;
 }
 
@@ -307,7 +226,7 @@ int setup_ask(const char* message, unsigned kind, int silent_answer) {
 
 bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   Owned folder(setup_folder(rec));
-  if (!pak || !folder.t) {
+  if (!pak || text_length(folder.t) == 0) {
     if (failure) text_puts(failure, pak ? "no installation folder\n" : "no package\n");
     return false;
   }
@@ -332,17 +251,17 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
     log_failure(what, 0, failure);
     w.failed = true;
   }
-  setup_set_int(rec, ID("INSTKB"), (int64_t)((w.bytes + 1023) / 1024));
+  setup_set(rec, ID("INSTKB"), (int)((w.bytes + 1023) / 1024));
   if (w.failed) return false;
 
-  Owned exe(child(folder.t, "zqeditor.exe"));
+  Owned exe(setup_folder_exe(rec));
   shortcuts(rec, text_cstr(exe.t), false);
   hist_save(rec);
-  Owned settings(child(folder.t, "idsystem.sys"));
+  Owned settings(child(folder.t, SETUP_USER_SETTINGS));
   bool ok = user_settings_update(rec, settings.t);
   if (!ok) log_failure(text_cstr(settings.t), os_last_error(), failure);
   ok = write_probe(folder.t, failure) && ok;
-  if (setup_int(rec, ID("REGEXE"))) {
+  if (setup_get(rec, ID("REGEXE"))) {
     const char* path = text_cstr(exe.t);
     Owned command(format_text("\"%s\" \"%%1\"", path));
     reg_logged(reg_set_string(REG_CLASSES, "Applications\\zqeditor.exe", nullptr, path),
@@ -352,7 +271,7 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
     const char* app = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe";
     reg_logged(reg_set_string(REG_MACHINE, app, nullptr, path), REG_MACHINE, app);
   }
-  if (setup_int(rec, ID("COMMON"))) {
+  if (setup_get(rec, ID("COMMON"))) {
     Owned current(current_user_settings());
     Owned profile(user_profile_folder());
     UserUpdate u = {rec, failure, true};
@@ -363,10 +282,8 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
 }
 
 Text* install_failure_message(Text* failure) {
-  Text* t = format_text(
-      "セットアップに失敗しました。\nPDFのReaderを開いていた場合は閉じてから、再度セットアップを"
-      "実行してください。\nその他の場合は、一度Windowsを終了して再起動してから、再度セットアップを"
-      "実行してください");
+  Text* t = text_new();
+  if (t) setup_message(t, SETUP_MSG_FAILED);
   if (t && failure && text_length(failure) > 0) {
     text_bottom(t);
     text_puts(t, "\n\n");
@@ -385,20 +302,19 @@ bool user_settings_update(Text* rec, TextArg path) {
   Owned s(text_new());
   if (!s.t) return false;
   text_load(s.t, path, TL_READ_ONLY_CONTENTS);  // a missing file is an empty record
-  bool repair = setup_int(rec, ID("RESCUE")) != 0;
+  bool repair = setup_get(rec, ID("RESCUE")) != 0;
   if (repair) user_settings_reset(s.t);
-  bool ok = header_set(s.t, ID("SETUP"), KEY_INT, repair ? 2 : 1);
-  ok = header_set(s.t, ID("NEW"), KEY_INT, setup_int(rec, ID("NEW"))) && ok;
-  if (header_has(s.t, ID("SPEAK"), HK_ID) || setup_int(rec, ID("SPEAK")))
-    ok = header_set(s.t, ID("SPEAK"), KEY_INT, setup_int(rec, ID("SPEAK"))) && ok;
-  char* icon = setup_text(rec, ID("ICON"));
-  ok = header_set(s.t, ID("ICON"), KEY_TEXT, icon ? icon : "") && ok;
-  std::free(icon);
-  ok = header_set(s.t, ID("COMMON"), KEY_INT, setup_int(rec, ID("COMMON"))) && ok;
+  bool ok = header_set(s.t, ID("SETUP"), SETUP_INT, repair ? 2 : 1);
+  ok = header_set(s.t, ID("NEW"), SETUP_INT, setup_get(rec, ID("NEW"))) && ok;
+  if (header_has(s.t, ID("SPEAK"), HK_ID) || setup_get(rec, ID("SPEAK")))
+    ok = header_set(s.t, ID("SPEAK"), SETUP_INT, setup_get(rec, ID("SPEAK"))) && ok;
+  Owned icon(setup_get_text(rec, ID("ICON")));
+  ok = icon.t && header_set(s.t, ID("ICON"), SETUP_STR, text_cstr(icon.t)) && ok;
+  ok = header_set(s.t, ID("COMMON"), SETUP_INT, setup_get(rec, ID("COMMON"))) && ok;
   int version = 0;
-  header_get(s.t, ID("CFGVER"), KEY_INT, &version);
-  if (version < 100) ok = header_set(s.t, ID("SCHMAT"), KEY_INT, 0) && ok;
-  ok = header_set(s.t, ID("CFGVER"), KEY_INT, 100) && ok;
+  header_get(s.t, ID("CFGVER"), SETUP_INT, &version);
+  if (version < 100) ok = header_set(s.t, ID("SCHMAT"), SETUP_INT, 0) && ok;
+  ok = header_set(s.t, ID("CFGVER"), SETUP_INT, 100) && ok;
   // The path may be a Text that the save must not see change.
   Owned name(text_of(str_of(path)));
   return ok && name.t && text_save_to(s.t, text_cstr(name.t));
@@ -407,7 +323,7 @@ bool user_settings_update(Text* rec, TextArg path) {
 // ---- registry records ----
 
 bool hist_load(Text* rec) {
-  RegRoot root = setup_int(rec, ID("COMMON")) ? REG_MACHINE : REG_USER;
+  RegRoot root = setup_get(rec, ID("COMMON")) ? REG_MACHINE : REG_USER;
   char* folder = reg_get_string(root, SETUP_HIST_KEY, "folder");
   if (!folder) return false;
   bool ok = setup_set_text(rec, ID("HIST"), folder);
@@ -416,9 +332,9 @@ bool hist_load(Text* rec) {
 }
 
 bool hist_save(Text* rec) {
-  RegRoot root = setup_int(rec, ID("COMMON")) ? REG_MACHINE : REG_USER;
+  RegRoot root = setup_get(rec, ID("COMMON")) ? REG_MACHINE : REG_USER;
   Owned folder(setup_folder(rec));
-  if (!folder.t) return false;
+  if (text_length(folder.t) == 0) return false;
   return reg_logged(reg_set_string(root, SETUP_HIST_KEY, "folder", text_cstr(folder.t)), root,
                     SETUP_HIST_KEY);
 }
@@ -450,7 +366,7 @@ bool uninstall_entry(Text* rec, const char* name, const char* command, bool remo
     const char* name;
     uint32_t value;
   } numbers[] = {
-      {"EstimatedSize", (uint32_t)setup_int(rec, ID("INSTKB"))}, {"NoModify", 1}, {"NoRepair", 0}};
+      {"EstimatedSize", (uint32_t)setup_get(rec, ID("INSTKB"))}, {"NoModify", 1}, {"NoRepair", 0}};
   for (const auto& d : numbers)
     ok = reg_logged(reg_set_dword(REG_MACHINE, key, d.name, d.value), REG_MACHINE, key) && ok;
   return ok;
@@ -487,26 +403,25 @@ void shortcuts(Text* rec, const char* target, bool remove) {
     const char* arguments;
     int icon;
     PackedId desktop;
-  } rows[] = {{nullptr, "zqeditor.exe", nullptr, 0, ID("REGDT")},
-              {"DO Rived", "zqeditor.exe", "@board", 1, ID("REGBRD")},
-              {"RU Zirar", "zqeditor.exe", "@txfile", 3, ID("REGFIR")}};
+  } rows[] = {{nullptr, SETUP_EDITOR_EXE, nullptr, 0, ID("REGDT")},
+              {"DO Rived", SETUP_EDITOR_EXE, "@board", 1, ID("REGBRD")},
+              {"RU Zirar", SETUP_EDITOR_EXE, "@txfile", 3, ID("REGFIR")}};
   Owned base(target ? text_of(target) : program_path());
   if (!base.t) return;
-  bool common = setup_int(rec, ID("COMMON")) != 0;
+  bool common = setup_get(rec, ID("COMMON")) != 0;
   for (int k = 0; k < 3; ++k) {
-    char* icon = rows[k].name ? nullptr : setup_text(rec, ID("ICON"));
-    const char* name = rows[k].name ? rows[k].name : icon;
+    Owned icon(rows[k].name ? nullptr : setup_get_text(rec, ID("ICON")));
+    const char* name = rows[k].name ? rows[k].name : text_cstr(icon.t);
     // The name becomes a file name: one that names another folder is not used.
     if (pak_name_is_safe(name)) {
       Owned exe(text_of(text_cstr(base.t)));
       path_join(exe.t, rows[k].target);
-      if (remove || (k == 0 && setup_int(rec, ID("REGSM"))))
+      if (remove || (k == 0 && setup_get(rec, ID("REGSM"))))
         link_at(common ? ID("STARTC") : ID("STARTP"), name, exe.t, rows[k].arguments, rows[k].icon,
                 remove);
-      if (remove || setup_int(rec, rows[k].desktop))
+      if (remove || setup_get(rec, rows[k].desktop))
         link_at(ID("DESK"), name, exe.t, rows[k].arguments, rows[k].icon, remove);
     }
-    std::free(icon);
   }
 }
 

@@ -1,10 +1,10 @@
 #pragma once
-// The installation engine: the set-up record's folders and defaults, the one door for questions,
-// the installation (walk mode 1 of the package), the per-user settings file, the previous-folder
-// record, the uninstall entry and the shortcuts. The set-up window drives it as plain calls: each
-// takes the set-up record (a header record of PackedId keys, see setup_* below) and reports
-// success or failure; steps are logged through notify_log ("fail: %s\n" with the file or key and
-// the system's reason).
+// The installation engine: the one door for questions, the installation (walk mode 1 of the
+// package), the per-user settings file, the previous-folder record, the uninstall entry and the
+// shortcuts. The set-up window drives it as plain calls: each takes the set-up record
+// (setup/setup_record.h, which owns its keys, folders and defaults) and reports success or
+// failure; steps are logged through notify_log ("fail: %s\n" with the file or key and the
+// system's reason).
 //
 // Files are never half-written: each one goes into a temporary file beside its destination,
 // is flushed, and only then takes the old file's place. A file that cannot be written fails the
@@ -15,36 +15,13 @@
 #include "core/ids.h"
 #include "core/text.h"
 #include "setup/pak.h"
+#include "setup/setup_record.h"
 
-inline constexpr char SETUP_PRODUCT[] = "VI RIDEVA 9 64ved";   // names and the uninstall key
-inline constexpr char SETUP_SHORTCUT[] = "VI Rideva 9 64ved";  // default shortcut name
-inline constexpr char SETUP_FOLDER_NAME[] = "VA VUDOVA 9";     // default FOLDER
-inline constexpr char SETUP_VENDOR[] = "VODudeduva";           // folders, keys, Publisher
-inline constexpr char SETUP_VERSION[] = "9.0";                 // DisplayVersion
+inline constexpr char SETUP_VERSION[] = "9.0";  // DisplayVersion
 inline constexpr char SETUP_HIST_KEY[] = "Software\\VODudeduva\\ZQ9";
 inline constexpr char SETUP_UNINSTALL_KEY[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VI RIDEVA 9 64ved";
 inline constexpr char SETUP_USER_DATA[] = "VODudeduva\\ZQ9xcom";  // under application data
-
-// ---- the set-up record ----
-// Keys (PackedIds, integer or text values): COMMON, USER, STD, MODE, DST, FOLDER, EXE, HIST, ICON,
-// REGSM, REGDT, REGBRD, REGFIR, REGEXE, REGTXT, REGC, REGCPP, REGH, SPEAK, RESCUE, NEW, SETUP,
-// CHECK, EXT; and INSTKB, the KiB the last installation wrote (for the uninstall entry).
-int setup_int(Text* rec, PackedId key);
-// The text value as a new string (malloc), or null when absent.
-char* setup_text(Text* rec, PackedId key);
-bool setup_set_int(Text* rec, PackedId key, int64_t value);
-bool setup_set_text(Text* rec, PackedId key, const char* value);
-
-// The installation folder (EXE when present, else DST joined with FOLDER) and its editor, as new
-// Texts; null when neither is set.
-Text* setup_folder(Text* rec);
-Text* setup_folder_exe(Text* rec);
-// DST, FOLDER (unless EXE is present) and ICON from COMMON; ICON and SPEAK from the installed
-// "idsystem.sys" when there is one.
-void setup_defaults(Text* rec);
-// REGSM on unless the editor is already installed; REGDT on.
-void setup_option_defaults(Text* rec);
 
 // ---- questions ----
 // A silent run (" -silent") shows nothing: the message goes to the log and the answer is the
@@ -57,9 +34,10 @@ enum : unsigned { SETUP_ASK_OK = 0, SETUP_ASK_YES_NO = 1 };
 int setup_ask(const char* message, unsigned kind, int silent_answer);
 
 // ---- installation ----
-// Walk mode 1: creates the folders, writes every entry to its destinations, then (when every
-// file was written) the shortcuts, the previous-folder record, "idsystem.sys" (and every user's
-// copy for a standard installation), "idtemp.sys" and the editor's registration (REGEXE).
+// Walk mode 1: creates the installation folder with every missing level (the record's defaults
+// create none), writes every entry to its destinations, then (when every file was written) the
+// shortcuts, the previous-folder record, "idsystem.sys" (and every user's copy for a standard
+// installation), "idtemp.sys" and the editor's registration (REGEXE).
 // failure (when given) receives one line per file that failed: its path, ": " and the reason.
 bool pak_install(Text* rec, const PakBlock* pak, Text* failure = nullptr);
 // The set-up window's failure message followed by the lines of failure (a new Text).
@@ -89,7 +67,3 @@ typedef void (*UserPathVisit)(void* context, const char* path);
 int each_user_path(TextArg current, TextArg profile, UserPathVisit visit, void* context);
 // The current user's profile folder (the parent of the desktop folder), a new Text or null.
 Text* user_profile_folder();
-
-// The uninstall command of the entry: the quoted path of "zqsetup.exe" in the installation
-// folder, then " -uninst" (a new Text).
-Text* setup_uninstall_command(Text* rec);

@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "files/file.h"
 #include "files/path.h"
+#include "setup/engine_util.h"
 
 const SetupExtension setup_extensions[4] = {{ID("REGTXT"), ID("TXT")},
                                             {ID("REGC"), ID("C")},
@@ -16,12 +17,6 @@ const SetupExtension setup_extensions[4] = {{ID("REGTXT"), ID("TXT")},
                                             {ID("REGH"), ID("H")}};
 
 namespace {
-
-Text* copy_of(TextArg s) {
-  Text* t = text_new();
-  if (t && s.p) text_puts(t, s);
-  return t;
-}
 
 int ascii_lower(int c) {
   return c >= 'A' && c <= 'Z' ? c + 32 : c;
@@ -40,15 +35,6 @@ bool contains_word(const char* s, const char* word) {
 
 bool is_sep(char c) {
   return c == '\\' || c == '/';
-}
-
-// True when path lies in folder (or is it): the same path up to folder's end, then nothing or a
-// separator, so that "...\Program Files (x86)" does not count as inside "...\Program Files".
-bool lies_in(const char* path, const char* folder) {
-  size_t n = std::strlen(folder);
-  while (n > 0 && is_sep(folder[n - 1])) --n;
-  if (n == 0 || std::strlen(path) < n || path_compare(path, folder, (int64_t)n) != 0) return false;
-  return path[n] == 0 || is_sep(path[n]);
 }
 
 Text* read_settings(TextArg path) {
@@ -131,6 +117,20 @@ Text* setup_folder_exe(Text* rec) {
   return t;
 }
 
+Text* setup_uninstall_command(Text* rec) {
+  Text* exe = setup_folder(rec);
+  if (!exe || text_length(exe) == 0) {
+    text_free(exe);  // no folder, no command
+    return nullptr;
+  }
+  path_separator(exe, 1);
+  path_join(exe, "zqsetup.exe");
+  Text* cmd = text_new();
+  if (cmd) text_printf(cmd, "\"%s\" -uninst", text_cstr(exe));
+  text_free(exe);
+  return cmd;
+}
+
 bool setup_installed(Text* rec) {
   Text* exe = setup_folder_exe(rec);
   bool yes = exe && text_length(exe) > 0 && file_is_file(exe);
@@ -148,7 +148,7 @@ bool setup_defaults(Text* rec, const SetupEnv* env) {
     } else {
       // The vendor folder is made by the installation, not here: looking at the wizard's
       // pages writes nothing.
-      Text* dst = copy_of(env->app_data ? env->app_data : "");
+      Text* dst = text_of(env->app_data);
       if (text_length(dst) > 0) {
         path_separator(dst, 1);
         path_join(dst, SETUP_VENDOR);
@@ -246,7 +246,7 @@ bool setup_folder_valid(Text* rec, const SetupEnv* env, Text* message) {
   const char* f = folder ? text_cstr(folder) : nullptr;
   bool rooted = f && (path_root_length(folder) > 0 || is_sep(f[0]));
   bool ok = rooted && *pf;
-  if (ok) ok = lies_in(text_cstr(folder), pf) == common;
+  if (ok) ok = path_inside(text_cstr(folder), pf, true) == common;
   text_free(folder);
   if (!ok && message)
     text_printf(message,
@@ -293,24 +293,11 @@ bool setup_installed_is_newer(FileTime package_editor, FileTime installed_editor
   return installed_editor.ticks / second > package_editor.ticks / second;
 }
 
-namespace {
-
-const char* take_folder(PackedId id) {
-  Text* t = special_folder(id);
-  const char* s = t ? text_cstr(t) : nullptr;
-  char* copy = s ? (char*)std::malloc(std::strlen(s) + 1) : nullptr;
-  if (copy) std::memcpy(copy, s, std::strlen(s) + 1);
-  text_free(t);
-  return copy;
-}
-
-}  // namespace
-
 bool setup_env_load(SetupEnv* env) {
-  env->program_files = take_folder(ID("PFILES"));
-  env->app_data = take_folder(ID("APDAT"));
-  env->user_name = take_folder(ID("LOGIN"));
-  env->settings_folder = take_folder(ID("USER"));
+  env->program_files = take_string(special_folder(ID("PFILES")));
+  env->app_data = take_string(special_folder(ID("APDAT")));
+  env->user_name = take_string(special_folder(ID("LOGIN")));
+  env->settings_folder = take_string(special_folder(ID("USER")));
   return env->program_files && env->app_data;
 }
 

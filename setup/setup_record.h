@@ -5,8 +5,9 @@
 //
 // The set-up record is a header record keyed by PackedIds (COMMON, USER, STD, MODE, DST, FOLDER,
 // EXE, HIST, ICON, REGSM, REGDT, REGBRD, REGFIR, REGEXE, REGTXT, REGC, REGCPP, REGH, SPEAK,
-// RESCUE, NEW, SETUP, CHECK, EXT). What these functions need from the system comes in a SetupEnv,
-// so that the Windows window and the tests fill it alike.
+// RESCUE, NEW, SETUP, CHECK, EXT; and INSTKB, the KiB the last installation wrote, for the
+// uninstall entry). What these functions need from the system comes in a SetupEnv, so that the
+// Windows window, the installation engine and the tests fill it alike.
 
 #include <cstdint>
 
@@ -62,6 +63,9 @@ Text* setup_record_new(const SetupEnv* env, bool user_flag);
 Text* setup_folder(Text* rec);
 // setup_folder joined with "zqeditor.exe".
 Text* setup_folder_exe(Text* rec);
+// The uninstall command: "zqsetup.exe" of the installation folder in double quotes followed by
+// " -uninst" (a new Text).
+Text* setup_uninstall_command(Text* rec);
 // True when the editor is already installed in setup_folder.
 bool setup_installed(Text* rec);
 

@@ -4,6 +4,7 @@
 
 #include "core/format.h"
 #include "files/path.h"
+#include "setup/install.h"
 #include "setup/setup_record.h"
 #include "setup/wizard.h"
 #include "ui/notify.h"
@@ -96,41 +97,34 @@ int setup_association_changes(Text* rec, const bool current[4], SetupAssocChange
   return n;
 }
 
-Text* setup_uninstall_command(Text* rec) {
-  Text* exe = setup_folder(rec);
-  if (!exe) return nullptr;
-  path_separator(exe, 1);
-  path_join(exe, "zqsetup.exe");
-  Text* cmd = text_new();
-  if (cmd) text_printf(cmd, "\"%s\" -uninst", text_cstr(exe));
-  text_free(exe);
-  return cmd;
-}
-
 // ---- the SET run ----
 
 namespace {
 
-// Shows a message (a box, or a log line in an unattended run); the box's answer.
-int say(SetupMessage which, unsigned box, bool silent) {
+// Shows a message through the engine's one door for questions: a box, or in an unattended run
+// a log line and silent_answer.
+int say(SetupMessage which, unsigned kind, int silent_answer) {
   Text* t = text_new();
   setup_message(t, which);
-  text_puts(t, "\n");
-  int answer = NOTIFY_NO;
-  if (silent)
-    notify_log(text_cstr(t));
-  else
-    answer = notify_box(text_cstr(t), box);
+  int answer = setup_ask(text_cstr(t), kind, silent_answer);
   text_free(t);
   return answer;
 }
+
+// The engine's questions are silent while an unattended run lasts.
+struct Silence {
+  bool was;
+  explicit Silence(bool on) : was(setup_silent()) { setup_set_silent(on); }
+  ~Silence() { setup_set_silent(was); }
+};
 
 // Waits for the user to close the running editor; false when they stop the set-up, or in an
 // unattended run, which cannot wait for anyone.
 bool editor_closed(const SetupRunOps* ops, bool silent) {
   while (ops->editor_running(ops->ctx)) {
-    if (say(SETUP_MSG_RUNNING, SETUP_BOX_YESNO, silent) == NOTIFY_YES) continue;
-    if (silent || say(SETUP_MSG_STOP, SETUP_BOX_YESNO, false) == NOTIFY_YES) return false;
+    // Unattended, nobody can close it: the run stops.
+    if (say(SETUP_MSG_RUNNING, SETUP_ASK_YES_NO, NOTIFY_NO) == NOTIFY_YES) continue;
+    if (silent || say(SETUP_MSG_STOP, SETUP_ASK_YES_NO, NOTIFY_YES) == NOTIFY_YES) return false;
   }
   return true;
 }
@@ -139,6 +133,7 @@ bool editor_closed(const SetupRunOps* ops, bool silent) {
 
 SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
   SetupRunResult r = {SETUP_EXIT_OK, false};
+  Silence quiet(silent);
   if (!editor_closed(ops, silent)) {
     r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
     return r;
@@ -156,11 +151,17 @@ SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
     r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
     return r;
   }
-  if (!ops->install(ops->ctx, rec)) {
-    say(SETUP_MSG_FAILED, SETUP_BOX_OK, silent);
+  Text* failure = text_new();
+  if (!ops->install(ops->ctx, rec, failure)) {
+    // The message names what failed and why.
+    Text* message = install_failure_message(failure);
+    setup_ask(text_cstr(message), SETUP_ASK_OK, NOTIFY_YES);
+    text_free(message);
+    text_free(failure);
     r.exit_code = SETUP_EXIT_FAILED;
     return r;
   }
+  text_free(failure);
   bool current[4];
   for (int k = 0; k < 4; ++k) current[k] = ops->associated(ops->ctx, setup_extensions[k].ext);
   SetupAssocChange changes[4];
@@ -169,10 +170,11 @@ SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
 
   bool start = false;
   if (setup_get(rec, ID("COMMON"))) {
-    say(SETUP_MSG_DONE_COMMON, SETUP_BOX_OK, silent);
+    say(SETUP_MSG_DONE_COMMON, SETUP_ASK_OK, NOTIFY_YES);
     start = !silent;
   } else {
-    start = say(SETUP_MSG_DONE_USER, SETUP_BOX_YESNO, silent) == NOTIFY_YES && !silent;
+    // Unattended, nothing is started.
+    start = say(SETUP_MSG_DONE_USER, SETUP_ASK_YES_NO, NOTIFY_NO) == NOTIFY_YES && !silent;
   }
   Text* command = setup_uninstall_command(rec);
   ops->uninstall_entry(ops->ctx, SETUP_PRODUCT, text_cstr(command));

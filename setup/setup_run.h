@@ -1,7 +1,7 @@
 #pragma once
 // What the set-up window's commands say and decide without a window: the menus of both modes and
-// the title, the help window's description, the STAT and REGEXT lines, the texts of the SET run,
-// the association changes of its step 4 and the uninstall command of step 6.
+// the title, the help window's description, the STAT and REGEXT lines, the texts of the SET run
+// and the association changes of its step 4.
 
 #include "core/ids.h"
 #include "core/text.h"
@@ -46,28 +46,22 @@ struct SetupAssocChange {
 };
 int setup_association_changes(Text* rec, const bool current[4], SetupAssocChange out[4]);
 
-// Step 6 of SET: the uninstall command, "zqsetup.exe" of the installation folder in double quotes
-// followed by " -uninst" (a new Text).
-Text* setup_uninstall_command(Text* rec);
-
 // ---- the SET run ----
 
 // The steps of SET that belong to the system or to other modules. Questions and the log go
-// through ui/notify; an unattended run asks nothing, logs what it would have shown, and starts
-// nothing.
+// through the engine's setup_ask (the run sets the engine silent while it lasts); an unattended
+// run asks nothing, logs what it would have shown, and starts nothing.
 struct SetupRunOps {
-  bool (*editor_running)(void* ctx);                    // product_running
-  bool (*wizard)(void* ctx, Text* rec);                 // setup_wizard: false when cancelled
-  bool (*install)(void* ctx, Text* rec);                // pak_walk in install mode
-  bool (*associated)(void* ctx, PackedId ext);          // assoc_query of ".ext", OPEN
-  void (*associate)(void* ctx, PackedId ext, bool on);  // assoc_set EDIT and OPEN
+  bool (*editor_running)(void* ctx);     // product_running
+  bool (*wizard)(void* ctx, Text* rec);  // setup_wizard: false when cancelled
+  // pak_install: false on failure, with a line per failed file or key appended to failure.
+  bool (*install)(void* ctx, Text* rec, Text* failure);
+  bool (*associated)(void* ctx, PackedId ext);          // assoc_query_id
+  void (*associate)(void* ctx, PackedId ext, bool on);  // assoc_set_id
   void (*uninstall_entry)(void* ctx, const char* name, const char* command);
   bool (*start)(void* ctx, const char* exe);  // starts the installed editor
   void* ctx;
 };
-
-// Box kinds of the questions (the message box's call word).
-enum : unsigned { SETUP_BOX_OK = 0x40, SETUP_BOX_YESNO = 0x24 };
 
 struct SetupRunResult {
   int exit_code;  // SETUP_EXIT_OK, _FAILED, or _REFUSED (cancelled, or stopped by the user)

@@ -174,16 +174,6 @@ int settings_clear(TextArg folder) {
 
 namespace {
 
-char* copy_of(Text* t) {
-  if (!t) return nullptr;
-  const char* s = text_cstr(t);
-  size_t n = std::strlen(s) + 1;
-  char* d = (char*)std::malloc(n);
-  if (d) std::memcpy(d, s, n);
-  text_free(t);
-  return d;
-}
-
 // The path without a trailing separator (a drive root keeps its own), as a new Text.
 Text* bare(const char* s) {
   Text* t = text_of(s);
@@ -205,21 +195,21 @@ UninstallGuard uninstall_guard_system() {
   if (profile) {
     Text* profiles = text_of(text_cstr(profile));
     if (path_parent(profiles))
-      g.profiles = copy_of(profiles);
+      g.profiles = take_string(profiles);
     else
       text_free(profiles);
   }
-  g.profile = copy_of(profile);
-  g.desktop = copy_of(special_folder(ID("DESK")));
-  g.documents = copy_of(special_folder(ID("MYDOC")));
+  g.profile = take_string(profile);
+  g.desktop = take_string(special_folder(ID("DESK")));
+  g.documents = take_string(special_folder(ID("MYDOC")));
   char16_t* w = fsys_windows_folder();
   if (w) {
     Text* t = text_new();
     text_put_wide(t, w);
-    g.windows = copy_of(t);
+    g.windows = take_string(t);
     std::free(w);
   }
-  g.program_files = copy_of(special_folder(ID("PFILES")));
+  g.program_files = take_string(special_folder(ID("PFILES")));
   return g;
 }
 
@@ -247,7 +237,7 @@ const char* uninstall_refusal(TextArg folder, const UninstallGuard* g) {
   Owned parent(text_of(p));
   if (g->profiles && path_parent(parent.t) && same_folder(text_cstr(parent.t), g->profiles))
     return "ユーザのプロファイルフォルダです";
-  Owned settings(child(p, "idsystem.sys"));
+  Owned settings(child(p, SETUP_USER_SETTINGS));
   Owned setup(child(p, "zqsetup.exe"));
   if (!file_is_file(settings.t) || !file_is_file(setup.t))
     return "ZQのインストール先ではありません（idsystem.sysとzqsetup.exeがありません）";
@@ -263,19 +253,10 @@ void clear_user_folder(void* context, const char* path) {
   if (file_is_folder(path)) settings_clear(path);
 }
 
-bool inside(const char* path, const char* folder) {
-  if (!path || !folder || !*folder) return false;
-  Owned f(bare(folder));
-  int64_t n = text_length(f.t);
-  const char* p = text_cstr(f.t);
-  return (int64_t)std::strlen(path) > n && path_compare(path, p, n) == 0 &&
-         (path[n] == '\\' || path[n] == '/' || p[n - 1] == '\\');
-}
-
 // The editor's application registration (REGEXE) would outlive its program: it goes when it
 // names the editor of this folder, and stays when another installation owns it.
 void editor_registration_remove(Text* folder) {
-  Owned exe(child(folder, "zqeditor.exe"));
+  Owned exe(child(folder, SETUP_EDITOR_EXE));
   const char* app = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe";
   char* path = reg_get_string(REG_MACHINE, app, nullptr);
   if (path && same_path(path, text_cstr(exe.t))) reg_delete_key(REG_MACHINE, app);
@@ -308,8 +289,12 @@ bool uninstall_run(Text* rec) {
     uninstall_guard_free(&guard);
     return false;
   }
+  // The shortcuts' name as the installation made it: from the installed settings, else the default.
   setup_set_text(rec, ID("EXE"), text_cstr(folder.t));
-  setup_defaults(rec);
+  SetupEnv env{};
+  setup_env_load(&env);
+  setup_defaults(rec, &env);
+  setup_env_free(&env);
   assoc_remove_all(ID("EDIT"));
   assoc_remove_all(ID("OPEN"));
   shortcuts(rec, nullptr, true);
@@ -318,7 +303,7 @@ bool uninstall_run(Text* rec) {
   html_editor(0);
   delete_product_files(folder.t);
   settings_clear(folder.t);
-  if (inside(text_cstr(folder.t), guard.program_files)) {
+  if (path_inside(text_cstr(folder.t), guard.program_files, false)) {
     // A standard installation: every user's settings folder.
     Owned current(special_folder(ID("APDAT")));
     path_add_separator(current.t);
@@ -333,7 +318,7 @@ bool uninstall_run(Text* rec) {
 bool setup_uninstall(Text* rec) {
   Owned folder(special_folder(ID("ZQ")));
   if (!folder.t) return false;
-  Owned path(child(folder.t, "idsystem.sys"));
+  Owned path(child(folder.t, SETUP_USER_SETTINGS));
   Owned settings(text_new());
   if (text_load(settings.t, path.t, TL_READ_ONLY_CONTENTS))
     header_copy(rec, ID("COMMON"), settings.t, HK_ID);

@@ -137,12 +137,12 @@ class Wine : public EngineTest {
       RegDeleteTreeW(HKEY_CLASSES_ROOT, k);
   }
   void options(int common, int sm, int dt, int brd, int fir) {
-    setup_set_int(rec, ID("COMMON"), common);
-    setup_set_int(rec, ID("REGSM"), sm);
-    setup_set_int(rec, ID("REGDT"), dt);
-    setup_set_int(rec, ID("REGBRD"), brd);
-    setup_set_int(rec, ID("REGFIR"), fir);
-    setup_set_int(rec, ID("REGEXE"), 1);
+    setup_set(rec, ID("COMMON"), common);
+    setup_set(rec, ID("REGSM"), sm);
+    setup_set(rec, ID("REGDT"), dt);
+    setup_set(rec, ID("REGBRD"), brd);
+    setup_set(rec, ID("REGFIR"), fir);
+    setup_set(rec, ID("REGEXE"), 1);
   }
   void expect_link(const fs::path& p, const char* arguments, int index) {
     Link l = read_link(p);
@@ -200,7 +200,7 @@ TEST_F(Wine, StandardInstallationRegistersLinksAndEveryUsersSettingsThenUninstal
                 {L"QuietUninstallString", cmd + L" -silent"}};
   for (const auto& v : values) EXPECT_EQ(reg_text(HKEY_LOCAL_MACHINE, kUninstall, v.name), v.value);
   EXPECT_EQ(reg_number(HKEY_LOCAL_MACHINE, kUninstall, L"EstimatedSize"),
-            (DWORD)setup_int(rec, ID("INSTKB")));
+            (DWORD)setup_get(rec, ID("INSTKB")));
   EXPECT_EQ(reg_number(HKEY_LOCAL_MACHINE, kUninstall, L"NoModify"), 1u);
   EXPECT_EQ(reg_number(HKEY_LOCAL_MACHINE, kUninstall, L"NoRepair"), 0u);
   text_free(command);
@@ -240,15 +240,15 @@ TEST_F(Wine, UserInstallationWritesUnderTheCurrentUser) {
   EXPECT_FALSE(fs::exists(folder(ID("STARTC")) / "ZQ Test Shortcut.lnk"));
   Text* t = text_new();
   EXPECT_TRUE(hist_load(rec));
-  char* hist = setup_text(rec, ID("HIST"));
-  EXPECT_EQ(std::string(hist), dest.string());
-  std::free(hist);
+  Text* hist = setup_get_text(rec, ID("HIST"));
+  EXPECT_EQ(std::string(text_cstr(hist)), dest.string());
+  text_free(hist);
   text_free(t);
 }
 
 TEST_F(Wine, SecondInstallationKeepsOtherKeysAndRepairClearsThem) {
   options(0, 0, 0, 0, 0);
-  setup_set_int(rec, ID("REGEXE"), 0);
+  setup_set(rec, ID("REGEXE"), 0);
   ASSERT_TRUE(pak_install(rec, &block)) << g_log;
   EXPECT_FALSE(reg_exists(HKEY_LOCAL_MACHINE, kAppPaths));  // only with REGEXE
   EXPECT_FALSE(reg_exists(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe"));
@@ -258,7 +258,7 @@ TEST_F(Wine, SecondInstallationKeepsOtherKeysAndRepairClearsThem) {
   EXPECT_EQ(get(dest / "zq9.txt"), entries["zq9.txt"].bytes);  // every file overwritten
   EXPECT_EQ(written(dest / "zq9.txt").ticks, entries["zq9.txt"].time.ticks);
   EXPECT_EQ(key_of(dest / "idsystem.sys", "OTHER"), 9);
-  setup_set_int(rec, ID("RESCUE"), 1);
+  setup_set(rec, ID("RESCUE"), 1);
   ASSERT_TRUE(pak_install(rec, &block)) << g_log;
   EXPECT_EQ(key_of(dest / "idsystem.sys", "OTHER"), -1);
   EXPECT_EQ(key_of(dest / "idsystem.sys", "SETUP"), 2);
@@ -332,6 +332,17 @@ TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
   EXPECT_TRUE(assoc_query(".zqnew", ID("EDIT"), false));
   EXPECT_GE(assoc_remove_all(ID("EDIT")), 1);
   EXPECT_FALSE(assoc_query(".zqnew", ID("EDIT"), false));
+}
+
+TEST_F(Wine, ATableRowIsAssociatedByEditAndChangesEditAndOpen) {
+  keep(L".h", L"text_hfile");
+  assoc_set_id(ID("H"), true);
+  EXPECT_TRUE(assoc_query_id(ID("H")));
+  EXPECT_TRUE(assoc_query(".h", ID("EDIT"), false) && assoc_query(".h", ID("OPEN"), false));
+  assoc_set(".h", ID("EDIT"), false);
+  EXPECT_FALSE(assoc_query_id(ID("H")));  // OPEN alone is not an association of the table
+  assoc_set_id(ID("H"), false);
+  EXPECT_FALSE(assoc_query(".h", ID("EDIT"), false) || assoc_query(".h", ID("OPEN"), false));
 }
 
 TEST_F(Wine, AddBatAssociatesEditOnlyAndTheListShowsEditAssociations) {

@@ -109,7 +109,7 @@ class EngineTest : public ::testing::Test {
     rec = text_new();
     setup_set_text(rec, ID("EXE"), dest.string().c_str());
     setup_set_text(rec, ID("ICON"), "ZQ Test Shortcut");
-    setup_set_int(rec, ID("NEW"), 1);
+    setup_set(rec, ID("NEW"), 1);
   }
   void TearDown() override {
     text_free(rec);

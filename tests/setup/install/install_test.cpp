@@ -61,7 +61,7 @@ TEST_F(EngineTest, InstallWritesEveryEntryToItsDestinationsWithItsTime) {
   EXPECT_EQ(key_of(dest / "idsystem.sys", "SETUP"), 1);
   EXPECT_EQ(key_of(dest / "idsystem.sys", "CFGVER"), 100);
   EXPECT_EQ(key_of(dest / "idsystem.sys", "SCHMAT"), 0);
-  EXPECT_GT(setup_int(rec, ID("INSTKB")), 0);
+  EXPECT_GT(setup_get(rec, ID("INSTKB")), 0);
 }
 
 TEST_F(EngineTest, ADamagedPackageFailsAndWritesNothingOutside) {
@@ -89,6 +89,20 @@ TEST_F(EngineTest, ADamagedPackageFailsAndWritesNothingOutside) {
   }
 }
 
+TEST_F(EngineTest, AUserInstallationMakesEveryMissingLevelOfItsFolder) {
+  // The record's defaults make no folder: the installation makes the vendor folder and below.
+  std::string pf = (root / "pf").string(), ad = (root / "ad").string();
+  SetupEnv env = {pf.c_str(), ad.c_str(), "taro", ""};
+  Text* user = text_new();
+  setup_set(user, ID("COMMON"), 0);
+  setup_defaults(user, &env);
+  setup_set(user, ID("REGDT"), 0);  // no links in the test's system
+  EXPECT_FALSE(fs::exists(root / "ad"));
+  ASSERT_TRUE(pak_install(user, &block)) << g_log;
+  EXPECT_TRUE(fs::is_regular_file(root / "ad" / "VODudeduva" / "VA VUDOVA 9" / "zqeditor.exe"));
+  text_free(user);
+}
+
 TEST_F(EngineTest, DefaultsFromTheRecordAndTheInstalledSettings) {
   struct {
     int common;
@@ -106,15 +120,18 @@ TEST_F(EngineTest, DefaultsFromTheRecordAndTheInstalledSettings) {
     }
     Text* rr = text_new();
     setup_set_text(rr, ID("EXE"), dest.string().c_str());
-    setup_set_int(rr, ID("COMMON"), row.common);
-    setup_defaults(rr);
+    setup_set(rr, ID("COMMON"), row.common);
+    SetupEnv env{};
+    setup_env_load(&env);
+    setup_defaults(rr, &env);
+    setup_env_free(&env);
     setup_option_defaults(rr);
-    char* icon = setup_text(rr, ID("ICON"));
-    EXPECT_EQ(std::string(icon).rfind(row.icon, 0), 0u) << icon;
-    std::free(icon);
-    EXPECT_EQ(header_has(rr, ID("SPEAK"), HK_ID) ? setup_int(rr, ID("SPEAK")) : -1, row.speak);
-    EXPECT_EQ(setup_int(rr, ID("REGSM")), row.regsm);
-    EXPECT_EQ(setup_int(rr, ID("REGDT")), 1);
+    Text* icon = setup_get_text(rr, ID("ICON"));
+    EXPECT_EQ(std::string(text_cstr(icon)).rfind(row.icon, 0), 0u) << text_cstr(icon);
+    text_free(icon);
+    EXPECT_EQ(header_has(rr, ID("SPEAK"), HK_ID) ? setup_get(rr, ID("SPEAK")) : -1, row.speak);
+    EXPECT_EQ(setup_get(rr, ID("REGSM")), row.regsm);
+    EXPECT_EQ(setup_get(rr, ID("REGDT")), 1);
     EXPECT_FALSE(header_has(rr, ID("DST"), HK_ID));  // EXE present: DST untouched
     text_free(rr);
   }
@@ -154,9 +171,9 @@ TEST_F(EngineTest, SettingsUpdateKeepsOtherKeysAndRepairClearsThem) {
     fs::path file = root / "idsystem.sys";
     fs::remove(file);
     if (r.before) put(file, r.before);
-    setup_set_int(rec, ID("RESCUE"), r.rescue);
-    setup_set_int(rec, ID("SPEAK"), r.speak);
-    setup_set_int(rec, ID("COMMON"), 1);
+    setup_set(rec, ID("RESCUE"), r.rescue);
+    setup_set(rec, ID("SPEAK"), r.speak);
+    setup_set(rec, ID("COMMON"), 1);
     ASSERT_TRUE(user_settings_update(rec, file.string().c_str()));
     EXPECT_EQ(key_of(file, "SETUP"), r.setup) << r.before;
     EXPECT_EQ(key_of(file, "SCHMAT"), r.schmat) << r.before;
@@ -217,6 +234,14 @@ TEST(AssocDialogs, RefusalsAndExtensions) {
   Text* prog = assoc_prog_id(".txt");
   EXPECT_STREQ(text_cstr(prog), "text_txtfile");
   text_free(prog);
+  // The extension table's rows name their extension by a PackedId.
+  for (const SetupExtension& row : setup_extensions) {
+    char id[8];
+    Text* e = assoc_extension_of(row.ext);
+    EXPECT_EQ(std::string(text_cstr(e)), std::string(".") + lower_ascii(id_unpack(row.ext, id)));
+    text_free(e);
+  }
+  EXPECT_EQ(assoc_extension_of(0), nullptr);
 }
 
 // ---- uninstall ----

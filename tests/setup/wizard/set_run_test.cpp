@@ -1,5 +1,6 @@
 // The SET run's order, its questions and what an unattended run does instead.
 
+#include "setup/install.h"
 #include "setup/setup_run.h"
 #include "setup/wizard.h"
 #include "setup_env.h"
@@ -47,8 +48,9 @@ SetupRunOps ops() {
     ((Fake*)c)->calls += "wizard ";
     return ((Fake*)c)->wizard_ok;
   };
-  o.install = [](void* c, Text*) {
+  o.install = [](void* c, Text*, Text* failure) {
     ((Fake*)c)->calls += "install ";
+    if (!((Fake*)c)->install_ok) text_puts(failure, "C:\\ZQ\\zq9.txt: Access denied\n");
     return ((Fake*)c)->install_ok;
   };
   o.associated = [](void* c, PackedId ext) {
@@ -130,4 +132,30 @@ TEST(SetRun, AssociationsFollowTheRecord) {
   EXPECT_NE(f.calls.find("install assoc:TXT+ assoc:C- log:"), std::string::npos) << f.calls;
   EXPECT_EQ(setup_get(rec, ID("REGH")), 1);
   text_free(rec);
+}
+
+TEST(SetRun, TheFailureMessageNamesWhatFailedInTheBoxAndTheLog) {
+  static std::string shown;
+  static unsigned kinds;
+  for (bool silent : {false, true}) {
+    Fake f = fake(0, true, false);
+    g_fake = &f;
+    shown.clear();
+    kinds = 0;
+    notify_set_sink([](NotifyKind, const char* message, unsigned kind) -> int {
+      shown += message;
+      kinds |= kind & 0xFF;
+      return NOTIFY_YES;
+    });
+    Text* rec = text_new();
+    setup_set_text(rec, ID("EXE"), "C:\\ZQ");
+    SetupRunOps o = ops();
+    EXPECT_EQ(setup_run(&o, rec, silent).exit_code, SETUP_EXIT_FAILED);
+    notify_set_sink(nullptr);
+    EXPECT_NE(shown.find("セットアップに失敗しました"), std::string::npos) << silent;
+    EXPECT_NE(shown.find("C:\\ZQ\\zq9.txt: Access denied"), std::string::npos) << silent;
+    EXPECT_EQ(kinds, 0u);          // an OK box, not a question
+    EXPECT_FALSE(setup_silent());  // the engine is not left silent after the run
+    text_free(rec);
+  }
 }
