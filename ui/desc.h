@@ -136,6 +136,23 @@ PackedId desc_radio(Text* desc, PackedId op);
 // the header's value becomes the checked one. Returns the number of item lines.
 int desc_init_states(Text* desc);
 
+// ---- submenus: heading lines in a description ----
+
+// A heading other than "end" (any case) opens a submenu: its block is the lines after it up to the
+// next heading with as many dots or fewer; an "end" heading with exactly as many dots closes the
+// block and belongs to it. A pane shows the lines outside every block: the opening headings (as
+// submenu entries), items, labels and separators.
+
+// Position just after the block of the opening heading at `heading` (the text's length when the
+// block runs to the end); -1 when that line is not an opening heading.
+TextPos desc_submenu_end(Text* desc, TextPos heading);
+// A new Text with the block's lines (without a closing "end"), each heading in it shortened by as
+// many dots as the opening heading has unless keep_levels. Null when the line is not an opening
+// heading or memory runs out.
+Text* desc_submenu(Text* desc, TextPos heading, bool keep_levels);
+// The next shown line after the line at `line` (-1: the first shown line), or -1 after the last.
+TextPos desc_next_shown(Text* desc, TextPos line);
+
 // ---- choosing and accelerators (the logic of a pane) ----
 
 enum DescAction : int {
@@ -152,10 +169,11 @@ struct DescChoice {
 // the checked line of its group; then the item reports its identifier, or a label its pane.
 DescChoice desc_choose(Text* desc, TextPos line);
 
-// The accelerator search of a pane for character ch (upper-cased): count is the number of enabled
-// items answering to it; with exactly one, `line` is that item (to be chosen); with several, it is
-// the next matching item after `current` (wrapping to the first), which only gets the cursor.
-// `line` is -1 when there is no match.
+// The accelerator search of a pane for character ch (upper-cased) over its shown lines (items,
+// labels and submenu headings): count is the number of enabled lines answering to it; with exactly
+// one, `line` is that item (to be chosen); with several, it is the next matching item after
+// `current` (wrapping to the first), which only gets the cursor. `line` is -1 when there is no
+// match.
 struct DescAccelHit {
   int count;
   TextPos line;
