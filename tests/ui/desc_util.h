@@ -18,6 +18,13 @@ struct Owned {
   Owned& operator=(const Owned&) = delete;
   ~Owned() { text_free(t); }
   std::string str() const { return text_cstr(t); }
+  // The text with the formatter's CR LF line ends read as LF.
+  std::string lf() const {
+    std::string s = str(), r;
+    for (size_t i = 0; i < s.size(); ++i)
+      if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')) r += s[i];
+    return r;
+  }
   // Start of the n-th line (1-based).
   TextPos line(int n) const { return text_line_offset(t, n); }
 };
