@@ -1,8 +1,8 @@
 #pragma once
 // Menus as descriptions (ui/desc.h): named menus cut out of menu files, key lines, and the command
 // numbers of menus that are also shown natively. The portable half of the menus; the bar, the
-// popups and the native menus themselves are the Win32 runtime's (ui/win), and menu_load, which
-// reads the menu files through the file layer, is in ui/win/menu_load.h.
+// popups, the native menus and menu_load, which reads the menu files through the file layer, are
+// the Win32 runtime's (ui/win/menu.h).
 //
 // A menu file is a description whose one-dot headings name its menus (".挿入(&I)"); deeper
 // headings ("..日付") open submenus, closed by "..end". A named menu runs from the line after its

