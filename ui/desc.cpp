@@ -103,6 +103,17 @@ struct Options {
   int32_t mask;
 };
 
+// Option words without a value and the state bits they set.
+struct WordBit {
+  PackedId word;
+  uint32_t bit;
+};
+constexpr WordBit kWordBits[] = {{ID("B"), DESC_DEFAULT}, {ID("CB"), DESC_CHECKBOX},
+                                 {ID("RB"), DESC_RADIO},  {ID("CK"), DESC_CHECKED},
+                                 {ID("ICON"), DESC_ICON}, {ID("PTN"), DESC_PTN},
+                                 {ID("BMP"), DESC_BMP},   {ID("LINK"), DESC_LINK},
+                                 {ID("CFG"), DESC_CFG},   {ID("CMD"), DESC_CMD}};
+
 uint64_t read_unsigned(Span s, int64_t* i) {
   uint64_t v = 0;
   while (is_digit(s.at(*i))) {
@@ -175,40 +186,8 @@ Options parse_list(Span s, int64_t at) {
           ++i;
         }
       } else {
-        switch (w) {
-          case ID("B"):
-            o.bits |= DESC_DEFAULT;
-            break;
-          case ID("CB"):
-            o.bits |= DESC_CHECKBOX;
-            break;
-          case ID("RB"):
-            o.bits |= DESC_RADIO;
-            break;
-          case ID("CK"):
-            o.bits |= DESC_CHECKED;
-            break;
-          case ID("ICON"):
-            o.bits |= DESC_ICON;
-            break;
-          case ID("PTN"):
-            o.bits |= DESC_PTN;
-            break;
-          case ID("BMP"):
-            o.bits |= DESC_BMP;
-            break;
-          case ID("LINK"):
-            o.bits |= DESC_LINK;
-            break;
-          case ID("CFG"):
-            o.bits |= DESC_CFG;
-            break;
-          case ID("CMD"):
-            o.bits |= DESC_CMD;
-            break;
-          default:
-            break;
-        }
+        for (const WordBit& wb : kWordBits)
+          if (wb.word == w) o.bits |= wb.bit;
       }
       if (closed) break;
     }
@@ -304,25 +283,25 @@ void write_value(const DescBinding& b, int64_t v) {
   header_set(b.record, b.key, b.kind, v);
 }
 
-// Replaces bytes [a, b) of the text with `with`; a tracked cursor follows.
+// Replaces bytes [a, b) of the text with `with`; a tracked cursor follows. The new bytes go in
+// first, so that a failure leaves the line as it was.
 bool replace(Text* t, TextPos a, TextPos b, const char* with, TextPos* cursor) {
   TextPos saved = cursor ? *cursor : text_tell(t);
-  if (!text_seek(t, a)) return false;
-  if (b > a && text_delete(t, b - a) != b - a) return false;
   int64_t n = (int64_t)strlen(with);
-  if (n && text_insert(t, with, 0, n) != n) {
-    text_seek(t, saved >= 0 && saved <= text_length(t) ? saved : a);
-    return false;
+  if (!text_seek(t, a)) return false;
+  bool ok = text_insert(t, with, 0, n) == n;
+  if (ok && b > a) {
+    text_seek(t, a + n);
+    ok = text_delete(t, b - a) == b - a;
   }
-  int64_t delta = n - (b - a);
   TextPos c = saved;
-  if (c >= b)
-    c += delta;
-  else if (c > a)
+  if (ok && c >= b)
+    c += n - (b - a);
+  else if (ok && c > a)
     c = a;
   if (cursor) *cursor = c;
-  if (c >= 0) text_seek(t, c);
-  return true;
+  if (c >= 0 && c <= text_length(t)) text_seek(t, c);
+  return ok;
 }
 
 bool set_state_at(Text* t, TextPos pos, uint32_t state, TextPos* cursor) {
@@ -376,12 +355,14 @@ PackedId settle_group(Text* t, TextPos first, int chosen, TextPos* cursor) {
   for (TextPos p = first; p >= 0 && is_radio_line(t, p); p = next_line(t, p), ++k) {
     Line ln;
     get_line(t, p, &ln);
-    uint32_t st = written_state(ln.s, shape_of(ln.s));
+    Shape sh = shape_of(ln.s);
+    Options o;
+    uint32_t st = written_state(ln.s, sh, &o);
     uint32_t want = k == chosen ? (st | DESC_CHECKED) : (st & ~DESC_CHECKED);
-    if (k == chosen) id = pack_run(ln.s.p, shape_of(ln.s).id_end);
-    if (want != st || !shape_of(ln.s).list || !parse_list(ln.s, shape_of(ln.s).id_end).stored) {
-      set_state_at(t, p, want, cursor);
-      if (want != st) notify_change(t, p);
+    if (k == chosen) id = pack_run(ln.s.p, sh.id_end);
+    // Every line of the group carries its number afterwards, changed or not.
+    if (want != st || !o.stored) {
+      if (set_state_at(t, p, want, cursor) && want != st) notify_change(t, p);
     }
   }
   if (!id) return 0;
@@ -423,8 +404,8 @@ int opening_level(Span s) {
   return (int)sh.id_end;
 }
 
-// The block of an opening heading with d dots starting after `after`: where its lines end (before
-// the stopping heading) and where the block ends (after a closing "end" of the same level).
+// The block of the opening heading at `heading` with d dots: where its lines end (before the
+// stopping heading) and where the block ends (after a closing "end" of the same level).
 void block_bounds(Text* t, TextPos heading, int d, TextPos* lines_end, TextPos* block_end) {
   TextPos p = next_line(t, heading);
   for (; p >= 0; p = next_line(t, p)) {
@@ -641,7 +622,10 @@ bool desc_check(Text* desc, PackedId id, bool on) {
       continue;
     }
     uint32_t want = on ? (st | DESC_CHECKED) : (st & ~DESC_CHECKED);
-    set_state_at(desc, p, want, &cursor);
+    if (!set_state_at(desc, p, want, &cursor)) {
+      p = next_line(desc, p);
+      continue;
+    }
     if (st & DESC_CHECKBOX) desc_parse_options(desc, p, DESC_WRITE);
     if (want != st) notify_change(desc, p);
     p = next_line(desc, p);
@@ -666,8 +650,7 @@ bool desc_enable(Text* desc, PackedId id, bool on) {
     any = true;
     uint32_t st = written_state(s, sh);
     uint32_t want = on ? (st & ~DESC_DISABLED) : (st | DESC_DISABLED);
-    set_state_at(desc, p, want, &cursor);
-    if (want != st) notify_change(desc, p);
+    if (set_state_at(desc, p, want, &cursor) && want != st) notify_change(desc, p);
     return true;
   });
   if (cursor >= 0) text_seek(desc, cursor);
@@ -846,9 +829,10 @@ DescChoice desc_choose(Text* desc, TextPos line) {
   c.id = pack_run(ln.s.p, sh.id_end);
   TextPos cursor = text_tell(desc);
   if (st & DESC_CHECKBOX) {
-    set_state_at(desc, ln.start, st ^ DESC_CHECKED, &cursor);
-    desc_parse_options(desc, ln.start, DESC_WRITE);
-    notify_change(desc, ln.start);
+    if (set_state_at(desc, ln.start, st ^ DESC_CHECKED, &cursor)) {
+      desc_parse_options(desc, ln.start, DESC_WRITE);
+      notify_change(desc, ln.start);
+    }
   } else if (st & DESC_RADIO) {
     TextPos first = group_first(desc, ln.start);
     settle_group(desc, first, index_in_group(desc, first, ln.start), &cursor);

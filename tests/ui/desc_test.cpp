@@ -115,6 +115,18 @@ TEST(DescState, WrittenIntoTheLine) {
   EXPECT_EQ(desc_item_state(d.t, d.line(2)), DESC_CHECKED);
 }
 
+TEST(DescState, FailedWriteLosesNothing) {
+  std::string line = "X(5 b)\t" + std::string(242, 'x') + "\n";
+  Owned d(line.c_str());
+  ASSERT_EQ(d.t->capacity, text_length(d.t));  // no room left: the next insertion allocates
+  text_fail_alloc_after(0);
+  EXPECT_FALSE(desc_set_state(d.t, 0, 17));
+  text_fail_alloc_after(0);
+  EXPECT_TRUE(desc_enable(d.t, ID("X"), false));  // the item is there; its state stays
+  text_fail_alloc_after(-1);
+  EXPECT_EQ(d.str(), line);
+}
+
 TEST(DescState, CursorStaysOnItsLine) {
   Owned d("A(cb)\ta\nB(cb)\tb\nC(cb)\tc\n");
   text_seek(d.t, d.line(3) + 2);
