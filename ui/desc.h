@@ -95,14 +95,15 @@ struct DescBinding {
 };
 
 // Parses the option list of a line. Returns the item state word: the stored number when the list
-// begins with one, else the bits of the option words and, in read and initialise modes, the
-// checked bit read from a bound check box (mask rules: a positive mask checks when any of its bits
-// is set in the header, a negative one when all bits of its negation are clear; no mask: when the
-// header is not 0). A bound radio line reports the header's value in out->value; the pane checks
-// the line of the group whose identifier equals it (desc_init_states does so). Write mode stores
-// the checked bit of a check box into its header (setting or clearing the mask's bits, or 1 / 0)
-// only when the value changes, and for a checked radio line the line's identifier. 0 for lines
-// that are not items. The list ends at its ")" or at the tab before the caption.
+// holds one (a word that begins with a digit, normally the first), else the bits of the option
+// words and, in read and initialise modes, the checked bit read from a bound check box (mask rules:
+// a positive mask checks when any of its bits is set in the header, a negative one when all bits of
+// its negation are clear; no mask: when the header is not 0). A bound radio line reports the
+// header's value in out->value; the pane checks the line of the group whose identifier equals it
+// (desc_init_states does so). Write mode stores the checked bit of a check box into its header
+// (setting or clearing the mask's bits, or 1 / 0) only when the value changes, and for a checked
+// radio line the line's identifier. 0 for lines that are not items. The list ends at its ")" or at
+// the tab before the caption.
 uint32_t desc_parse_options(Text* desc, TextPos line, int mode, DescBinding* out = nullptr);
 // The item state word: the stored number, else the bits of the options (no binding is read).
 uint32_t desc_item_state(Text* desc, TextPos line);

@@ -318,7 +318,6 @@ TEST(DescChoose, WhatEachLineDoes) {
 
 TEST(DescChoose, ChangeHookSeesEveryChange) {
   static std::vector<std::pair<PackedId, uint32_t>> seen;
-  seen.clear();
   desc_set_change_hook([](Text*, TextPos, PackedId id, uint32_t st) { seen.push_back({id, st}); });
   Owned d("A(rb ck)\ta\nB(rb)\tb\nC(cb)\tc\n");
   desc_check(d.t, ID("B"), true);
@@ -326,10 +325,10 @@ TEST(DescChoose, ChangeHookSeesEveryChange) {
   desc_enable(d.t, ID("C"), false);  // no change, no call
   desc_set_change_hook(nullptr);
   desc_check(d.t, ID("C"), true);
-  std::vector<std::pair<PackedId, uint32_t>> want = {{ID("A"), DESC_RADIO},
-                                                     {ID("B"), DESC_RADIO | DESC_CHECKED},
-                                                     {ID("C"), DESC_CHECKBOX | DESC_DISABLED}};
-  EXPECT_EQ(seen, want);
+  EXPECT_EQ(seen,
+            (std::vector<std::pair<PackedId, uint32_t>>{{ID("A"), DESC_RADIO},
+                                                        {ID("B"), DESC_RADIO | DESC_CHECKED},
+                                                        {ID("C"), DESC_CHECKBOX | DESC_DISABLED}}));
 }
 
 // ---- accelerators ----
