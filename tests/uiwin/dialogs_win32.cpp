@@ -1,0 +1,426 @@
+// Real dialogs driven by real input: a thread timer of the test polls for the window it waits for
+// (the active dialog, an open popup) and posts the keys and clicks a user would give, while the
+// code under test runs its modal loop.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "ui/desc.h"
+#include "ui/win/menu.h"
+#include "ui/win/msgbox.h"
+#include "ui/win/pane.h"
+
+namespace {
+
+// Under Wine the dialogs run on a desktop of their own, a virtual one: a window on the X display
+// itself waits for a window manager that Xvfb does not have each time it is shown or hidden.
+struct OwnDesktop {
+  OwnDesktop() {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+      RegSetValueExW(key, L"zqtest", 0, REG_SZ, (const BYTE*)L"1024x768", 18);
+      RegCloseKey(key);
+    }
+    HDESK desk = CreateDesktopW(L"zqtest", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (desk) SetThreadDesktop(desk);
+  }
+} g_desktop;
+
+// A step waits until its action returns true; the next one then starts.
+typedef std::function<bool()> Step;
+std::vector<Step> g_steps;
+size_t g_next;
+int g_ticks;
+
+void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (++g_ticks > 500) {
+    // Give up: a stuck dialog is cancelled so that the test fails instead of hanging.
+    HWND w = GetActiveWindow();
+    if (w) PostMessageW(w, WM_CLOSE, 0, 0);
+    return;
+  }
+  if (g_next < g_steps.size()) {
+    size_t me = g_next;
+    if (g_steps[me]()) {
+      if (g_next == me) ++g_next;
+      g_ticks = 0;
+    }
+  }
+}
+
+struct Driver {
+  UINT_PTR timer;
+  explicit Driver(std::vector<Step> steps) {
+    g_steps = std::move(steps);
+    g_next = 0;
+    g_ticks = 0;
+    timer = SetTimer(nullptr, 0, 15, tick);
+  }
+  ~Driver() {
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_next, g_steps.size()) << "steps left undone";
+  }
+};
+
+bool is_frame(HWND w) {
+  wchar_t name[16];
+  return w && GetClassNameW(w, name, 16) && wcscmp(name, L"DuroDA64") == 0 && IsWindowVisible(w);
+}
+
+// The dialog that has the keyboard, once there are `depth` dialogs in their loops.
+HWND active_dialog(int depth) {
+  HWND w = GetActiveWindow();
+  return is_frame(w) && dialog_depth() == depth ? w : nullptr;
+}
+
+Step key(UINT vk, int depth = 1) {
+  return [=] {
+    if (!active_dialog(depth) || !GetFocus()) return false;
+    PostMessageW(GetFocus(), WM_KEYDOWN, vk, 1);
+    PostMessageW(GetFocus(), WM_KEYUP, vk, 0xC0000001);
+    return true;
+  };
+}
+
+Step chr(wchar_t c, int depth = 1) {
+  return [=] {
+    if (!active_dialog(depth) || !GetFocus()) return false;
+    PostMessageW(GetFocus(), WM_CHAR, c, 1);
+    return true;
+  };
+}
+
+HWND pane_in(HWND frame, int id) {
+  HWND c = GetDlgItem(frame, CHILD_CONTAINER);
+  return c ? GetDlgItem(c, id) : nullptr;
+}
+
+void click_at(HWND pane, RECT rc) {
+  LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+  PostMessageW(pane, WM_MOUSEMOVE, 0, at);
+  PostMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(pane, WM_LBUTTONUP, 0, at);
+}
+
+// Clicks the item `id` of the pane `pane_id` in the frame `frame` (the active dialog when null).
+Step click(int pane_id, PackedId id, int depth, HWND* frame = nullptr) {
+  return [=] {
+    HWND f = frame ? *frame : active_dialog(depth);
+    if (!f || dialog_depth() != depth) return false;
+    HWND pane = pane_in(f, pane_id);
+    RECT rc;
+    if (!pane || !pane_item_rect(pane, id, &rc)) return false;
+    click_at(pane, rc);
+    return true;
+  };
+}
+
+Step check(std::function<void()> f) {
+  return [=] {
+    f();
+    return true;
+  };
+}
+
+// A dialog with a check-box list, an input field and the OK / CANCEL column.
+struct Form {
+  HWND frame, checks, field, column;
+  Text* input;
+};
+
+Form make_form() {
+  Form f{};
+  f.frame = dialog_new();
+  frame_set(f.frame, ID("TITLE"), "設定");
+  HWND c = dialog_client(f.frame);
+  f.column = pane_button_column(c);
+  f.checks = pane_create("CASE(cb)\t大文字と小文字を区別(&C)\nWORD(cb)\t単語単位(&W)\n", c,
+                         PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+  pane_set(f.checks, ID("PLACE"), ID("TOP"));
+  f.input = text_new();
+  text_puts(f.input, "検索");
+  f.field = pane_create(f.input, c, PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | 0x1D, 30200, 0);
+  pane_set(f.field, ID("PLACE"), ID("TOP"));
+  return f;
+}
+
+void close_form(Form& f) {
+  dialog_close(f.frame);
+  text_free(f.input);
+}
+
+TEST(MsgBox, EscGivesCancelInEveryKind) {
+  for (unsigned kind : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 1u | MSG_NO_DEFAULT, 0x200u}) {
+    Driver d({key(VK_ESCAPE)});
+    EXPECT_EQ(msg_box(kind, "種類 %d", (int)kind), 2) << "kind " << kind;
+  }
+}
+
+TEST(MsgBox, AnswersByKeyAndAccelerator) {
+  struct Case {
+    unsigned callword;
+    std::vector<Step> steps;
+    int answer;
+  };
+  Case cases[] = {
+      {1, {key(VK_RETURN)}, 6},
+      {0, {key(VK_RETURN)}, 6},
+      {1 | MSG_NO_DEFAULT, {key(VK_RETURN)}, 6},  // Enter is OK whatever the default
+      {1, {chr('n')}, 7},
+      {2, {chr('Y')}, 6},
+      {6, {chr('n')}, 7},
+      {1 | MSG_IGNORE_BOX, {chr('i'), chr('n')}, 7},
+      {1 | MSG_IGNORE_BOX, {chr('i'), chr('y')}, (int)ID("IGNORE")},
+      {1 | MSG_IGNORE_BOX, {chr('i'), chr('i'), chr('y')}, 6},
+  };
+  for (Case& c : cases) {
+    Driver d(c.steps);
+    EXPECT_EQ(msg_box(c.callword, "保存しますか"), c.answer) << "call word " << c.callword;
+  }
+}
+
+TEST(MsgBox, ClickOnButtonAnswers) {
+  Driver d({click(CHILD_MSG_BUTTONS, ID("NO"), 1)});
+  EXPECT_EQ(msg_ask("続けますか"), 7);
+}
+
+TEST(Dialog, CheckBoxClickReturnsItsIdWhileTheCallerWaits) {
+  Form f = make_form();
+  dialog_show(f.frame);
+  Driver d({click(30210, ID("WORD"), 1), key(VK_RETURN)});
+  std::vector<PackedId> seen;
+  PackedId r;
+  while ((r = dialog_run(f.frame)) != ID("OK") && r != ID("CANCEL")) {
+    seen.push_back(r);
+    EXPECT_TRUE(IsWindowVisible(f.frame));
+  }
+  EXPECT_EQ(r, ID("OK"));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], ID("WORD"));
+  EXPECT_TRUE(desc_is_checked(pane_text(f.checks), ID("WORD")));
+  EXPECT_FALSE(desc_is_checked(pane_text(f.checks), ID("CASE")));
+  close_form(f);
+}
+
+TEST(Dialog, TabMovesThroughItemsThenPanes) {
+  Form f = make_form();
+  HWND focus_seen[4] = {};
+  TextPos line_seen = -1;
+  Driver d({
+      check([&] { SetFocus(f.checks); }),
+      key(VK_TAB),  // CASE -> WORD inside the list
+      check([&] {
+        focus_seen[0] = GetFocus();
+        line_seen = pane_cursor_line(f.checks);
+      }),
+      key(VK_TAB),  // past the last item: the next pane
+      check([&] { focus_seen[1] = GetFocus(); }),
+      key(VK_TAB),
+      check([&] { focus_seen[2] = GetFocus(); }),
+      [&] {  // Shift+Tab back into the list puts the cursor on its last item
+        if (GetFocus() != f.column) return false;
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = 0x80;
+        SetKeyboardState(keys);
+        SendMessageW(GetFocus(), WM_NULL, 0, 0);
+        return true;
+      },
+      key(VK_TAB),
+      key(VK_TAB),
+      [&] {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        focus_seen[3] = GetFocus();
+        return true;
+      },
+      key(VK_ESCAPE),
+  });
+  EXPECT_EQ(dialog_run([&] {
+              dialog_show(f.frame);
+              return f.frame;
+            }()),
+            ID("CANCEL"));
+  EXPECT_EQ(focus_seen[0], f.checks);
+  EXPECT_EQ(text_field(text_cstr(pane_text(f.checks)) + line_seen, 1)[0], 'W');
+  EXPECT_EQ(focus_seen[1], f.field);
+  EXPECT_EQ(focus_seen[2], f.column);
+  EXPECT_EQ(focus_seen[3], f.checks);
+  close_form(f);
+}
+
+TEST(Dialog, InputFieldTakesTypedTextAndEnterGivesOk) {
+  Text* t = text_new();
+  text_puts(t, "ab");
+  Driver d({chr('c'), key(VK_LEFT), key(VK_LEFT), chr('X'), key(VK_RETURN)});
+  EXPECT_TRUE(input_box("検索", "文字列", t));
+  EXPECT_STREQ(text_cstr(t), "aXbc");
+  Driver d2({chr('z'), key(VK_ESCAPE)});
+  EXPECT_FALSE(input_box("検索", "文字列", t));
+  EXPECT_STREQ(text_cstr(t), "aXbc") << "a cancelled box leaves the text as it was";
+  text_free(t);
+}
+
+// The runtime's notice (a box above the others) shows `message`; it is then dismissed.
+Step notice_says(const char* message, int depth, bool* seen) {
+  return [=] {
+    HWND w = active_dialog(depth);
+    HWND text = w ? pane_in(w, CHILD_MSG_TEXT) : nullptr;
+    if (!text) return false;
+    *seen = std::strstr(text_cstr(pane_text(text)), message) != nullptr;
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+    return true;
+  };
+}
+
+TEST(Dialog, ResultToALowerDialogGivesTheCloseOrderMessage) {
+  Form lower = make_form();
+  bool noticed = false;
+  PackedId upper_result = 0;
+  int both_open = 0;
+  HWND upper = nullptr;
+  Driver d({
+      [&] {
+        if (!active_dialog(1)) return false;
+        ++g_next;  // the upper dialog's loop runs inside this step
+        upper = dialog_new();
+        pane_button_row(dialog_client(upper));
+        dialog_show(upper);
+        upper_result = dialog_run(upper);
+        dialog_close(upper);
+        return true;
+      },
+      click(CHILD_OK_COLUMN, ID("OK"), 2, &lower.frame),
+      notice_says("ダイアログは、最後に開いた順から閉じてください", 3, &noticed),
+      [&] {
+        if (dialog_depth() != 2) return false;
+        both_open = (IsWindowVisible(lower.frame) ? 1 : 0) + (IsWindowVisible(upper) ? 1 : 0);
+        PostMessageW(upper, WM_KEYDOWN, VK_ESCAPE, 1);
+        return true;
+      },
+      key(VK_ESCAPE, 1),
+  });
+  dialog_show(lower.frame);
+  EXPECT_EQ(dialog_run(lower.frame), ID("CANCEL"));
+  EXPECT_TRUE(noticed);
+  EXPECT_EQ(both_open, 2);
+  EXPECT_EQ(upper_result, ID("CANCEL"));
+  close_form(lower);
+}
+
+PackedId g_deepest;
+
+// Opens dialog n, and inside its loop the next one, up to the 21st.
+void nest(int n) {
+  HWND f = dialog_new();
+  pane_button_row(dialog_client(f));
+  dialog_show(f);
+  if (n == 21) {
+    g_deepest = dialog_run(f);
+    dialog_close(f);
+    return;
+  }
+  PackedId r = dialog_run(f);
+  EXPECT_EQ(r, ID("CANCEL")) << "dialog " << n;
+  dialog_close(f);
+}
+
+TEST(Dialog, TwentyFirstDialogGivesItsMessageAndCancel) {
+  bool noticed = false;
+  std::vector<Step> steps;
+  for (int n = 1; n <= 20; ++n) {
+    steps.push_back([n] {
+      if (!active_dialog(n)) return false;
+      ++g_next;
+      nest(n + 1);
+      return true;
+    });
+  }
+  steps.push_back(notice_says("これ以上ダイアログを開けません", 21, &noticed));
+  for (int n = 20; n >= 1; --n) steps.push_back(key(VK_ESCAPE, n));
+  g_deepest = 0;
+  Driver d(steps);
+  nest(1);
+  EXPECT_TRUE(noticed);
+  EXPECT_EQ(g_deepest, ID("CANCEL"));
+  EXPECT_EQ(dialog_depth(), 0);
+}
+
+TEST(Menu, ClickOutsideClosesThePopup) {
+  Form f = make_form();
+  dialog_show(f.frame);
+  Text* menu = text_new();
+  text_puts(menu, "COPY\tコピー(&C)\nPASTE\t貼り付け(&P)\n");
+  intptr_t dismissed = -1, chosen = -1;
+  Driver d({
+      [&] {
+        if (!menu_open_popup()) return false;
+        // A click on the dialog's margin, outside the popup.
+        HWND container = GetDlgItem(f.frame, CHILD_CONTAINER);
+        PostMessageW(container, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+        PostMessageW(container, WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+        return true;
+      },
+      [&] {
+        if (!menu_open_popup()) return false;
+        PostMessageW(f.frame, WM_KEYDOWN, VK_DOWN, 1);
+        PostMessageW(f.frame, WM_KEYDOWN, VK_RETURN, 1);
+        return true;
+      },
+  });
+  dismissed = menu_track(menu, 0, f.frame);
+  EXPECT_EQ(menu_open_popup(), nullptr);
+  chosen = menu_track(menu, 0, f.frame);
+  EXPECT_EQ(dismissed, 0);
+  EXPECT_EQ(chosen, (intptr_t)ID("PASTE"));
+  text_free(menu);
+  close_form(f);
+}
+
+TEST(Menu, BarOpensItsSubmenuAndReportsTheChoice) {
+  HWND f = dialog_new();
+  frame_set(f, ID("MENU"),
+            "..ファイル(&F)\nOPEN\t開く(&O)\n..表示(&V)\n...文字コード(&K)\nSJIS\tShift-JIS(&S)\n.."
+            ".end\nEXIT\t終了(&X)\n");
+  pane_button_row(dialog_client(f));
+  dialog_show(f);
+  HWND bar = GetDlgItem(f, CHILD_MENUBAR);
+  ASSERT_NE(bar, nullptr);
+  Driver d({
+      [&] {
+        if (!active_dialog(1)) return false;
+        PostMessageW(GetFocus(), WM_SYSCHAR, 'v', 1 << 29);
+        return true;
+      },
+      [&] {
+        if (!menu_open_popup()) return false;
+        PostMessageW(f, WM_KEYDOWN, VK_RIGHT, 1);  // into the submenu
+        PostMessageW(f, WM_KEYDOWN, VK_RETURN, 1);
+        return true;
+      },
+  });
+  EXPECT_EQ(dialog_run(f), ID("SJIS"));
+  EXPECT_EQ(menu_open_popup(), nullptr);
+  dialog_close(f);
+}
+
+TEST(Layout, SizesFollowTheDpi) {
+  EXPECT_EQ(ui_dialog_unit(nullptr), ui_dpi(nullptr) * 90 / 1440);
+  EXPECT_EQ(ui_gap(nullptr), MulDiv(4, ui_dpi(nullptr), 96));
+  HWND f = dialog_new();
+  HWND row = pane_button_row(dialog_client(f));
+  RECT ok;
+  ASSERT_TRUE(pane_item_rect(row, ID("OK"), &ok));
+  EXPECT_GE(ok.right - ok.left, ui_scale(row, 75));
+  EXPECT_GE(ok.bottom - ok.top, ui_scale(row, 23));
+  dialog_close(f);
+}
+
+}  // namespace
