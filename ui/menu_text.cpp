@@ -65,35 +65,21 @@ struct KeyName {
   const char* name;
   int key;
 };
-const KeyName kKeyNames[] = {
-    {"ENTER", MENU_VK_RETURN},
-    {"ESC", MENU_VK_ESCAPE},
-    {"UP", MENU_VK_UP},
-    {"DOWN", MENU_VK_DOWN},
-    {"LEFT", MENU_VK_LEFT},
-    {"RIGHT", MENU_VK_RIGHT},
-    {"PAGEUP", MENU_VK_PRIOR},
-    {"PAGEDOWN", MENU_VK_NEXT},
-    {"HOME", MENU_VK_HOME},
-    {"END", MENU_VK_END},
-    {"DELETE", MENU_VK_DELETE},
-    {"BS", MENU_VK_BACK},
-    {"TAB", MENU_VK_TAB},
-    {"SPACE", 0x20},
-    {"INSERT", 0x2D},
-    {"F1", 0x70},
-    {"F2", 0x71},
-    {"F3", 0x72},
-    {"F4", 0x73},
-    {"F5", 0x74},
-    {"F6", 0x75},
-    {"F7", 0x76},
-    {"F8", 0x77},
-    {"F9", 0x78},
-    {"F10", 0x79},
-    {"F11", 0x7A},
-    {"F12", 0x7B},
-};
+const KeyName kKeyNames[] = {{"ENTER", MENU_VK_RETURN},
+                             {"ESC", MENU_VK_ESCAPE},
+                             {"UP", MENU_VK_UP},
+                             {"DOWN", MENU_VK_DOWN},
+                             {"LEFT", MENU_VK_LEFT},
+                             {"RIGHT", MENU_VK_RIGHT},
+                             {"PAGEUP", MENU_VK_PRIOR},
+                             {"PAGEDOWN", MENU_VK_NEXT},
+                             {"HOME", MENU_VK_HOME},
+                             {"END", MENU_VK_END},
+                             {"DELETE", MENU_VK_DELETE},
+                             {"BS", MENU_VK_BACK},
+                             {"TAB", MENU_VK_TAB},
+                             {"SPACE", 0x20},
+                             {"INSERT", 0x2D}};
 
 int key_of_name(const char* p, size_t n) {
   for (const KeyName& k : kKeyNames) {
@@ -101,6 +87,12 @@ int key_of_name(const char* p, size_t n) {
     size_t i = 0;
     while (i < n && upper((unsigned char)p[i]) == k.name[i]) ++i;
     if (i == n) return k.key;
+  }
+  // F1 to F24.
+  if ((n == 2 || n == 3) && upper((unsigned char)p[0]) == 'F' && p[1] >= '1' && p[1] <= '9') {
+    int f = p[1] - '0';
+    if (n == 3) f = p[2] >= '0' && p[2] <= '9' ? f * 10 + (p[2] - '0') : 0;
+    if (f >= 1 && f <= 24) return 0x6F + f;
   }
   return 0;
 }

@@ -57,7 +57,8 @@ struct MenuKey {
   int key;        // virtual-key number, or the character with MENU_KEY_CHAR
   unsigned mods;  // MENU_KEY_SHIFT, MENU_KEY_CTRL, MENU_KEY_CHAR
 };
-// Reads a key line (key names in braces are case-insensitive). False for any other line, an
+// Reads a key line. Key names in braces, in any case: Enter, Esc, Up, Down, Left, Right, PageUp,
+// PageDown, Home, End, Delete, BS, Tab, Space, Insert, F1 to F24. False for any other line, an
 // unknown key name or a missing command.
 bool menu_key_parse(const char* line, MenuKey* key, PackedId* command);
 // The command of the first key line of `keys` that matches key and mods, or 0.
