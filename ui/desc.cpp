@@ -708,43 +708,31 @@ int desc_init_states(Text* desc) {
     // A radio group: its bound value picks the checked line unless the lines carry their states.
     bool stored = false, bound = false;
     int64_t value = 0;
-    int chosen = -1, k = 0;
-    TextPos q = p;
-    for (; q >= 0 && is_radio_line(desc, q); q = next_line(desc, q), ++k) {
-      Line g;
-      get_line(desc, q, &g);
-      Shape gs = shape_of(g.s);
-      Options o;
-      written_state(g.s, gs, &o);
-      stored = stored || o.stored;
+    int count = 0, chosen = -1;
+    for (TextPos q = p; q >= 0 && is_radio_line(desc, q); q = next_line(desc, q), ++count) {
       DescBinding b;
+      Options o;
+      get_line(desc, q, &ln);
+      written_state(ln.s, shape_of(ln.s), &o);
       desc_parse_options(desc, q, DESC_READ, &b);
-      if (b.bound() && !bound) {
-        bound = true;
-        value = b.value;
-      }
+      stored = stored || o.stored;
+      if (b.bound() && !bound) value = b.value;
+      bound = bound || b.bound();
     }
-    int count = k;
-    if (bound && !stored) {
-      k = 0;
-      for (TextPos r = p; r >= 0 && k < count; r = next_line(desc, r), ++k) {
-        Line g;
-        get_line(desc, r, &g);
-        if ((int64_t)pack_run(g.s.p, shape_of(g.s).id_end) == value) chosen = k;
-      }
+    TextPos q = p;
+    for (int k = 0; k < count; ++k, q = next_line(desc, q)) {
+      get_line(desc, q, &ln);
+      if (bound && !stored && (int64_t)pack_run(ln.s.p, shape_of(ln.s).id_end) == value) chosen = k;
     }
-    k = 0;
-    TextPos r = p;
-    for (; r >= 0 && k < count; ++k) {
-      Line g;
-      get_line(desc, r, &g);
-      uint32_t st = written_state(g.s, shape_of(g.s));
-      if (chosen >= 0) st = k == chosen ? (st | DESC_CHECKED) : (st & ~DESC_CHECKED);
-      set_state_at(desc, r, st, nullptr);
-      r = next_line(desc, r);
+    if (chosen >= 0) {
+      settle_group(desc, p, chosen, nullptr);
+    } else {
+      q = p;
+      for (int k = 0; k < count; ++k, q = next_line(desc, q))
+        desc_parse_options(desc, q, DESC_INIT);  // each line keeps what its words say
     }
     items += count;
-    p = r;
+    for (int k = 0; k < count && p >= 0; ++k) p = next_line(desc, p);
   }
   return items;
 }
