@@ -312,7 +312,7 @@ void ui_draw_button(HWND window, HDC dc, RECT rc, int flags) {
 }
 
 void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio) {
-  if (ui_themed()) {
+  if (ui_themed() && !(flags & BTN_MARK_ONLY)) {
     if (HTHEME th = button_theme(window)) {
       int part = radio ? BP_RADIOBUTTON : BP_CHECKBOX;
       // Check boxes and radio buttons number their states alike.
@@ -331,9 +331,16 @@ void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio) {
   COLORREF ink = (flags & BTN_DISABLED) ? RGB(160, 160, 160) : RGB(51, 51, 51);
   if (flags & BTN_HOT) ink = RGB(0, 120, 215);
   COLORREF back = (flags & BTN_PRESSED) ? RGB(204, 228, 247) : RGB(255, 255, 255);
+  if (flags & BTN_MARK_ONLY) {
+    // A menu's mark: the check or the dot alone, in the colour of the text.
+    ink = GetTextColor(dc);
+    if (!(flags & BTN_CHECKED)) return;
+  }
   if (!radio) {
-    ui_fill(dc, box, back);
-    frame_rect(dc, box, line, ink);
+    if (!(flags & BTN_MARK_ONLY)) {
+      ui_fill(dc, box, back);
+      frame_rect(dc, box, line, ink);
+    }
     if (flags & BTN_CHECKED) {
       int w = box.right - box.left;
       HPEN pen = CreatePen(PS_SOLID, w >= 20 ? 2 * line : line + 1, ink);
@@ -350,7 +357,7 @@ void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio) {
   HPEN pen = CreatePen(PS_INSIDEFRAME, line, ink);
   HBRUSH brush = CreateSolidBrush(back);
   HGDIOBJ op = SelectObject(dc, pen), ob = SelectObject(dc, brush);
-  Ellipse(dc, box.left, box.top, box.right, box.bottom);
+  if (!(flags & BTN_MARK_ONLY)) Ellipse(dc, box.left, box.top, box.right, box.bottom);
   SelectObject(dc, ob);
   DeleteObject(brush);
   if (flags & BTN_CHECKED) {

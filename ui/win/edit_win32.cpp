@@ -111,7 +111,10 @@ void place_caret(Pane* p) {
   SelectObject(dc, old);
   ReleaseDC(p->hwnd, dc);
   int room = b.text.right - b.text.left;
-  if (x - p->scroll_x > room) p->scroll_x = x - room + room / 3;
+  if (room <= 0)
+    p->scroll_x = 0;
+  else if (x - p->scroll_x > room)
+    p->scroll_x = x - room + room / 3;
   if (x < p->scroll_x) p->scroll_x = x - room / 3 > 0 ? x - room / 3 : 0;
   int y = b.text.top + (b.text.bottom - b.text.top - b.font->height) / 2;
   if (GetFocus() == p->hwnd) {
@@ -400,6 +403,7 @@ bool edit_message(Pane* p, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* 
       *result = DLGC_WANTCHARS | DLGC_WANTARROWS | DLGC_HASSETSEL;
       return true;
     case WM_SIZE:
+      p->scroll_x = 0;
       place_caret(p);
       return false;
   }

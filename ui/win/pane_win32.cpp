@@ -244,7 +244,9 @@ void paint_items(Pane* p, HDC dc) {
                      rc.top + (rc.bottom - rc.top - m.check) / 2, 0, 0};
             box.right = box.left + m.check;
             box.bottom = box.top + m.check;
-            ui_draw_check(p->hwnd, dc, box, (it.state & DESC_CHECKED) ? BTN_CHECKED : 0,
+            SetTextColor(dc, ink);
+            ui_draw_check(p->hwnd, dc, box,
+                          BTN_MARK_ONLY | ((it.state & DESC_CHECKED) ? BTN_CHECKED : 0),
                           (it.state & DESC_RADIO) != 0);
           }
           if (it.kind == DESC_LINE_HEADING) {

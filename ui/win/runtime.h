@@ -32,9 +32,11 @@ enum : int {
   BTN_DISABLED = 4,
   BTN_DEFAULT = 8,
   BTN_FOCUS = 16,
-  BTN_CHECKED = 32
+  BTN_CHECKED = 32,
+  BTN_MARK_ONLY = 64
 };
 void ui_draw_button(HWND window, HDC dc, RECT rc, int flags);
+// With BTN_MARK_ONLY (menus) only the check or dot is drawn, in the DC's text colour.
 void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio);
 void ui_draw_focus(HWND window, HDC dc, RECT rc);
 void ui_draw_border(HWND window, HDC dc, RECT rc, bool focused);

@@ -264,11 +264,15 @@ void scroll_to(Pane* p, int top) {
 }
 
 void relayout(Pane* p) {
+  // Wrapped to the whole width; when that overflows, again beside the scroll bar.
   RECT a = text_area(p);
-  // The wrap width leaves room for the scroll bar, so that showing it never re-wraps.
   int wrap = a.right - a.left;
-  if (!(GetWindowLongW(p->hwnd, GWL_STYLE) & WS_VSCROLL)) wrap -= GetSystemMetrics(SM_CXVSCROLL);
+  if (GetWindowLongW(p->hwnd, GWL_STYLE) & WS_VSCROLL) wrap += GetSystemMetrics(SM_CXVSCROLL);
   build_rows(p, wrap > 0 ? wrap : 0);
+  if (rows_height(p, 0, p->vcount) > a.bottom - a.top && !is_list(p)) {
+    wrap -= GetSystemMetrics(SM_CXVSCROLL);
+    build_rows(p, wrap > 0 ? wrap : 0);
+  }
   if (p->top > max_top(p)) p->top = max_top(p);
   update_scrollbar(p);
   InvalidateRect(p->hwnd, nullptr, FALSE);
