@@ -680,7 +680,9 @@ bool frame_set(HWND frame, PackedId property, TextArg value) {
 
 bool frame_set(HWND frame, PackedId property, FrameHook hook) {
   Frame* f = frame_of(frame);
-  if (!f || property != ID("HOOK")) return false;
+  if (!f) return false;
+  // A plain null lands here: for the bars it removes them.
+  if (property != ID("HOOK")) return !hook && frame_set(frame, property, TextArg(nullptr));
   f->hook = hook;
   return true;
 }

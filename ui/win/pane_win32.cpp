@@ -821,7 +821,9 @@ HWND pane_gap(HWND parent, PackedId side) {
                   : side == ID("LEFT")  ? 0x1A
                   : side == ID("RIGHT") ? 0x1B
                                         : 0x19;
-  return pane_create(nullptr, parent, PANE_VISIBLE | kind, 0, (90 * 96 / 1440));
+  // The thickness is given at 96 DPI: the standard gap, 4 with the default 90 twips.
+  return pane_create(nullptr, parent, PANE_VISIBLE | kind, 0,
+                     MulDiv(ui_gap(nullptr), 96, ui_dpi(nullptr)));
 }
 
 HWND pane_button_column(HWND parent) {

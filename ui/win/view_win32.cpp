@@ -313,6 +313,7 @@ void ui_view_set_wheel_lines(int lines) {
 void view_create(Pane* p) {
   p->top = 0;
   p->read_only = true;
+  if (p->kind == PK_LIST) text_top(p->text);  // the cursor line starts on the first line
   if (p->kind == PK_PROP) {
     // The property sheet shows the header block of the record named by the number.
     Text* rec = (Text*)(uintptr_t)(unsigned)p->extra;
