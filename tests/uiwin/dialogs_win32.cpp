@@ -50,6 +50,26 @@ TEST(MsgBox, EscGivesCancelInEveryKind) {
   }
 }
 
+TEST(MsgBox, CloseBoxGivesCancel) {
+  Driver d({[] {
+    HWND w = active_dialog(1);
+    if (w) PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return w != nullptr;
+  }});
+  EXPECT_EQ(msg_box(0, "閉じる"), 2);
+}
+
+TEST(Dialog, EnterKeyLineOfAPaneGivesOk) {
+  HWND f = dialog_new();
+  HWND list = pane_create("{Enter}\tENTER\nA1\t一\n", dialog_client(f),
+                          PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+  dialog_show(f);
+  SetFocus(list);
+  Driver d({key(VK_RETURN)});
+  EXPECT_EQ(dialog_run(f), ID("OK"));
+  dialog_close(f);
+}
+
 TEST(MsgBox, AnswersByKeyAndAccelerator) {
   struct Case {
     unsigned callword;

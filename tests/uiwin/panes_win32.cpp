@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -95,6 +96,50 @@ TEST(TextView, WheelKeysAndAppendingScroll) {
   SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(200 * WHEEL_DELTA)), 0);
   EXPECT_EQ(scroll_pos(view), 0) << "never above the first line";
   dialog_close(f);
+}
+
+// A 24-bit BMP of w x h pixels, all of one colour.
+bool write_bmp(const wchar_t* path, int w, int h) {
+  int stride = (w * 3 + 3) & ~3;
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof bi;
+  fh.bfSize = fh.bfOffBits + (DWORD)(stride * h);
+  std::string pixels((size_t)(stride * h), '\x80');
+  FILE* f = _wfopen(path, L"wb");
+  if (!f) return false;
+  fwrite(&fh, sizeof fh, 1, f);
+  fwrite(&bi, sizeof bi, 1, f);
+  fwrite(pixels.data(), 1, pixels.size(), f);
+  fclose(f);
+  return true;
+}
+
+TEST(TextView, ImageLinesShowThePicture) {
+  wchar_t dir[MAX_PATH], path[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  GetTempFileNameW(dir, L"zqi", 0, path);
+  ASSERT_TRUE(write_bmp(path, 40, 90));
+  char narrow[MAX_PATH * 2];
+  WideCharToMultiByte(932, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
+  struct Case {
+    std::string text;
+    bool picture;
+  } cases[] = {{"\x01" + std::string(narrow) + "\n", true}, {"\x01C:\\no such.png\n", false}};
+  for (Case& c : cases) {
+    HWND f = dialog_new();
+    HWND view = view_of(dialog_client(f), c.text.c_str(), 30201);
+    dialog_show(f);
+    RECT rc;
+    GetClientRect(view, &rc);
+    if (c.picture)
+      EXPECT_GE(rc.bottom, ui_scale(view, 90));
+    else
+      EXPECT_LT(rc.bottom, ui_scale(view, 60)) << "a picture that does not load is one line";
+    dialog_close(f);
+  }
+  DeleteFileW(path);
 }
 
 // Keys sent to an input field: a virtual key (WM_KEYDOWN), or a character (WM_CHAR) when `ch`.

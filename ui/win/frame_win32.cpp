@@ -697,6 +697,8 @@ bool frame_standard_hook(HWND frame, UINT message, WPARAM wparam, LPARAM, LRESUL
 void frame_command(HWND frame, PackedId command) {
   Frame* f = frame_of(frame);
   if (!f || !command || (f->mode & FRAME_MODELESS)) return;
+  // The ENTER key command of a key table answers as the Enter key does.
+  if (command == ID("ENTER") && (f->mode & FRAME_DIALOG)) command = ID("OK");
   int i = stack_index(frame);
   if (i < 0) return;
   if (i != g_depth - 1) {

@@ -86,6 +86,8 @@ void ui_init(HINSTANCE instance);
 void ui_set_owner(HWND owner);
 // The program's title, the title of message boxes.
 void ui_set_program_title(const char* title);
+// The touch-input setting: new panes then get every touch gesture ("SetGestureConfig").
+void ui_set_touch(bool on);
 // The standard gap in twips (default 90).
 void ui_set_gap_twips(int twips);
 

@@ -496,7 +496,29 @@ LRESULT items_message(Pane* p, UINT message, WPARAM wparam, LPARAM lparam, bool*
   return 0;
 }
 
+bool g_touch;
+
+// Every gesture for a new pane; the function is looked up at first use (absent before Windows 7).
+void configure_touch(HWND window) {
+  struct Config {
+    DWORD id, want, block;
+  };
+  typedef BOOL(WINAPI * SetGestureFn)(HWND, DWORD, UINT, Config*, UINT);
+  static SetGestureFn set;
+  static bool looked;
+  if (!looked) {
+    looked = true;
+    set = (SetGestureFn)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetGestureConfig");
+  }
+  Config all{0, 1, 0};  // GID all, GC_ALLGESTURES
+  if (set) set(window, 0, 1, &all, sizeof all);
+}
+
 }  // namespace
+
+void ui_set_touch(bool on) {
+  g_touch = on;
+}
 
 PaneKind pane_kind_of(unsigned word) {
   switch (word & PANE_KIND_MASK) {
@@ -758,6 +780,7 @@ HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id,
   HWND h = CreateWindowExW(0, L"TXVIEW", name, ws, 0, 0, 0, 0, parent, (HMENU)(intptr_t)child_id,
                            ui_instance(), (void*)(uintptr_t)(style & PANE_BORDER));
   text_free(own);
+  if (h && g_touch) configure_touch(h);
   if (h) {
     HWND container = parent;
     pane_refresh(h);
@@ -785,10 +808,7 @@ bool pane_set(HWND window, PackedId property, intptr_t value) {
       InvalidateRect(window, nullptr, FALSE);
       return true;
     case ID("CURSOR"):
-      if (pane_is_items(p)) {
-        for (int i = 0; i < p->count; ++i)
-          if (i == (int)value) pane_set_cursor(p, i);
-      }
+      if (pane_is_items(p) && value >= 0 && value < p->count) pane_set_cursor(p, (int)value);
       return true;
     case ID("TOP"):
       pane_set_cursor(p, first_selectable(p, 0, 1));
