@@ -98,6 +98,30 @@ TEST(TextView, WheelKeysAndAppendingScroll) {
   dialog_close(f);
 }
 
+TEST(TextView, LogAppendedLineByLineKeepsEveryRow) {
+  HWND f = dialog_new();
+  HWND view = view_of(dialog_client(f), "", 30200);
+  pane_set(view, ID("CXAL"), 200);
+  dialog_show(f);
+  Text* t = pane_text(view);
+  std::string long_line(300, 'x');
+  for (int i = 0; i < 400; ++i) {
+    text_bottom(t);
+    text_puts(t,
+              i == 200 ? (long_line + "\n").c_str() : ("add " + std::to_string(i) + "\n").c_str());
+    view_update(view, true);
+  }
+  SCROLLINFO grown{sizeof grown, SIF_ALL, 0, 0, 0, 0, 0};
+  GetScrollInfo(view, SB_VERT, &grown);
+  view_update(view, false);  // laid out again from the top
+  SCROLLINFO whole{sizeof whole, SIF_ALL, 0, 0, 0, 0, 0};
+  GetScrollInfo(view, SB_VERT, &whole);
+  EXPECT_EQ(grown.nMax, whole.nMax);
+  EXPECT_GT(grown.nMax, 400) << "the long line wraps into several rows";
+  EXPECT_EQ(grown.nPos + (int)grown.nPage, grown.nMax + 1);
+  dialog_close(f);
+}
+
 // A 24-bit BMP of w x h pixels, all of one colour.
 bool write_bmp(const wchar_t* path, int w, int h) {
   int stride = (w * 3 + 3) & ~3;

@@ -86,9 +86,11 @@ struct Pane {
   // the text view (view_win32.cpp)
   struct ViewLine* vlines;
   int vcount;
-  int top;      // first line shown
-  int left;     // horizontal scroll in pixels
-  int longest;  // widest line in pixels
+  int vcap;
+  int built_wrap;  // the width the rows were wrapped to
+  int top;         // first line shown
+  int left;        // horizontal scroll in pixels
+  int longest;     // widest line in pixels
   int wheel_rest;
 };
 

@@ -112,7 +112,7 @@ void free_lines(Pane* p) {
     if (p->vlines[i].own) std::free(p->vlines[i].text);
   std::free(p->vlines);
   p->vlines = nullptr;
-  p->vcount = 0;
+  p->vcount = p->vcap = 0;
 }
 
 bool is_list(const Pane* p) {
@@ -132,31 +132,41 @@ RECT text_area(Pane* p) {
               rc.right - edge - pad, rc.bottom - edge - pad / 2};
 }
 
-bool push_row(Pane* p, int* cap, ViewLine row) {
-  if (p->vcount == *cap) {
-    int n = *cap ? *cap * 2 : 64;
+bool push_row(Pane* p, ViewLine row) {
+  if (p->vcount == p->vcap) {
+    int n = p->vcap ? p->vcap * 2 : 64;
     ViewLine* grown = (ViewLine*)std::realloc(p->vlines, sizeof(ViewLine) * (size_t)n);
     if (!grown) return false;
     p->vlines = grown;
-    *cap = n;
+    p->vcap = n;
   }
   p->vlines[p->vcount++] = row;
   return true;
 }
 
 // Splits the Text into rows that fit `wrap` pixels (0: no wrapping). Japanese text breaks between
-// any two characters; a run of Latin letters moves whole to the next row when it can.
-void build_rows(Pane* p, int wrap) {
-  free_lines(p);
+// any two characters; a run of Latin letters moves whole to the next row when it can. With `from`
+// the rows of the lines before it stay (a log that grew at its end is not measured again).
+void build_rows(Pane* p, int wrap, TextPos from = 0) {
+  if (from <= 0 || wrap != p->built_wrap) {
+    free_lines(p);
+    p->longest = 0;
+    from = 0;
+  } else {
+    int keep = p->vcount;
+    while (keep > 0 && p->vlines[keep - 1].line >= from) --keep;
+    for (int i = keep; i < p->vcount; ++i)
+      if (p->vlines[i].own) std::free(p->vlines[i].text);
+    p->vcount = keep;
+  }
+  p->built_wrap = wrap;
   const UiFont* f = ui_font(pane_dpi(p));
   HDC dc = GetDC(p->hwnd);
   HGDIOBJ old = SelectObject(dc, f->font);
   const char* base = text_cstr(p->text);
   int64_t n = text_length(p->text);
-  int cap = 0;
-  p->longest = 0;
   int dpi = pane_dpi(p);
-  for (int64_t pos = 0; pos < n || (pos == 0 && n == 0 && false);) {
+  for (int64_t pos = from; pos < n;) {
     const char* s = base + pos;
     const char* e = (const char*)std::memchr(s, '\n', (size_t)(n - pos));
     int64_t len = e ? e - s : n - pos;
@@ -166,7 +176,7 @@ void build_rows(Pane* p, int wrap) {
       int pic = picture_of(s + 1, (int)len - 1);
       if (pic >= 0) {
         int h = MulDiv(g_pics[pic].h, dpi, 96);
-        if (!push_row(p, &cap, ViewLine{nullptr, 0, false, pic, h, pos})) break;
+        if (!push_row(p, ViewLine{nullptr, 0, false, pic, h, pos})) break;
         int w = MulDiv(g_pics[pic].w, dpi, 96);
         if (w > p->longest) p->longest = w;
         pos = next;
@@ -197,7 +207,7 @@ void build_rows(Pane* p, int wrap) {
         }
       }
       ViewLine row{w + start, end - start, first, -1, f->height, pos};
-      if (!push_row(p, &cap, row)) {
+      if (!push_row(p, row)) {
         if (first) std::free(w);
         break;
       }
@@ -239,18 +249,15 @@ int max_top(Pane* p) {
 }
 
 void update_scrollbar(Pane* p) {
-  SCROLLINFO si{sizeof si, SIF_ALL | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
   bool need = max_top(p) > 0;
-  si.fMask = SIF_ALL;
-  si.nMax = p->vcount - 1;
-  si.nPage = (UINT)rows_visible(p);
-  si.nPos = p->top;
-  if (!need) {
-    ShowScrollBar(p->hwnd, SB_VERT, FALSE);
-    return;
-  }
-  ShowScrollBar(p->hwnd, SB_VERT, TRUE);
-  SetScrollInfo(p->hwnd, SB_VERT, &si, TRUE);
+  bool shown = (GetWindowLongW(p->hwnd, GWL_STYLE) & WS_VSCROLL) != 0;
+  // Showing or hiding the bar sizes the client again (WM_SIZE lays the rows out anew).
+  if (need != shown) ShowScrollBar(p->hwnd, SB_VERT, need ? TRUE : FALSE);
+  if (!need) return;
+  SCROLLINFO si{sizeof si, SIF_ALL, 0, p->vcount - 1, (UINT)rows_visible(p), p->top, 0};
+  // Drawn with the next paint, not at once: a log view may be updated for every line it gets.
+  SetScrollInfo(p->hwnd, SB_VERT, &si, FALSE);
+  RedrawWindow(p->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
 }
 
 void scroll_to(Pane* p, int top) {
@@ -263,15 +270,18 @@ void scroll_to(Pane* p, int top) {
   InvalidateRect(p->hwnd, nullptr, FALSE);
 }
 
-void relayout(Pane* p) {
+void relayout(Pane* p, TextPos from = 0) {
   // Wrapped to the whole width; when that overflows, again beside the scroll bar.
   RECT a = text_area(p);
   int wrap = a.right - a.left;
   if (GetWindowLongW(p->hwnd, GWL_STYLE) & WS_VSCROLL) wrap += GetSystemMetrics(SM_CXVSCROLL);
-  build_rows(p, wrap > 0 ? wrap : 0);
-  if (rows_height(p, 0, p->vcount) > a.bottom - a.top && !is_list(p)) {
-    wrap -= GetSystemMetrics(SM_CXVSCROLL);
+  int narrow = wrap - GetSystemMetrics(SM_CXVSCROLL);
+  if (from > 0 && p->built_wrap == (narrow > 0 ? narrow : 0) && !is_list(p)) {
+    build_rows(p, p->built_wrap, from);
+  } else {
     build_rows(p, wrap > 0 ? wrap : 0);
+    if (rows_height(p, 0, p->vcount) > a.bottom - a.top && !is_list(p))
+      build_rows(p, narrow > 0 ? narrow : 0);
   }
   if (p->top > max_top(p)) p->top = max_top(p);
   update_scrollbar(p);
@@ -348,7 +358,8 @@ SIZE view_preferred(Pane* p, int width) {
 void view_update(HWND window, bool to_end) {
   Pane* p = pane_of(window);
   if (!p || (p->kind != PK_EDIT && p->kind != PK_LIST && p->kind != PK_PROP)) return;
-  relayout(p);
+  // Appending to a log: only the last line and what follows it are laid out again.
+  relayout(p, to_end && p->vcount ? p->vlines[p->vcount - 1].line : 0);
   if (to_end) scroll_to(p, max_top(p));
 }
 
