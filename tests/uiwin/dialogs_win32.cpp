@@ -59,6 +59,20 @@ TEST(MsgBox, CloseBoxGivesCancel) {
   EXPECT_EQ(msg_box(0, "閉じる"), 2);
 }
 
+TEST(Dialog, DestroyedWhileRunningGivesCancel) {
+  HWND f = dialog_new();
+  pane_button_row(dialog_client(f));
+  dialog_show(f);
+  Driver d({[&] {
+    if (!active_dialog(1)) return false;
+    DestroyWindow(f);
+    return true;
+  }});
+  EXPECT_EQ(dialog_run(f), ID("CANCEL"));
+  EXPECT_EQ(dialog_depth(), 0);
+  EXPECT_EQ(dialog_run(f), 0u) << "no frame, no loop";
+}
+
 TEST(Dialog, EnterKeyLineOfAPaneGivesOk) {
   HWND f = dialog_new();
   HWND list = pane_create("{Enter}\tENTER\nA1\t一\n", dialog_client(f),

@@ -238,6 +238,22 @@ SIZE frame_need(HWND frame) {
   return s;
 }
 
+// The frame's window size for its panes at its DPI.
+SIZE frame_outer_size(HWND frame) {
+  SIZE need = frame_need(frame);
+  RECT r{0, 0, need.cx, need.cy};
+  DWORD style = (DWORD)GetWindowLongW(frame, GWL_STYLE),
+        ex = (DWORD)GetWindowLongW(frame, GWL_EXSTYLE);
+  typedef BOOL(WINAPI * AdjustFn)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static AdjustFn adjust =
+      (AdjustFn)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+  if (adjust)
+    adjust(&r, style, FALSE, ex, (UINT)ui_dpi(frame));
+  else
+    AdjustWindowRectEx(&r, style, FALSE, ex);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
 void free_frame(HWND window, Frame* f) {
   int i = stack_index(window);
   if (i >= 0 && !g_stack[i].result) g_stack[i].result = ID("CANCEL");
@@ -297,9 +313,11 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       return 1;
     }
     case WM_DPICHANGED: {
+      // A dialog is sized anew from its panes at the new DPI; other frames take the system's size.
       const RECT* r = (const RECT*)lparam;
-      SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SIZE s{r->right - r->left, r->bottom - r->top};
+      if (f->mode & FRAME_DIALOG) s = frame_outer_size(window);
+      SetWindowPos(window, nullptr, r->left, r->top, s.cx, s.cy, SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_ACTIVATE:
@@ -721,18 +739,8 @@ void dialog_show(HWND frame) {
   Frame* f = frame_of(frame);
   if (!f) return;
   int dpi = ui_dpi(frame);
-  SIZE need = frame_need(frame);
-  RECT r{0, 0, need.cx, need.cy};
-  DWORD style = (DWORD)GetWindowLongW(frame, GWL_STYLE),
-        ex = (DWORD)GetWindowLongW(frame, GWL_EXSTYLE);
-  typedef BOOL(WINAPI * AdjustFn)(RECT*, DWORD, BOOL, DWORD, UINT);
-  static AdjustFn adjust =
-      (AdjustFn)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
-  if (adjust)
-    adjust(&r, style, FALSE, ex, (UINT)dpi);
-  else
-    AdjustWindowRectEx(&r, style, FALSE, ex);
-  int w = r.right - r.left, h = r.bottom - r.top;
+  SIZE outer = frame_outer_size(frame);
+  int w = outer.cx, h = outer.cy;
   // Centred over a visible owner, else over the work area of the active window's monitor; AUTO
   // puts it below the caret of the focused view.
   HWND owner = GetWindow(frame, GW_OWNER);
