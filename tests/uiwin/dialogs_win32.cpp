@@ -12,6 +12,7 @@
 #include "ui/win/menu.h"
 #include "ui/win/msgbox.h"
 #include "ui/win/pane.h"
+#include "ui/win/ui_host.h"
 #include "uiwin/driver.h"
 
 namespace {
@@ -305,6 +306,34 @@ TEST(Menu, ClickOutsideClosesThePopup) {
   EXPECT_EQ(chosen, (intptr_t)ID("PASTE"));
   text_free(menu);
   close_form(f);
+}
+
+TEST(Menu, ListChoiceTakesEnterAndEsc) {
+  HWND f = dialog_new();
+  HWND row = pane_button_row(dialog_client(f));
+  dialog_show(f);
+  Text* choices = text_new();
+  text_puts(choices, "SJIS\tShift-JIS\nUTF8\tUTF-8\nEUC\tEUC-JP\n");
+  RECT under;
+  GetWindowRect(row, &under);
+  for (UINT last : {(UINT)VK_RETURN, (UINT)VK_ESCAPE}) {
+    text_top(choices);  // the current choice: the cursor line of the description
+    HWND popup = menu_popup(nullptr, &under, 0, MENU_LIST, choices, f);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(menu_popup(nullptr, &under, 0, MENU_LIST, choices, f), nullptr) << "one chain";
+    EXPECT_EQ(ui_popup_window(), popup);
+    PostMessageW(row, WM_KEYDOWN, VK_DOWN, 1);
+    PostMessageW(row, WM_KEYDOWN, last, 1);
+    MSG msg;
+    while (menu_open_popup() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      if (ui_pretranslate(&msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    EXPECT_EQ(menu_result(), last == VK_RETURN ? ID("UTF8") : 0u);
+  }
+  text_free(choices);
+  dialog_close(f);
 }
 
 TEST(Menu, BarOpensItsSubmenuAndReportsTheChoice) {

@@ -128,8 +128,8 @@ bool input_box(TextArg title, TextArg label, Text* text);
 // ---- panes ----
 // Creates a pane on `description` (a string is copied into a new Text; null gives an empty one)
 // with the creation word `style`; extra is the number after the comma (a spacer's thickness at 96
-// DPI, a setting). Null when the window cannot be created.
-HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id, int extra);
+// DPI, a setting, the record of a property sheet). Null when the window cannot be created.
+HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id, intptr_t extra);
 // PLACE (TOP, BOTTOM, LEFT, RIGHT; 0 fills the rest), READ, CXAL (width at 96 DPI), ENABLE,
 // CURSOR (the item line to put the cursor on, 0-based), TOP and END (cursor to the first or last
 // item).

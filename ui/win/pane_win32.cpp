@@ -398,7 +398,7 @@ Pane* create_pane(HWND window, const CREATESTRUCTW* cs) {
   for (int i = 0; i < 40 && cs->lpszName && cs->lpszName[i]; ++i) name[i] = (char)cs->lpszName[i];
   char* comma = std::strchr(name, ',');
   if (comma) {
-    p->extra = std::atoi(comma + 1);
+    p->extra = (intptr_t)std::strtoll(comma + 1, nullptr, 10);
     *comma = 0;
   }
   Text* t = nullptr;
@@ -730,7 +730,7 @@ SIZE pane_preferred(HWND window, int width) {
       s = view_preferred(p, width - edge);
       break;
     case PK_SPACER: {
-      int thick = ui_scale(window, p->extra);
+      int thick = ui_scale(window, (int)p->extra);
       if (p->place == ID("LEFT") || p->place == ID("RIGHT"))
         s.cx = thick;
       else
@@ -760,7 +760,7 @@ void pane_refresh(HWND window) {
   InvalidateRect(window, nullptr, FALSE);
 }
 
-HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id, int extra) {
+HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id, intptr_t extra) {
   if (!parent) return nullptr;
   ui_init(ui_instance());
   Text* own = nullptr;
@@ -773,7 +773,7 @@ HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id,
     t = own;
   }
   wchar_t name[48];
-  swprintf(name, 48, L"%llu,%d", (unsigned long long)(uintptr_t)t, extra);
+  swprintf(name, 48, L"%llu,%lld", (unsigned long long)(uintptr_t)t, (long long)extra);
   // Borders are the runtime's own (scaled to the DPI); the kind stays in the low word.
   DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | (style & 0xFFFF0000u & ~(DWORD)WS_BORDER) |
              PANE_HAS_TEXT | (style & 0xFFFF);

@@ -62,7 +62,7 @@ struct Pane {
   unsigned style;
   int kind_byte;
   PaneKind kind;
-  int extra;
+  intptr_t extra;  // the number after the comma of the window name
   PackedId place;
   bool read_only;
   bool enabled;

@@ -326,8 +326,8 @@ void view_create(Pane* p) {
   if (p->kind == PK_LIST) text_top(p->text);  // the cursor line starts on the first line
   if (p->kind == PK_PROP) {
     // The property sheet shows the header block of the record named by the number.
-    Text* rec = (Text*)(uintptr_t)(unsigned)p->extra;
-    if (p->extra && text_is_handle(rec)) {
+    Text* rec = (Text*)p->extra;
+    if (p->extra && text_is_live(rec)) {
       text_clear(p->text);
       text_put_text(p->text, text_cstr(rec));
     }
@@ -468,6 +468,14 @@ bool view_message(Pane* p, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* 
             return true;
           case VK_END:
             list_set(p, p->vcount - 1);
+            return true;
+          case VK_RETURN:
+            list_choose(p);
+            return true;
+          case VK_ESCAPE:
+            // A list choice: Esc dismisses it.
+            if (!p->in_popup) return false;
+            popup_chosen(p, 0);
             return true;
         }
         return false;
