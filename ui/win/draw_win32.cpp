@@ -85,13 +85,6 @@ const wchar_t* ui_face() {
   return g_face;
 }
 
-COLORREF mix(COLORREF a, COLORREF b, int percent_b) {
-  int r = (GetRValue(a) * (100 - percent_b) + GetRValue(b) * percent_b) / 100;
-  int g = (GetGValue(a) * (100 - percent_b) + GetGValue(b) * percent_b) / 100;
-  int bl = (GetBValue(a) * (100 - percent_b) + GetBValue(b) * percent_b) / 100;
-  return RGB(r, g, bl);
-}
-
 void frame_rect(HDC dc, RECT rc, int width, COLORREF color) {
   RECT r = rc;
   r.bottom = r.top + width;
@@ -393,10 +386,21 @@ void ui_draw_focus(HWND window, HDC dc, RECT rc) {
 }
 
 void ui_draw_border(HWND window, HDC dc, RECT rc, bool focused) {
-  COLORREF edge = focused ? RGB(0, 120, 215) : RGB(122, 122, 122);
-  if (ui_themed())
-    edge = focused ? RGB(0, 120, 215) : mix(ui_color(COLOR_WINDOWTEXT), 0xFFFFFF, 60);
-  frame_rect(dc, rc, ui_scale(window, 1), edge);
+  int line = ui_scale(window, 1);
+  if (ui_themed()) {
+    // The theme's edit border, kept off the contents already drawn inside it.
+    HTHEME th = OpenThemeData(window, L"EDIT");
+    if (th) {
+      int saved = SaveDC(dc);
+      ExcludeClipRect(dc, rc.left + line, rc.top + line, rc.right - line, rc.bottom - line);
+      DrawThemeBackground(th, dc, EP_EDITBORDER_NOSCROLL, focused ? EPSN_FOCUSED : EPSN_NORMAL, &rc,
+                          nullptr);
+      RestoreDC(dc, saved);
+      CloseThemeData(th);
+      return;
+    }
+  }
+  frame_rect(dc, rc, line, focused ? RGB(0, 120, 215) : RGB(122, 122, 122));
 }
 
 void ui_draw_shutdown() {

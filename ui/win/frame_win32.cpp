@@ -893,6 +893,8 @@ bool input_box(TextArg title, TextArg label, Text* text) {
 // ---- the keyboard handler ----
 
 bool dialog_key(MSG* msg) {
+  if (msg->message != WM_KEYDOWN && msg->message != WM_CHAR && msg->message != WM_SYSCHAR)
+    return false;
   HWND root = GetAncestor(msg->hwnd, GA_ROOT);
   Frame* f = frame_of(root);
   if (!f) return false;
