@@ -189,6 +189,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wcsncpy(g_folder, argv[1], MAX_PATH - 1);
   wcsncpy(g_suffix, argv[2], 31);
   ui_init(instance);
+  SetCursorPos(0, 0);  // no item under the mouse
   SetTimer(nullptr, 0, 50, tick);
   message_box();
   search_dialog();

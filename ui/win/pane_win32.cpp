@@ -229,7 +229,8 @@ void paint_items(Pane* p, HDC dc) {
         break;
       case LOOK_MENU:
       case LOOK_BAR: {
-        bool lit = (i == p->cursor && (p->in_popup || focused)) || i == p->hot || i == p->open_item;
+        // In a popup the mouse moves the cursor, so the cursor alone is lit.
+        bool lit = (i == p->cursor && (p->in_popup || focused)) || i == p->open_item;
         if (p->kind == PK_MENUBAR)
           lit = i == p->hot || i == p->open_item || (focused && i == p->cursor);
         if (lit && !disabled) {
