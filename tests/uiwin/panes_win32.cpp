@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/codepage.h"
 #include "core/format.h"
 #include "core/header.h"
 #include "ui/desc.h"
@@ -95,6 +96,19 @@ TEST(TextView, WheelKeysAndAppendingScroll) {
   EXPECT_EQ(si.nPos + (int)si.nPage, si.nMax + 1);
   SendMessageW(view, WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(200 * WHEEL_DELTA)), 0);
   EXPECT_EQ(scroll_pos(view), 0) << "never above the first line";
+  dialog_close(f);
+}
+
+TEST(TextView, ShowsTheCharactersTheTextCarries) {
+  // Shift-JIS, and an SJIS-EX escape of a character code page 932 does not have (U+00E9).
+  char escaped[8] = {};
+  cp_put_escape(0xE9, escaped);
+  std::string text = std::string("日本 caf") + escaped + "\n";
+  HWND f = dialog_new();
+  HWND view = view_of(dialog_client(f), text.c_str(), 30201);
+  wchar_t shown[32] = {};
+  GetWindowTextW(view, shown, 32);
+  EXPECT_STREQ(shown, L"\u65E5\u672C caf\u00E9\r\n");
   dialog_close(f);
 }
 

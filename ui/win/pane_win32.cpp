@@ -800,6 +800,13 @@ bool pane_set(HWND window, PackedId property, intptr_t value) {
     case ID("READ"):
       p->read_only = value != 0;
       return true;
+    case ID("KUMI"):
+      // Text views wrap their lines unless told not to.
+      p->no_wrap = value == 0;
+      if (p->kind == PK_EDIT) view_update(window, false);
+      return true;
+    case ID("PRLF"):
+      return true;  // line ends are never drawn
     case ID("CXAL"):
       p->cxal = (int)value;
       break;
@@ -943,6 +950,22 @@ LRESULT CALLBACK pane_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case 0x02E3:  // WM_DPICHANGED_AFTERPARENT
       pane_refresh(window);
       return 0;
+    case WM_GETTEXTLENGTH:
+    case WM_GETTEXT: {
+      // The pane's text as the user reads it, in UTF-16 (for automation and screen readers).
+      wchar_t* w = ui_wide(text_cstr(p->text), (int)text_length(p->text));
+      int n = w ? (int)wcslen(w) : 0;
+      if (message == WM_GETTEXT) {
+        int room = (int)wparam;
+        n = n < room ? n : room - 1;
+        if (n >= 0 && lparam) {
+          std::memcpy((wchar_t*)lparam, w, sizeof(wchar_t) * (size_t)n);
+          ((wchar_t*)lparam)[n] = 0;
+        }
+      }
+      std::free(w);
+      return n > 0 ? n : 0;
+    }
     case UI_MSG_COMMAND:
       // A command sent to a pane: APPLY, or a key command of its description.
       if (wparam == ID("APPLY")) {

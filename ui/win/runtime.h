@@ -65,6 +65,7 @@ struct Pane {
   intptr_t extra;  // the number after the comma of the window name
   PackedId place;
   bool read_only;
+  bool no_wrap;  // a text view shown without wrapping (KUMI 0)
   bool enabled;
   int cxal;  // width at 96 DPI, 0 for the preferred one
   unsigned options;

@@ -273,9 +273,9 @@ void scroll_to(Pane* p, int top) {
 void relayout(Pane* p, TextPos from = 0) {
   // Wrapped to the whole width; when that overflows, again beside the scroll bar.
   RECT a = text_area(p);
-  int wrap = a.right - a.left;
+  int wrap = p->no_wrap ? 0 : a.right - a.left;
   if (GetWindowLongW(p->hwnd, GWL_STYLE) & WS_VSCROLL) wrap += GetSystemMetrics(SM_CXVSCROLL);
-  int narrow = wrap - GetSystemMetrics(SM_CXVSCROLL);
+  int narrow = p->no_wrap ? 0 : wrap - GetSystemMetrics(SM_CXVSCROLL);
   if (from > 0 && p->built_wrap == (narrow > 0 ? narrow : 0) && !is_list(p)) {
     build_rows(p, p->built_wrap, from);
   } else {
