@@ -382,11 +382,13 @@ TEST(Frame, TabbedPagesHoldTheirPanesAndAllApply) {
   EXPECT_FALSE(IsWindowVisible(two));
   EXPECT_FALSE(frame_select_page(f, 2));
   dialog_apply(f);
-  for (Text* t : {a, b}) {
-    Text* hist = (Text*)text_prop(t, ID("_HIST"));
-    ASSERT_NE(hist, nullptr);
-    EXPECT_EQ(std::string(text_cstr(hist)), std::string(text_cstr(t)) + "\r\n");
-  }
+  text_clear(a);
+  text_puts(a, "三");
+  pane_refresh(GetDlgItem(one, 40000));
+  dialog_apply(f);
+  // Newest first, each text once.
+  EXPECT_STREQ(text_cstr(pane_history(40000)), "三\r\n一\r\n");
+  EXPECT_STREQ(text_cstr(pane_history(40001)), "二\r\n");
   dialog_close(f);
   text_free(a);
   text_free(b);

@@ -280,7 +280,7 @@ SIZE edit_preferred(Pane* p) {
   ReleaseDC(p->hwnd, dc);
   int least = 20 * b.font->avg;
   int pad = ui_scale(p->hwnd, 4);
-  SIZE s{(w > least ? w + 3 * b.font->avg : least) + 2 * pad, b.font->height + 2 * pad};
+  SIZE s{(w > least ? w : least) + 2 * pad, b.font->height + 2 * pad};
   if (s.cy < ui_scale(p->hwnd, 23)) s.cy = ui_scale(p->hwnd, 23);
   return s;
 }
@@ -312,31 +312,57 @@ void edit_paint(Pane* p, HDC dc) {
   if (p->style & PANE_BORDER) ui_draw_border(p->hwnd, dc, rc, focused);
 }
 
-void edit_apply(Pane* p) {
-  // The input joins the history list kept on the Text (newest first, no duplicates).
-  if (!p->len) return;
-  Text* hist = (Text*)text_prop(p->text, ID("_HIST"));
-  if (!hist || !text_is_handle(hist)) {
-    hist = text_new();
-    if (!hist) return;
-    text_set_prop(p->text, ID("_HIST"), (intptr_t)hist);
+namespace {
+
+// The history lists of the input panes, one per child identifier, for the life of the process.
+struct History {
+  int child;
+  Text* lines;
+};
+History g_history[32];
+
+}  // namespace
+
+Text* pane_history(int child_id) {
+  for (History& h : g_history)
+    if (h.lines && h.child == child_id) return h.lines;
+  for (History& h : g_history) {
+    if (h.lines) continue;
+    h.lines = text_new();
+    h.child = child_id;
+    return h.lines;
   }
+  return nullptr;
+}
+
+void edit_history_free() {
+  for (History& h : g_history) {
+    text_free(h.lines);
+    h = History{};
+  }
+}
+
+void edit_apply(Pane* p) {
+  // The input joins its pane's history list: newest first, each text once.
+  if (!p->len) return;
+  Text* hist = pane_history(GetDlgCtrlID(p->hwnd));
+  if (!hist) return;
   const char* line = text_cstr(p->text);
-  const char* all = text_cstr(hist);
   size_t n = std::strlen(line);
+  const char* all = text_cstr(hist);
   for (const char* s = all; *s;) {
     const char* e = std::strchr(s, '\n');
     size_t len = e ? (size_t)(e - s) : std::strlen(s);
-    if (len == n && std::memcmp(s, line, n) == 0) {
+    size_t shown = len > 0 && s[len - 1] == '\r' ? len - 1 : len;
+    if (shown == n && std::memcmp(s, line, n) == 0) {
       text_seek(hist, s - all);
       text_delete(hist, (int64_t)len + (e ? 1 : 0));
-      all = text_cstr(hist);
       break;
     }
     s = e ? e + 1 : s + len;
   }
   text_top(hist);
-  text_printf(hist, "%s\n", line);
+  text_printf(hist, "%s\n", text_cstr(p->text));
 }
 
 bool edit_message(Pane* p, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {

@@ -288,8 +288,10 @@ intptr_t menu_track(Text* description, unsigned flags, HWND window) {
   HWND owner = window ? GetAncestor(window, GA_ROOT) : nullptr;
   HWND w = menu_popup(nullptr, &r, 0, 0, description, owner);
   if (!w) return 0;
-  ShowCursor(TRUE);
-  ShowCursor(FALSE);
+  // A mouse pointer that the editor hid while typing is shown again.
+  int shown = ShowCursor(TRUE);
+  while (shown < 0) shown = ShowCursor(TRUE);
+  if (shown > 0) ShowCursor(FALSE);
   if (flags & MENU_LEAVE) return (intptr_t)w;
   MSG msg;
   while (g_levels) {

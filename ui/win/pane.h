@@ -148,6 +148,9 @@ void pane_layout(HWND container);
 // The standard OK / CANCEL column (30290, docked RIGHT, with a gap) and row (30291, BOTTOM).
 HWND pane_button_column(HWND parent);
 HWND pane_button_row(HWND parent);
+// The history list of the input panes with that child identifier (APPLY adds their text to it,
+// newest first): a Text of lines kept by the runtime; null when no more lists can be kept.
+Text* pane_history(int child_id);
 // A spacer of the standard gap docked against `side` (TOP, BOTTOM, LEFT, RIGHT).
 HWND pane_gap(HWND parent, PackedId side);
 

@@ -758,6 +758,7 @@ void pane_refresh(HWND window) {
     layout_items(p, rc.right);
   }
   if (p->kind == PK_EDIT || p->kind == PK_LIST || p->kind == PK_PROP) view_update(window, false);
+  if (p->kind == PK_1LINE) edit_create(p);  // the input again from the Text
   InvalidateRect(window, nullptr, FALSE);
 }
 

@@ -116,6 +116,7 @@ bool edit_message(Pane* p, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* 
 void edit_paint(Pane* p, HDC dc);
 SIZE edit_preferred(Pane* p);
 void edit_apply(Pane* p);
+void edit_history_free();
 
 // ---- the text view and list (view_win32.cpp) ----
 void view_create(Pane* p);

@@ -192,6 +192,7 @@ void ui_shutdown() {
   std::free(g_tip_text);
   g_tip_text = nullptr;
   view_shutdown();
+  edit_history_free();
   ui_draw_shutdown();
   notify_set_sink(nullptr);
 }
