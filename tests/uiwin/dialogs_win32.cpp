@@ -94,7 +94,8 @@ TEST(MsgBox, AnswersByKeyAndAccelerator) {
   Case cases[] = {
       {1, {key(VK_RETURN)}, 6},
       {0, {key(VK_RETURN)}, 6},
-      {1 | MSG_NO_DEFAULT, {key(VK_RETURN)}, 6},  // Enter is OK whatever the default
+      {1 | MSG_NO_DEFAULT, {key(VK_RETURN)}, 7},  // Enter presses the default NO
+      {1 | MSG_NO_DEFAULT, {key(VK_LEFT), key(VK_RETURN)}, 6},
       {1, {chr('n')}, 7},
       {2, {chr('Y')}, 6},
       {6, {chr('n')}, 7},

@@ -931,6 +931,12 @@ bool dialog_key(MSG* msg) {
             pane_choose(p, p->cursor);
             return true;
           }
+          // Enter presses the focused button, so that a box whose default is NO answers NO.
+          if (pane_is_items(p) && p->cursor >= 0 && p->items[p->cursor].kind == DESC_LINE_ITEM &&
+              !(p->items[p->cursor].state & (DESC_CHECKBOX | DESC_RADIO)) && dialog) {
+            pane_choose(p, p->cursor);
+            return true;
+          }
         }
         for (int id : {CHILD_MENUBAR, CHILD_MENUBAR_C}) {
           HWND bar = GetDlgItem(root, id);
