@@ -98,6 +98,8 @@ int ui_dialog_unit(HWND window);      // DPI x gap / 1440: 6 at 96 DPI
 int ui_gap(HWND window);              // the standard gap, 4 at 96 DPI
 
 // ---- frames and dialogs ----
+// A frame with the mode bits. FRAME_APPLET frames are counted by ui_open_window_count, and
+// destroying the last one posts the quit message.
 HWND frame_new(unsigned mode, HWND owner);
 HWND dialog_new();               // dialog mode, owned by the host's owner or the active window
 HWND dialog_new_modeless();      // the same, kept modeless: it takes no result
@@ -115,6 +117,12 @@ HWND frame_add_page(HWND frame, TextArg title);
 bool frame_select_page(HWND frame, int index);
 
 void dialog_show(HWND frame);
+// The next command the user gives: OK, CANCEL (Esc, the close box, the frame destroyed, the quit
+// message), a button's or check box's identifier... 0 when the frame is already in its loop; past
+// the twentieth dialog a notice and CANCEL. Inside the loop the keys go through ui_pretranslate:
+// Tab and Shift+Tab step through the items of a column, then to the next pane; Enter presses the
+// focused button, opens a submenu, or answers OK; Esc answers CANCEL; characters are accelerators
+// of the focused pane, then of the others (Alt+character from an input field).
 PackedId dialog_run(HWND frame);
 bool dialog_ok(HWND frame);
 void dialog_close(HWND frame);
@@ -132,7 +140,7 @@ bool input_box(TextArg title, TextArg label, Text* text);
 HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id, intptr_t extra);
 // PLACE (TOP, BOTTOM, LEFT, RIGHT; 0 fills the rest), READ, CXAL (width at 96 DPI), ENABLE,
 // CURSOR (the item line to put the cursor on, 0-based), TOP and END (cursor to the first or last
-// item).
+// item), KUMI (0: a text view does not wrap), PRLF (accepted; line ends are never drawn).
 bool pane_set(HWND pane, PackedId property, intptr_t value);
 Text* pane_text(HWND pane);  // the pane's Text (no reference taken)
 PaneKind pane_kind(HWND pane);
