@@ -463,6 +463,27 @@ TEST(MsgBox, MessageIsFormattedWithAnEmptyLineAbove) {
   EXPECT_EQ(seen, "\n12 件を削除しました\n");
 }
 
+TEST(Host, HelpFieldShowsAsATipUntilAKey) {
+  HWND f = dialog_new();
+  HWND list = pane_create("CONFIG\t編集(&S)...\t設定の内容を変更するダイアログを表示します\n",
+                          dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+  dialog_show(f);
+  RECT rc;
+  ASSERT_TRUE(pane_item_rect(list, ID("CONFIG"), &rc));
+  SendMessageW(list, WM_MOUSEMOVE, 0, MAKELPARAM(rc.left + 4, rc.top + 4));
+  SendMessageW(list, WM_TIMER, 7, 0);  // the hover delay is over
+  HWND tip = ui_popup_window();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_TRUE(ui_transient_open());
+  wchar_t cls[32] = {};
+  GetClassNameW(tip, cls, 32);
+  EXPECT_STREQ(cls, L"TEXTTIPBASE");
+  MSG key{list, WM_KEYDOWN, VK_DOWN, 1, 0, {}};
+  ui_pretranslate(&key);
+  EXPECT_FALSE(ui_transient_open());
+  dialog_close(f);
+}
+
 TEST(Host, TheFaceTowardTheHost) {
   HWND f = frame_new(FRAME_APPLET, nullptr);
   HWND row = pane_button_row(dialog_client(f));
