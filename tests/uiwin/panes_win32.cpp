@@ -394,6 +394,24 @@ TEST(Frame, TabbedPagesHoldTheirPanesAndAllApply) {
   text_free(b);
 }
 
+TEST(Frame, WizardPagesHaveNoTabHeaders) {
+  HWND f = dialog_new();
+  frame_set_mode(f, FRAME_WIZARD, 0);
+  HWND pages[3];
+  for (int i = 0; i < 3; ++i) {
+    pages[i] = frame_add_page(f, "ページ");
+    pane_create("1\tようこそ\n", dialog_client(f), PANE_VISIBLE | 0x12, 40000 + i, 0);
+  }
+  frame_set(f, ID("BUTTON"), "BACK\t< 戻る(&B)\nNEXT\t次へ(&N) >\nCANCEL\tキャンセル\n");
+  dialog_show(f);
+  EXPECT_TRUE(frame_select_page(f, 1));
+  EXPECT_EQ(rect_in(pages[1]).top, 0);
+  EXPECT_TRUE(IsWindowVisible(pages[1]));
+  EXPECT_FALSE(IsWindowVisible(pages[0]));
+  EXPECT_EQ(dialog_client(f), pages[1]);
+  dialog_close(f);
+}
+
 TEST(Menu, NativeMenuHasTheNumbersAndFollowsItsDescription) {
   Text* d = text_new();
   text_puts(d, "..ファイル(&F)\nOPEN\t開く(&O)\nSAVE(cb)\t保存(&S)\n--\nQUIT\t終了(&X)\n");

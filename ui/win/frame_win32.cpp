@@ -72,6 +72,8 @@ void notice(const char* message) {
   g_notice_open = false;
 }
 
+int tab_strip_height(HWND tabs);
+
 // ---- layout of a container ----
 
 bool docked(PackedId place) {
@@ -224,7 +226,7 @@ SIZE frame_need(HWND frame) {
       if (n.cx > s.cx) s.cx = n.cx;
       if (n.cy > s.cy) s.cy = n.cy;
     }
-    s.cy += ui_font(ui_dpi(frame))->height + ui_scale(frame, 10);
+    s.cy += tab_strip_height(tabs);
   } else if (c) {
     s = container_need(c);
   }
@@ -355,7 +357,10 @@ LRESULT CALLBACK container_proc(HWND window, UINT message, WPARAM wparam, LPARAM
 
 // ---- the tabbed container: a strip of tab headers above the current page ----
 
+// A wizard's pages have no tab headers: the wizard turns them itself.
 int tab_strip_height(HWND tabs) {
+  Frame* f = frame_of(GetAncestor(tabs, GA_ROOT));
+  if (f && (f->mode & FRAME_WIZARD)) return 0;
   return ui_font(ui_dpi(tabs))->height + ui_scale(tabs, 10);
 }
 
@@ -390,6 +395,7 @@ LRESULT CALLBACK tabs_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       return 0;
     }
     case WM_LBUTTONDOWN: {
+      if (!tab_strip_height(window)) return 0;
       int i = tab_at(window, (short)LOWORD(lparam), nullptr);
       if (i >= 0) frame_select_page(GetAncestor(window, GA_ROOT), i);
       return 0;
@@ -403,6 +409,10 @@ LRESULT CALLBACK tabs_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
       GetClientRect(window, &rc);
       rc.bottom = tab_strip_height(window);
       ui_fill(dc, rc, ui_color(COLOR_BTNFACE));
+      if (!rc.bottom) {
+        EndPaint(window, &ps);
+        return 0;
+      }
       Frame* f = frame_of(GetAncestor(window, GA_ROOT));
       HGDIOBJ old = SelectObject(dc, ui_font(ui_dpi(window))->font);
       int left = ui_scale(window, 4);

@@ -73,6 +73,7 @@ enum : unsigned {
   FRAME_CENTER = 8,
   FRAME_AUTO = 0x10,    // positioned from the focused view when shown
   FRAME_APPLET = 0x20,  // an applet's main window: counted as open, the last one ends the loop
+  FRAME_WIZARD = 0x40,  // pages without tab headers, turned by frame_select_page
 };
 
 // The frame's hook: receives the frame's messages first; true when it handled the message (then
