@@ -360,6 +360,9 @@ TEST(Frame, BarsAreReplacedAndRemoved) {
   EXPECT_EQ(rbar.top, 0);
   EXPECT_EQ(rb.bottom, client.bottom);
   EXPECT_EQ(rect_in(GetDlgItem(f, CHILD_CONTAINER)).top, rbar.bottom);
+  SendMessageW(f, WM_SYSCOMMAND, SC_KEYMENU, 0);  // Alt alone
+  EXPECT_EQ(GetFocus(), bar);
+  EXPECT_GE(pane_cursor_line(bar), 0);
   frame_set(f, ID("MENU"), nullptr);
   EXPECT_EQ(GetDlgItem(f, CHILD_MENUBAR), nullptr);
   dialog_close(f);

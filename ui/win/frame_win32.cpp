@@ -325,6 +325,17 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) tip_hide();
       break;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_KEYMENU && lparam == 0) {
+        // Alt alone: the keyboard goes to the menu bar, on its first heading.
+        HWND bar = GetDlgItem(window, CHILD_MENUBAR);
+        if (bar && IsWindowVisible(bar)) {
+          SetFocus(bar);
+          pane_set(bar, ID("TOP"), 1);
+          return 0;
+        }
+      }
+      break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
