@@ -193,8 +193,23 @@ const char* text_cell(TextArg rec, int64_t* length);
 int text_cell_compare(TextArg a, TextArg b, unsigned flags);
 int64_t text_delete_to_line_end(Text* t);
 
-// Test support: the allocator of Text storage. A countdown makes the n-th later allocation fail.
-void text_fail_alloc_after(int n);  // -1 turns fault injection off
+// Scoped owner of a Text for C++ call sites (tests included): frees it when the scope ends.
+struct TextOwner {
+  Text* t;
+  TextOwner() : t(text_new()) {}
+  explicit TextOwner(Text* text) : t(text) {}
+  ~TextOwner() { text_free(t); }
+  TextOwner(const TextOwner&) = delete;
+  TextOwner& operator=(const TextOwner&) = delete;
+  operator Text*() const { return t; }
+  Text* operator->() const { return t; }
+  Text* release() {
+    Text* r = t;
+    t = nullptr;
+    return r;
+  }
+};
+
 // Debug output of the core ("invalid text handle" and the like); tests may capture it.
 typedef void (*TextDebugFn)(const char* message);
 void text_set_debug(TextDebugFn fn);

@@ -16,7 +16,7 @@
 #include "files/file.h"
 #include "setup/lz.h"
 #include "setup/pak.h"
-#include "setup/pak_resource.h"
+#include "setup/pe_resource.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ struct Package {
 
 bool load(const char* path, Package* pk) {
   size_t n;
-  pk->file = tool_read_file(path, &n);
+  pk->file = file_read_all(path, &n);
   if (!pk->file) {
     tool_fail(1, "cannot read %s", path);
     return false;
@@ -218,7 +218,7 @@ int cmd_build(int argc, char** argv) {
   text_puts(src, kSep);
   text_puts(exe_dir, exe ? exe : pos[0]);
   text_puts(exe_dir, kSep);
-  PakBuildPaths paths = {text_cstr(src), text_cstr(exe_dir), text_cstr(src), pos[1]};
+  PakBuildPaths paths = {text_cstr(src), text_cstr(exe_dir), text_cstr(src), pos[1], 0};
   bool ok = pak_build(needed ? PAK_BUILD_NEEDED : 0, &paths);
   text_free(src);
   text_free(exe_dir);

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/text_fault.h"
+
 namespace {
 
 std::string contents(Text* t) {

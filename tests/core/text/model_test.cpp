@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "core/text_fault.h"
 
 namespace {
 

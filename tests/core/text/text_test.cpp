@@ -10,14 +10,7 @@
 
 namespace {
 
-// Owns a Text for the length of a test.
-struct T {
-  Text* t;
-  T() : t(text_new()) {}
-  ~T() { text_free(t); }
-  operator Text*() const { return t; }
-  Text* operator->() const { return t; }
-};
+using T = TextOwner;
 
 std::string contents(Text* t) {
   std::string s((size_t)text_length(t), '\0');

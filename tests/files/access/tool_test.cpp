@@ -2,35 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "support/zqtool_run.h"
 
 namespace {
 
 #ifndef _WIN32
-// Runs zqtool with the arguments (already quoted for the shell); its output and exit status.
+// Runs "zqtool path ARGS"; its output and exit status.
 std::string run_tool(const std::string& args, int* status) {
-  const char* bin = std::getenv("ZQ_BINARY_DIR");
-  std::string tool = std::string(bin ? bin : ".") + "/zqtool";
-  std::string cmd = "'" + tool + "' path " + args + " 2>/dev/null";
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "<no pipe>";
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, p)) out += buf;
-  int rc = pclose(p);
-  *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
+  ToolRun r = zqtool_run("path " + args);
+  *status = r.status;
+  return r.out;
 }
 
 class ZqtoolPath : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("ZQ_BINARY_DIR");
-    std::string tool = std::string(bin ? bin : ".") + "/zqtool";
-    if (!bin || std::system(("test -x '" + tool + "'").c_str()) != 0)
-      GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
+    if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
   }
 };
 

@@ -18,7 +18,7 @@
 #include "core/header.h"
 #include "files/file.h"
 #include "setup/lz.h"
-#include "setup/pak_resource.h"
+#include "setup/pe_resource.h"
 #include "ui/notify.h"
 
 namespace fs = std::filesystem;
@@ -114,7 +114,7 @@ class PakBuild : public ::testing::Test {
   std::string dir(const fs::path& p) { return p.string() + (char)fs::path::preferred_separator; }
   bool build(int mode) {
     std::string s = dir(src), e = dir(exe), o = out.string();
-    PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str()};
+    PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str(), 0};
     return pak_build(mode, &paths);
   }
   // Every source of the writer's lists, each with its own text.
