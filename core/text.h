@@ -180,19 +180,6 @@ void text_clear(Text* t);
 bool text_at_line_end(Text* t);
 bool text_at_line_start(Text* t);
 
-// Records: one line each, TAB-separated fields (record-array mode: fixed-size records).
-bool text_at_end(Text* t);
-bool text_next_line(Text* t);
-bool text_prev_line(Text* t);
-void text_line_begin(Text* t);
-void text_line_finish(Text* t);
-bool text_goto_line(Text* t, int64_t n);
-const char* text_field(TextArg rec, int n);
-PackedId text_id(TextArg rec);
-const char* text_cell(TextArg rec, int64_t* length);
-int text_cell_compare(TextArg a, TextArg b, unsigned flags);
-int64_t text_delete_to_line_end(Text* t);
-
 // Scoped owner of a Text for C++ call sites (tests included): frees it when the scope ends.
 struct TextOwner {
   Text* t;

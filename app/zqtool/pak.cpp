@@ -1,21 +1,15 @@
 // zqtool pak: build, list, extract and verify packages (also the one inside a set-up executable).
 
+#include "setup/pak.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#ifdef _WIN32
-#include <io.h>
-#define ZQ_ISATTY(f) _isatty(_fileno(f))
-#else
-#include <unistd.h>
-#define ZQ_ISATTY(f) isatty(fileno(f))
-#endif
 
 #include "app/zqtool/tool.h"
 #include "core/text.h"
 #include "files/file.h"
 #include "setup/lz.h"
-#include "setup/pak.h"
 #include "setup/pe_resource.h"
 
 namespace {
@@ -185,7 +179,7 @@ int cmd_extract(int argc, char** argv) {
   if (!load(argv[2], &pk)) return 1;
   Extract x;
   x.dir = argv[3];
-  x.progress = ZQ_ISATTY(stdout) != 0;
+  x.progress = tool_stdout_is_terminal();
   if (!file_is_folder(x.dir) && !folder_create_all(x.dir))
     return tool_fail(1, "cannot create %s", x.dir);
   uint32_t where = 0;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "core/format.h"
+#include "core/records.h"
 #include "core/text_fault.h"
 #include "header_util.h"
 

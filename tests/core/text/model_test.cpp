@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/records.h"
 #include "core/text.h"
 #include "core/text_fault.h"
 

@@ -1,5 +1,7 @@
 // Tab-separated records: walking, fields, cells and rewriting in place.
 
+#include "core/records.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -58,6 +58,31 @@ TEST_F(ZqtoolPath, BadUseIsAnErrorWithoutOutput) {
     EXPECT_EQ(status, 2) << args;
   }
 }
+// Asked for, the usage and the version go to stdout with status 0; a mistake gets the usage on
+// stderr and status 2.
+TEST(ZqtoolUsage, HelpAndVersionOnStdout) {
+  if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
+  struct Case {
+    const char* args;
+    int status;
+    const char* out_has;  // null: no output
+  };
+  const Case cases[] = {
+      {"--help", 0, "pak build SRCDIR"}, {"-h", 0, "path join BASE"},   {"re --help", 0, "re [-i]"},
+      {"pak -h", 0, "pak verify FILE"},  {"--version", 0, "zqtool 0."}, {"", 2, nullptr},
+      {"--bogus", 2, nullptr},
+  };
+  for (const Case& c : cases) {
+    ToolRun r = zqtool_run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    if (c.out_has)
+      EXPECT_NE(r.out.find(c.out_has), std::string::npos) << c.args << ": " << r.out;
+    else
+      EXPECT_EQ(r.out, "") << c.args;
+  }
+  EXPECT_EQ(zqtool_run("re --help").out.find("pak build"), std::string::npos);
+  EXPECT_NE(zqtool_run("").err.find("usage: zqtool"), std::string::npos);
+}
 #endif
 
 }  // namespace
