@@ -119,9 +119,10 @@ TEST(HeaderGet, LpAndHtext) {
 }
 
 TEST(HeaderGet, StringsAndSeparators) {
-  TextOwner rec(make_text("A:    spaced\r\nB:\t tabbed\r\nC:\r\nD: last"));
+  TextOwner rec(make_text("A:    spaced\r\nB:\t tabbed\r\nC:\r\nE:\t\ttabs\r\nD: last"));
   EXPECT_EQ(value_of(rec, ID("A"), HK_ID), "spaced");
   EXPECT_EQ(value_of(rec, ID("B"), HK_ID), " tabbed");  // one tab only is skipped
+  EXPECT_EQ(value_of(rec, ID("E"), HK_ID), "\ttabs");
   EXPECT_EQ(value_of(rec, ID("C"), HK_ID), "");
   EXPECT_EQ(value_of(rec, ID("D"), HK_ID), "last");  // no line end at the end of the text
   EXPECT_EQ(header_get(rec, ID("C"), HK_ID | HV_PTR_OR_NULL).p, nullptr);

@@ -84,6 +84,14 @@ TEST(TextGrowth, FirstBufferThenFixedStep) {
   text_write(v, more.c_str(), (int64_t)more.size());
   EXPECT_EQ(v->capacity, 600001 + 8192 + 250000);
   EXPECT_EQ(text_length(v), 600001 + 8192);
+  // Past 2.5 MB a tenth of the capacity is the larger step.
+  T w;
+  std::string large(3000000, 'a');
+  text_write(w, large.c_str(), (int64_t)large.size());
+  EXPECT_EQ(w->capacity, 3000000 + 8192);
+  text_write(w, more.c_str(), (int64_t)more.size());
+  text_write(w, "b", 1);
+  EXPECT_EQ(w->capacity, 3000000 + 8192 + 1 + (3000000 + 8192) / 10);
 }
 
 TEST(TextGrowth, IncrementsFromTheRecord) {
