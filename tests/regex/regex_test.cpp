@@ -449,7 +449,10 @@ std::string random_pattern(std::mt19937& rng, int depth = 0) {
                                 "$2",
                                 "A",
                                 "\x80\x41\x42",
-                                "1"};
+                                "1",
+                                "\\D",
+                                "\\W",
+                                "\\\x82\x63"};  // \\ and full-width D: full-width digits
   std::string s;
   int n = 1 + rng() % 4;
   for (int i = 0; i < n; ++i) {
@@ -481,9 +484,10 @@ std::string random_pattern(std::mt19937& rng, int depth = 0) {
 
 std::string random_text(std::mt19937& rng) {
   static const char* pieces[] = {
-      "a",  "b",   "c",        "A",        " ",        "\n",           "\r\n",
-      "1",  "_",   "\x82\xa0", "\x82\xa1", "\x82\x61", "\x80\x41\x42", "\x82",
-      "\r", "\x1a"};
+      "a",       "b",    "c",        "A",        " ",        "\n",           "\r\n",
+      "1",       "_",    "\x82\xa0", "\x82\xa1", "\x82\x61", "\x80\x41\x42", "\x82",
+      "\r",      "\x1a", "\t",       "$",        "\x81\x40", "\x82\x4f",     "\x82\x58",
+      "\x82\x59"};  // ideographic space, full-width 0, 9 and the code after 9
   std::string s;
   int n = rng() % 14;
   for (int i = 0; i < n; ++i) s += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
