@@ -68,9 +68,15 @@ TEST(ZqtoolUsage, HelpAndVersionOnStdout) {
     const char* out_has;  // null: no output
   };
   const Case cases[] = {
-      {"--help", 0, "pak build SRCDIR"}, {"-h", 0, "path join BASE"},   {"re --help", 0, "re [-i]"},
-      {"pak -h", 0, "pak verify FILE"},  {"--version", 0, "zqtool 0."}, {"", 2, nullptr},
+      {"--help", 0, "pak build SRCDIR"},
+      {"-h", 0, "path join BASE"},
+      {"re --help", 0, "re [-i]"},
+      {"pak -h", 0, "pak verify FILE"},
+      {"--version", 0, "zqtool 0."},
+      {"", 2, nullptr},
       {"--bogus", 2, nullptr},
+      {"pak build a b --threads x", 2, nullptr},
+      {"pak build a b --threads -1", 2, nullptr},
   };
   for (const Case& c : cases) {
     ToolRun r = zqtool_run(c.args);
