@@ -345,6 +345,7 @@ struct PakEntryJob {
   char* path;         // as the list names it (logged)
   int list;           // a failing entry ends the rest of its list
   FileHandle source;  // FILE_INVALID when it could not be opened
+  bool dictionary;    // stored by the dictionary packer
   bool done;          // encoded; guarded by the queue's lock
   bool read;          // the source was read
   size_t n;           // its bytes
@@ -365,7 +366,7 @@ void encode_entry(PakEntryJob* j) {
   file_get_time(j->source, &j->time);
   if (j->n == 0) {
     j->stored = (uint8_t*)std::malloc(1);
-  } else if (is_dictionary(path_file_name(j->path))) {
+  } else if (j->dictionary) {
     if (g_packer) {
       j->stored = g_packer(bytes, j->n, &j->stored_n);
     } else {
@@ -382,6 +383,7 @@ void encode_entry(PakEntryJob* j) {
 
 // Opens the source of an entry (the writing thread: names go through the file layer).
 void open_entry(PakEntryJob* j) {
+  j->dictionary = is_dictionary(path_file_name(j->path));
   Text* src = source_of(j->path);
   j->source = src ? file_open_read(src, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL) : FILE_INVALID;
   text_free(src);
