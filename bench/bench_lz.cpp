@@ -5,8 +5,6 @@
 // The counter "ratio" is compressed size / input size.
 
 #include <benchmark/benchmark.h>
-#include <dirent.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/corpus.h"
 #include "setup/lz.h"
 #include "tests/setup/pak/lz_reference.h"
 
@@ -24,61 +23,8 @@ namespace {
 
 typedef std::vector<uint8_t> Bytes;
 
-struct Corpus {
-  std::vector<Bytes> files;
-  size_t bytes = 0;
-};
-
-void add_tree(Corpus* c, const std::string& dir, size_t want, size_t per_file, int depth = 0) {
-  DIR* d = opendir(dir.c_str());
-  if (!d) return;
-  std::vector<std::string> names;
-  while (dirent* e = readdir(d))
-    if (e->d_name[0] != '.') names.push_back(e->d_name);
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  for (const auto& n : names) {
-    if (c->bytes >= want) return;
-    std::string p = dir + "/" + n;
-    struct stat st;
-    if (lstat(p.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      if (depth < 3) add_tree(c, p, want, per_file, depth + 1);
-      continue;
-    }
-    if (!S_ISREG(st.st_mode) || st.st_size < 4096) continue;
-    // Already compressed files say nothing about a compressor.
-    bool packed = false;
-    for (const char* ext : {".gz", ".xz", ".bz2", ".zst", ".zip", ".png", ".jpg"})
-      if (n.size() > std::strlen(ext) &&
-          n.compare(n.size() - std::strlen(ext), std::string::npos, ext) == 0)
-        packed = true;
-    if (packed) continue;
-    FILE* f = std::fopen(p.c_str(), "rb");
-    if (!f) continue;
-    Bytes b(std::min<size_t>((size_t)st.st_size, per_file));
-    b.resize(std::fread(b.data(), 1, b.size(), f));
-    std::fclose(f);
-    c->bytes += b.size();
-    c->files.push_back(std::move(b));
-  }
-}
-
-// Half texts (documentation, licences, sources), half executables and libraries.
 const Corpus& corpus() {
-  static Corpus c;
-  if (c.files.empty()) {
-    const size_t half = 8u << 20;
-    add_tree(&c, "/usr/share/doc", half / 2, 1u << 20);
-    add_tree(&c, "/usr/share/common-licenses", half * 3 / 4, 1u << 20);
-    add_tree(&c, "/usr/include", half, 1u << 20);
-    size_t text = c.bytes;
-    add_tree(&c, "/usr/bin", text + half / 2, 2u << 20);
-    add_tree(&c, "/usr/lib/x86_64-linux-gnu", text + half + (64u << 10), 2u << 20);
-    std::fprintf(stderr, "corpus: %zu files, %zu bytes (%zu of text)\n", c.files.size(), c.bytes,
-                 text);
-  }
-  return c;
+  return mixed_corpus();
 }
 
 // The first MiB of the corpus, for the reference.
@@ -94,13 +40,15 @@ const Corpus& small_corpus() {
   return s;
 }
 
-void lz_encode_on(benchmark::State& state, const Corpus& c) {
+typedef uint8_t* (*Encoder)(const void* bytes, size_t n, size_t* out_length, const LzKey* key);
+
+void lz_encode_on(benchmark::State& state, const Corpus& c, Encoder encode = lz_encode) {
   size_t out = 0;
   for (auto _ : state) {
     out = 0;
     for (const auto& f : c.files) {
       size_t n = 0;
-      uint8_t* s = lz_encode(f.data(), f.size(), &n, nullptr);
+      uint8_t* s = encode(f.data(), f.size(), &n, nullptr);
       out += n;
       std::free(s);
     }
@@ -117,19 +65,7 @@ void BM_lz_encode_first_mib(benchmark::State& state) {
 }
 
 void BM_lz_encode_reference_first_mib(benchmark::State& state) {
-  const Corpus& c = small_corpus();
-  size_t out = 0;
-  for (auto _ : state) {
-    out = 0;
-    for (const auto& f : c.files) {
-      size_t n = 0;
-      uint8_t* s = lz_encode_reference(f.data(), f.size(), &n, nullptr);
-      out += n;
-      std::free(s);
-    }
-  }
-  state.SetBytesProcessed((int64_t)(state.iterations() * c.bytes));
-  state.counters["ratio"] = (double)out / (double)c.bytes;
+  lz_encode_on(state, small_corpus(), lz_encode_reference);
 }
 
 void BM_zlib_deflate(benchmark::State& state) {

@@ -52,23 +52,6 @@ std::string sjis_pattern(int i) {
   return iconv_all((const char*)kPatterns[i].utf8, "CP932", "UTF-8");
 }
 
-// Start of the character before p, as the matcher steps.
-long prev_start(const char* t, long p) {
-  const unsigned char* u = (const unsigned char*)t;
-  if (u[p - 1] < 0x40) return (p >= 2 && u[p - 1] == '\n' && u[p - 2] == '\r') ? p - 2 : p - 1;
-  long s = 0;
-  for (long r = p - 2; r >= 0; --r)
-    if (u[r] < 0x40) {
-      s = r + 1;
-      break;
-    }
-  for (;;) {
-    long next = s + char_len(t + s);
-    if (next >= p) return s;
-    s = next;
-  }
-}
-
 long count_zq(RegexProgram* prog, const std::string& text) {
   const char* t = text.data();
   long n = (long)text.size(), pos = 0, count = 0;
@@ -76,7 +59,7 @@ long count_zq(RegexProgram* prog, const std::string& text) {
     unsigned range = 0;
     if (pos > 0) {
       if (t[pos - 1] != '\n') range |= REGEX_NOT_BOL;
-      long s = prev_start(t, pos);
+      long s = regex_prev_char(t, pos, n, false);
       if (pos - s == 1 && char_is((unsigned char)t[s], CC_IDENT)) range |= REGEX_PREV_WORD;
     }
     long len = 0;

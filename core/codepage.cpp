@@ -6,16 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/codepage_sys.h"
+
 namespace {
 
 CodepageTables* g_tables;
-
-bool is_lead(unsigned b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-bool is_trail(unsigned b) {
-  return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
 
 // The unit the system gives for one byte sequence, or -1 when it gives none (or more than one).
 int sys_unit(const char* mb, int n) {
@@ -28,15 +23,15 @@ void build(CodepageTables* t) {
   // Reading: every single byte and every lead/trail pair.
   for (int i = 0; i < 65536; ++i) t->wide[i] = CP_DEFAULT_UNIT;
   for (unsigned b = 0; b < 256; ++b) {
-    if (is_lead(b)) continue;
+    if (cp_is_lead(b)) continue;
     char c = char(b);
     int u = sys_unit(&c, 1);
     if (u >= 0) t->wide[b] = char16_t(u);
   }
   for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
-    if (!is_lead(lead)) continue;
+    if (!cp_is_lead(lead)) continue;
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-      if (!is_trail(trail)) continue;
+      if (!cp_is_trail(trail)) continue;
       char pair[2] = {char(lead), char(trail)};
       int u = sys_unit(pair, 2);
       if (u >= 0) t->wide[lead << 8 | trail] = char16_t(u);
@@ -56,17 +51,17 @@ void build(CodepageTables* t) {
     unsigned c;
     if (n == 1)
       c = (unsigned char)out[0];
-    else if (n == 2 && is_lead((unsigned char)out[0]) && is_trail((unsigned char)out[1]))
+    else if (n == 2 && cp_is_lead((unsigned char)out[0]) && cp_is_trail((unsigned char)out[1]))
       c = (unsigned char)out[0] << 8 | (unsigned char)out[1];
     else
       return;
-    if (c == 0x80 || c == 0xA0 || is_lead(c)) return;
+    if (c == 0x80 || c == 0xA0 || cp_is_lead(c)) return;
     if (t->wide[c] == u) t->narrow[u] = uint16_t(c);
   };
   for (unsigned b = 0; b < 256; ++b)
-    if (!is_lead(b)) consider(b);
+    if (!cp_is_lead(b)) consider(b);
   for (unsigned code = 0x8140; code <= 0xFCFC; ++code)
-    if (is_lead(code >> 8) && is_trail(code & 0xFF)) consider(code);
+    if (cp_is_lead(code >> 8) && cp_is_trail(code & 0xFF)) consider(code);
   // The default unit stands for unknown input; its own form is the real character.
   t->ascii_identity = true;
   for (unsigned b = 0; b < 0x80; ++b)

@@ -55,10 +55,11 @@ inline int cp_escape_unit(const unsigned char* p) {
   return int(((uint32_t(p[0]) & 0x20) << 10) | v);
 }
 
-inline bool cp_is_lead(unsigned b) {
+// The Shift-JIS lead and trail bytes: the one definition every layer steps by.
+inline constexpr bool cp_is_lead(unsigned b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
-inline bool cp_is_trail(unsigned b) {
+inline constexpr bool cp_is_trail(unsigned b) {
   return b >= 0x40 && b <= 0xFC && b != 0x7F;
 }
 
@@ -81,11 +82,3 @@ inline char16_t cp_read(const CodepageTables* t, const unsigned char*& p,
   ++p;
   return t->wide[b];
 }
-
-// Platform step (codepage_posix.cpp / codepage_win32.cpp): the system's plain conversion of one
-// character, without escapes. Return the units / bytes produced, 0 when the system has no
-// mapping. Used only to build the tables.
-int codepage_sys_decode(const char* mb, int n, char16_t* out, int capacity);
-int codepage_sys_encode(const char16_t* wide, int n, char* out, int capacity);
-// Corrections of the platform after the tables are built (the native build follows Windows).
-void codepage_sys_adjust(CodepageTables* tables);

@@ -4,7 +4,7 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include "core/codepage.h"
+#include "core/codepage_sys.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "core/codepage.h"
+#include "core/codepage_sys.h"
 
 int codepage_sys_decode(const char* mb, int n, char16_t* out, int capacity) {
   int k = MultiByteToWideChar(CP_OEMCP, 0, mb, n, (wchar_t*)out, capacity);

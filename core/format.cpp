@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/codepage.h"
+#include "core/records.h"
 
 namespace {
 
@@ -600,7 +601,7 @@ void format_into(Sink& out, TextArg format, const uint64_t* a, int count) {
 
 }  // namespace
 
-Text* text_format(TextArg format, const uint64_t* args, int count) {
+Text* format_text_slots(TextArg format, const uint64_t* args, int count) {
   Sink out;
   format_into(out, format, args, count);
   if (out.failed) return nullptr;

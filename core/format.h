@@ -59,16 +59,16 @@ inline uint64_t slot(std::nullptr_t) {
 }  // namespace fmt_detail
 
 // Core entry points over slots. A Text format stands for its cursor line (its whole text in
-// whole-text mode). Arguments missing from the list read as 0. The new Text of text_format has
-// its cursor at the end (null when memory runs out); the caller frees it.
-Text* text_format(TextArg format, const uint64_t* args, int count);
+// whole-text mode). Arguments missing from the list read as 0. The new Text of format_text_slots
+// has its cursor at the end (null when memory runs out); the caller frees it.
+Text* format_text_slots(TextArg format, const uint64_t* args, int count);
 int64_t text_printf_slots(Text* t, bool advance, TextArg format, const uint64_t* args, int count);
 char* buf_printf_slots(char* dest, size_t size, TextArg format, const uint64_t* args, int count);
 
 template <class... A>
 Text* format_text(TextArg format, A... a) {
   const uint64_t s[] = {fmt_detail::slot(a)..., 0};
-  return text_format(format, s, (int)sizeof...(A));
+  return format_text_slots(format, s, (int)sizeof...(A));
 }
 // Formats into a temporary and inserts it at the cursor (whole-Text insertion); the cursor moves
 // past it. Returns the bytes inserted.

@@ -3,12 +3,14 @@
 
 #include "core/ids.h"
 
+#include "core/codepage.h"
+
 namespace {
 
 constexpr uint32_t class_of(unsigned b) {
   uint32_t c = 0;
-  if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) c |= CC_LEAD;
-  if ((b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC)) c |= CC_TRAIL;
+  if (cp_is_lead(b)) c |= CC_LEAD;
+  if (cp_is_trail(b)) c |= CC_TRAIL;
   if (b >= 0xA1 && b <= 0xDF) c |= CC_KANA;
   if (b == 0x80 || b == 0xA0) c |= CC_EXT;
   if (b >= '0' && b <= '9') c |= CC_DIGIT;

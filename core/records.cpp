@@ -3,9 +3,9 @@
 // A record is one line (fixed-size records in record-array mode); fields are separated by single
 // TABs and end at the next TAB, NUL, CR or LF. A TAB is never part of a multibyte character.
 
-#include <cstring>
+#include "core/records.h"
 
-#include "core/text.h"
+#include <cstring>
 
 static int64_t top_of(Text* t) {
   TextPos keep = text_tell(t);

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/text_fault.h"
+
 // ---- storage allocation (with fault injection for tests) ----
 
 static int g_fail_countdown = -1;

@@ -183,21 +183,23 @@ void text_clear(Text* t);
 bool text_at_line_end(Text* t);
 bool text_at_line_start(Text* t);
 
-// Records: one line each, TAB-separated fields (record-array mode: fixed-size records).
-bool text_at_end(Text* t);
-bool text_next_line(Text* t);
-bool text_prev_line(Text* t);
-void text_line_begin(Text* t);
-void text_line_finish(Text* t);
-bool text_goto_line(Text* t, int64_t n);
-const char* text_field(TextArg rec, int n);
-PackedId text_id(TextArg rec);
-const char* text_cell(TextArg rec, int64_t* length);
-int text_cell_compare(TextArg a, TextArg b, unsigned flags);
-int64_t text_delete_to_line_end(Text* t);
+// Scoped owner of a Text for C++ call sites (tests included): frees it when the scope ends.
+struct TextOwner {
+  Text* t;
+  TextOwner() : t(text_new()) {}
+  explicit TextOwner(Text* text) : t(text) {}
+  ~TextOwner() { text_free(t); }
+  TextOwner(const TextOwner&) = delete;
+  TextOwner& operator=(const TextOwner&) = delete;
+  operator Text*() const { return t; }
+  Text* operator->() const { return t; }
+  Text* release() {
+    Text* r = t;
+    t = nullptr;
+    return r;
+  }
+};
 
-// Test support: the allocator of Text storage. A countdown makes the n-th later allocation fail.
-void text_fail_alloc_after(int n);  // -1 turns fault injection off
 // Debug output of the core ("invalid text handle" and the like); tests may capture it.
 typedef void (*TextDebugFn)(const char* message);
 void text_set_debug(TextDebugFn fn);

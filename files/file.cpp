@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "files/file_fault.h"
 #include "files/file_util.h"
 #include "files/path.h"
 #include "files/save.h"
@@ -209,6 +210,29 @@ bool file_set_time(FileHandle h, FileTime written) {
 }
 int file_open_count() {
   return g_open_count;
+}
+
+uint8_t* file_read_whole(FileHandle h, size_t* length) {
+  *length = 0;
+  int64_t size = file_size(h);
+  if (size < 0 || (uint64_t)size >= SIZE_MAX || file_seek(h, 0) != 0) return nullptr;
+  uint8_t* b = (uint8_t*)std::malloc((size_t)size + 1);
+  if (!b || file_read(h, b, size) != size) {
+    std::free(b);
+    return nullptr;
+  }
+  b[size] = 0;
+  *length = (size_t)size;
+  return b;
+}
+
+uint8_t* file_read_all(TextArg path, size_t* length) {
+  *length = 0;
+  FileHandle h = file_open_read(path, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL);
+  if (h == FILE_INVALID) return nullptr;
+  uint8_t* b = file_read_whole(h, length);
+  file_close(h);
+  return b;
 }
 void file_fail_write_after(int n) {
   g_fail_write = n;

@@ -6,6 +6,7 @@
 // Handles are FileHandle (FILE_INVALID on failure); sizes and offsets are 64-bit. No wrapper
 // shows a message, except text_load with TL_WARN.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/ids.h"
@@ -42,6 +43,11 @@ bool file_flush(FileHandle h);  // every written byte on the disk
 bool file_get_time(FileHandle h, FileTime* written);
 bool file_set_time(FileHandle h, FileTime written);
 int file_open_count();  // handles opened through this layer and not yet closed
+// A whole file in a new buffer (malloc; the caller frees) with one NUL byte after it, its length
+// in *length; null when it cannot be opened or read. The handle form reads an open file from its
+// start and touches nothing but the handle, so threads may each read their own.
+uint8_t* file_read_all(TextArg path, size_t* length);
+uint8_t* file_read_whole(FileHandle h, size_t* length);
 
 // ---- names ----
 bool file_delete(TextArg path);
@@ -116,6 +122,3 @@ enum : unsigned {
   TL_REBIND = 0x8000,             // keep binding and contents, only rebind the name
 };
 bool text_load(Text* t, TextArg path, unsigned mode);
-
-// Test support: the n-th later file_write (0 the next) fails; -1 turns this off.
-void file_fail_write_after(int n);

@@ -1,49 +1,20 @@
 // Internal text to file bytes in every code (the first byte chooses it and the mark). For the
 // Unicode codes the file form must be stable: file -> internal -> file gives the same bytes.
 
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
-#include "core/text.h"
-#include "files/codes.h"
-#include "ui/notify.h"
+#include "fuzz/codes_common.h"
 
-namespace {
-
-const PackedId kCodes[] = {0,        CODE_SJIS, CODE_SJISEX, CODE_ASCII, CODE_EUC,   CODE_JIS,
-                           CODE_UTF, CODE_UTFB, CODE_UNI,    CODE_UNIB,  CODE_UNIBE, CODE_EURO};
-
-int quiet(NotifyKind, const char*, unsigned) {
-  return NOTIFY_YES;
-}
-
-// Whether a file in `code` starts with bytes that reading takes for a byte order mark although
-// none was written (a text that begins with U+FEFF): reading drops them, as it should.
-bool mark_without_mark(Text* file, PackedId code, int mode) {
-  const unsigned char* p = (const unsigned char*)text_cstr(file);
-  int64_t n = text_length(file);
-  bool wrote =
-      mode != CODE_NO_MARK && (code == CODE_UTFB || code == CODE_UNI || code == CODE_UNIBE);
-  if (wrote) return false;
-  if (code == CODE_UTF || code == CODE_UTFB)
-    return n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
-  if (code == CODE_UNIBE) return n >= 2 && p[0] == 0xFE && p[1] == 0xFF;
-  return n >= 2 && p[0] == 0xFF && p[1] == 0xFE;
-}
-
-}  // namespace
+using namespace codes_fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   notify_set_sink(quiet);
-  PackedId code = kCodes[data[0] % (sizeof kCodes / sizeof kCodes[0])];
+  PackedId code = code_of(data[0]);
   int mode = (data[0] & 0x80) ? CODE_NO_MARK : 0;
   Text* file = bytes_to_code((const char*)data + 1, int64_t(size - 1), code, mode);
   if (!file) return 0;
-  bool unicode = code == CODE_UTF || code == CODE_UTFB || code == CODE_UNI || code == CODE_UNIB ||
-                 code == CODE_UNIBE;
-  if (unicode && !mark_without_mark(file, code, mode)) {
+  if (is_unicode(code) && !mark_without_mark(file, code, mode)) {
     int64_t n = text_length(file);
     Text* internal = bytes_from_code(text_cstr(file), n, code);
     if (!internal) std::abort();

@@ -5,7 +5,7 @@
 
 #include "core/ids.h"
 #include "setup/pak.h"
-#include "setup/pak_resource.h"
+#include "setup/pe_resource.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The command line into the CommandList: tokens, applet tokens, switches with their values, files
 // with the joined-path rule and the /j jump line.
 
+#include "core/records.h"
 #include "host/cmdline.h"
 
 #include <cstdlib>

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/records.h"
 #include "core/codepage.h"
 #include "core/format.h"
 #include "files/file.h"

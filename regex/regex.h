@@ -92,3 +92,10 @@ const char* regex_search(RegexProgram* program, const char* text, long length, u
 const char* regex_tag(RegexProgram* program, int n, long* out_length, unsigned flags);
 // Frees the tag copies and clears the tag table.
 void regex_tags_clear(RegexProgram* program);
+
+// Stepping through text[0, length) as the matcher does (a lead byte with its trail, an SJIS-EX
+// triple and CR LF are one character; in byte mode every byte but CR LF): the length of the
+// character at p (0 at the end), and the start of the character before p (p > 0). Callers that
+// search piece by piece use them to set the range bits.
+long regex_char_length(const char* text, long p, long length, bool bytes);
+long regex_prev_char(const char* text, long p, long length, bool bytes);

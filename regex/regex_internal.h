@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/codepage.h"
 #include "regex/regex.h"
 
 // Transition labels (atoms). Character codes are below 0x20000.
@@ -122,21 +123,14 @@ struct RxChar {
   int length;  // 0 at the range end
 };
 
-inline bool rx_lead(unsigned b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-inline bool rx_trail(unsigned b) {
-  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-}
-
 inline RxChar rx_read(const uint8_t* t, long p, long n, bool bytes) {
   if (p >= n) return {0, 0};
   unsigned b = t[p];
   if (b == '\r' && p + 1 < n && t[p + 1] == '\n') return {RX_CODE_CRLF, 2};
   if (b < 0x80 || bytes) return {b, 1};
-  if (rx_lead(b)) {
+  if (cp_is_lead(b)) {
     if (p + 1 >= n) return {0, 1};
-    if (rx_trail(t[p + 1])) return {(b << 8) | t[p + 1], 2};
+    if (cp_is_trail(t[p + 1])) return {(b << 8) | t[p + 1], 2};
     return {b, 1};
   }
   if ((b == 0x80 || b == 0xA0) && p + 2 < n && t[p + 1] >= 0x40 && t[p + 2] >= 0x40) {

@@ -469,6 +469,16 @@ long rx_prev_start(const uint8_t* t, long p, long n, bool bytes) {
   }
 }
 
+long regex_char_length(const char* text, long p, long length, bool bytes) {
+  if (!text || p < 0) return 0;
+  return rx_read((const uint8_t*)text, p, length, bytes).length;
+}
+
+long regex_prev_char(const char* text, long p, long length, bool bytes) {
+  if (!text || p <= 0) return 0;
+  return rx_prev_start((const uint8_t*)text, p, length, bytes);
+}
+
 const char* regex_search(RegexProgram* prog, const char* text, long length, unsigned options,
                          long* out_length) {
   if (out_length) *out_length = 0;

@@ -24,6 +24,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/bytes.h"
+
 namespace {
 
 constexpr uint32_t kWindow = 4098;
@@ -36,16 +38,6 @@ constexpr uint32_t kRing = 8191;
 // head and tail (128 KiB together) stay in the cache and are cheap to clear per file.
 constexpr int kHashBits = 14;
 constexpr uint32_t kBuckets = 1u << kHashBits;
-
-inline uint32_t rd32(const uint8_t* p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-inline void wr32(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v;
-  p[1] = (uint8_t)(v >> 8);
-  p[2] = (uint8_t)(v >> 16);
-  p[3] = (uint8_t)(v >> 24);
-}
 
 // The scrambling state of the keyed variant; without a key it does nothing.
 struct KeyState {
@@ -470,8 +462,8 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
   size_t total = em.finish();
   out[0] = 0x0D;
   out[1] = 0x3F;
-  wr32(out + 2, (uint32_t)total);
-  wr32(out + 6, n);
+  le_write32(out + 2, (uint32_t)total);
+  le_write32(out + 6, n);
   std::free(block);
   if (out_length) *out_length = total;
   return out;
@@ -482,8 +474,8 @@ uint8_t* lz_encode(const void* bytes, size_t length, size_t* out_length, const L
 bool lz_header(const void* stream, size_t available, uint32_t* total, uint32_t* uncompressed) {
   const uint8_t* in = (const uint8_t*)stream;
   if (!in || available < LZ_HEADER || in[0] != 0x0D || in[1] != 0x3F) return false;
-  if (total) *total = rd32(in + 2);
-  if (uncompressed) *uncompressed = rd32(in + 6);
+  if (total) *total = le_read32(in + 2);
+  if (uncompressed) *uncompressed = le_read32(in + 6);
   return true;
 }
 
@@ -501,7 +493,7 @@ uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_
     *error = LZ_TRUNCATED;
     return nullptr;
   }
-  uint32_t total = rd32(in + 2), ulen = rd32(in + 6);
+  uint32_t total = le_read32(in + 2), ulen = le_read32(in + 6);
   if (total < LZ_HEADER || total > available) {
     *error = LZ_TRUNCATED;
     return nullptr;

@@ -2,9 +2,14 @@
 
 #include "setup/pak.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
+#include "core/bytes.h"
+#include "core/codepage.h"
 #include "core/format.h"
 #include "core/header.h"
 #include "files/file.h"
@@ -16,10 +21,6 @@
 namespace {
 
 const char kMagic[] = "zqpak1.0(";
-
-inline uint32_t rd32(const uint8_t* p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 bool ieq(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b) {
@@ -40,10 +41,6 @@ bool in_list(const char* name, const char* const* list, int n) {
 bool has_extension(const char* name, const char* ext) {
   size_t n = std::strlen(name), e = std::strlen(ext);
   return n > e && ieq(name + n - e, ext);
-}
-
-bool is_sjis_lead(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 // The writer's lists.
@@ -70,29 +67,6 @@ constexpr int count_of(T (&)[N]) {
 }
 
 PakDictionaryPacker g_packer;
-
-struct TextOwner {
-  Text* t;
-  explicit TextOwner(Text* p) : t(p) {}
-  ~TextOwner() { text_free(t); }
-};
-
-// Reads a whole file; null when it cannot be read.
-uint8_t* read_whole(const char* path, size_t* length) {
-  *length = 0;
-  FileHandle h = file_open_read(path, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL);
-  if (h == FILE_INVALID) return nullptr;
-  int64_t size = file_size(h);
-  uint8_t* buf = size >= 0 && size < 0x7FFFFFFF ? (uint8_t*)std::malloc((size_t)size + 1) : nullptr;
-  if (!buf || file_read(h, buf, size) != size) {
-    std::free(buf);
-    file_close(h);
-    return nullptr;
-  }
-  file_close(h);
-  *length = (size_t)size;
-  return buf;
-}
 
 // Parses a decimal value of at most 10 digits; false for anything else.
 bool parse_u32(HeaderSpan v, uint32_t* out) {
@@ -173,7 +147,7 @@ const PakBlock* pak_open() {
   TextOwner own(path);
   path_join(path, "_zq64_.pak");
   size_t n;
-  uint8_t* bytes = read_whole(text_cstr(path), &n);
+  uint8_t* bytes = file_read_all(path, &n);
   if (!bytes) return nullptr;
   if (!pak_block(bytes, n, &block)) {
     std::free(bytes);
@@ -197,7 +171,7 @@ PakStatus pak_walk(const PakBlock* pak, PakVisit visit, void* context, uint32_t*
       status = PAK_CUT_HEADER;
       break;
     }
-    uint32_t h = rd32(base + pos);
+    uint32_t h = le_read32(base + pos);
     if (h > end - pos - 4) {
       status = PAK_CUT_HEADER;
       break;
@@ -284,7 +258,7 @@ bool is_device_name(const char* name) {
 bool pak_name_is_safe(const char* name) {
   if (!name || !*name) return false;
   for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
-    if (is_sjis_lead(*p)) {
+    if (cp_is_lead(*p)) {
       if (p[1] < 0x40) return false;  // no trail byte: refuse rather than guess
       ++p;
       continue;
@@ -481,107 +455,238 @@ void write_header(PakWriter* w, const char* total_hex) {
   put(w, head, PAK_HEADER);
 }
 
-}  // namespace
+// One entry on its way into the package. The writing thread opens the source and later writes
+// the entry; in between any thread may encode it (encode_entry touches nothing but the entry).
+struct PakEntryJob {
+  char* path;         // as the list names it (logged)
+  int list;           // a failing entry ends the rest of its list
+  FileHandle source;  // FILE_INVALID when it could not be opened
+  bool dictionary;    // stored by the dictionary packer
+  bool done;          // encoded; guarded by the queue's lock
+  bool read;          // the source was read
+  size_t n;           // its bytes
+  FileTime time;
+  uint8_t* stored;  // the stored bytes (null when encoding failed)
+  size_t stored_n;
+  bool arc;
+};
 
-bool pak_add(PakWriter* w, const char* path) {
-  const char* file = path_file_name(path);
-  Text* src = source_of(path);
-  TextOwner own_src(src);
-  char line[1200];
-  notify_log(buf_printf(line, sizeof line, "add %cs ", path));
-  size_t n = 0;
-  uint8_t* bytes = src ? read_whole(text_cstr(src), &n) : nullptr;
-  bool ok = bytes != nullptr;
-  FileTime time = {0};
-  if (ok) {
-    notify_log(buf_printf(line, sizeof line, "(%d) ", (int64_t)n));
-    FileHandle h = file_open_read(text_cstr(src), FSYS_READ, FSYS_SHARE_READ, 0);
-    if (h != FILE_INVALID) {
-      file_get_time(h, &time);
-      file_close(h);
-    }
-    uint8_t* stored = nullptr;
-    size_t stored_n = 0;
-    bool arc = false;
-    if (n == 0) {
-      stored = (uint8_t*)std::malloc(1);
-    } else if (is_dictionary(file)) {
-      if (g_packer) {
-        stored = g_packer(bytes, n, &stored_n);
-      } else if ((stored = (uint8_t*)std::malloc(n))) {
-        std::memcpy(stored, bytes, n);
-        stored_n = n;
-      }
+void encode_entry(PakEntryJob* j) {
+  if (j->source == FILE_INVALID) return;
+  uint8_t* bytes = file_read_whole(j->source, &j->n);
+  if (!bytes || j->n >= 0x7FFFFFFF) {
+    std::free(bytes);
+    return;
+  }
+  j->read = true;
+  file_get_time(j->source, &j->time);
+  if (j->n == 0) {
+    j->stored = (uint8_t*)std::malloc(1);
+  } else if (j->dictionary) {
+    if (g_packer) {
+      j->stored = g_packer(bytes, j->n, &j->stored_n);
     } else {
-      stored = lz_encode(bytes, n, &stored_n, nullptr);
-      arc = true;
+      j->stored = bytes;  // kept as it is
+      j->stored_n = j->n;
+      bytes = nullptr;
     }
+  } else {
+    j->stored = lz_encode(bytes, j->n, &j->stored_n, nullptr);
+    j->arc = true;
+  }
+  std::free(bytes);
+}
+
+// Opens the source of an entry (the writing thread: names go through the file layer).
+void open_entry(PakEntryJob* j) {
+  j->dictionary = is_dictionary(path_file_name(j->path));
+  Text* src = source_of(j->path);
+  j->source = src ? file_open_read(src, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL) : FILE_INVALID;
+  text_free(src);
+}
+
+void close_entry(PakEntryJob* j) {
+  file_close(j->source);
+  j->source = FILE_INVALID;
+  std::free(j->stored);
+  j->stored = nullptr;
+}
+
+// Logs and writes an encoded entry; false when it failed.
+bool write_entry(PakWriter* w, PakEntryJob* j) {
+  char line[1200];
+  notify_log(buf_printf(line, sizeof line, "add %cs ", j->path));
+  bool ok = j->read;
+  if (ok) {
+    notify_log(buf_printf(line, sizeof line, "(%d) ", (int64_t)j->n));
     Text* head = text_new();
     TextOwner own_head(head);
-    ok = stored && head && stored_n <= 0xFFFFFFFFu;
+    ok = j->stored && head && j->stored_n <= 0xFFFFFFFFu;
     if (ok) {
-      text_printf(head, "\r\nFNAME: %s\r\nDATE: %t\r\n", stored_name(file), &time);
-      if (arc) text_puts(head, "ARC: 1\r\n");
-      text_printf(head, "SIZE: %d\r\n", (int64_t)stored_n);
+      text_printf(head, "\r\nFNAME: %s\r\nDATE: %t\r\n", stored_name(path_file_name(j->path)),
+                  &j->time);
+      if (j->arc) text_puts(head, "ARC: 1\r\n");
+      text_printf(head, "SIZE: %d\r\n", (int64_t)j->stored_n);
       int64_t hn = text_length(head);
       char* htext = (char*)std::malloc((size_t)hn + 1);
-      uint8_t len4[4] = {(uint8_t)hn, (uint8_t)(hn >> 8), (uint8_t)(hn >> 16), (uint8_t)(hn >> 24)};
+      uint8_t len4[4];
+      le_write32(len4, (uint32_t)hn);
       ok = htext && text_copy_out(head, 0, htext, hn) == hn && put(w, len4, 4) &&
-           put(w, htext, (size_t)hn) && put(w, stored, stored_n);
+           put(w, htext, (size_t)hn) && put(w, j->stored, j->stored_n);
       std::free(htext);
     }
-    std::free(stored);
-    std::free(bytes);
   }
   notify_log(buf_printf(line, sizeof line, " (%d)\n", ok ? 1 : 0));
   if (!ok) {
-    notify_log(buf_printf(line, sizeof line, "fail: %s\n", path));
+    notify_log(buf_printf(line, sizeof line, "fail: %s\n", j->path));
     w->failed = true;
   }
   return ok;
 }
 
-namespace {
+// The entries of a build, in package order.
+struct EntryList {
+  PakEntryJob* jobs;
+  int count, capacity;
+  int lists;
+  bool no_memory;
+};
 
-// Adds the files of a list; a failing file ends its list (false).
-bool add_list(PakWriter* w, const char* folder, const char* const* names, int count,
-              const char* skip1 = nullptr, const char* skip2 = nullptr) {
-  for (int k = 0; k < count; ++k) {
-    if ((skip1 && ieq(names[k], skip1)) || (skip2 && ieq(names[k], skip2))) continue;
-    Text* p = text_new();
-    TextOwner own(p);
-    text_puts(p, folder);
-    text_puts(p, names[k]);
-    if (!pak_add(w, text_cstr(p))) return false;
+void list_add(EntryList* l, const char* folder, const char* name) {
+  if (l->count == l->capacity) {
+    int cap = l->capacity ? l->capacity * 2 : 64;
+    PakEntryJob* more = (PakEntryJob*)std::realloc(l->jobs, sizeof(PakEntryJob) * (size_t)cap);
+    if (!more) {
+      l->no_memory = true;
+      return;
+    }
+    l->jobs = more;
+    l->capacity = cap;
   }
+  size_t a = std::strlen(folder), b = std::strlen(name);
+  char* path = (char*)std::malloc(a + b + 1);
+  if (!path) {
+    l->no_memory = true;
+    return;
+  }
+  std::memcpy(path, folder, a);
+  std::memcpy(path + a, name, b + 1);
+  PakEntryJob* j = &l->jobs[l->count++];
+  *j = PakEntryJob{};
+  j->path = path;
+  j->list = l->lists;
+  j->source = FILE_INVALID;
+}
+
+// Adds the files of a list.
+void add_list(EntryList* l, const char* folder, const char* const* names, int count,
+              const char* skip1 = nullptr, const char* skip2 = nullptr) {
+  for (int k = 0; k < count; ++k)
+    if (!(skip1 && ieq(names[k], skip1)) && !(skip2 && ieq(names[k], skip2)))
+      list_add(l, folder, names[k]);
+  ++l->lists;
+}
+
+// The shared state of the encoding threads: entries [0, opened) have their source open, and
+// `next` is the first one no thread has taken yet.
+struct EncodeQueue {
+  EntryList* list;
+  int opened = 0, next = 0;
+  bool finish = false;
+  std::mutex lock;
+  std::condition_variable work, done;
+};
+
+// Takes the next open entry and encodes it; false when there is none. Called with the lock held.
+bool encode_next(EncodeQueue* q, std::unique_lock<std::mutex>& held) {
+  if (q->next >= q->opened) return false;
+  PakEntryJob* j = &q->list->jobs[q->next++];
+  held.unlock();
+  encode_entry(j);
+  held.lock();
+  j->done = true;
+  q->done.notify_all();
   return true;
+}
+
+void encode_thread(EncodeQueue* q) {
+  std::unique_lock<std::mutex> held(q->lock);
+  for (;;) {
+    if (encode_next(q, held)) continue;
+    if (q->finish) return;
+    q->work.wait(held);
+  }
+}
+
+// Encodes the entries on `threads` threads (this one included) and writes them in order. Sources
+// are opened at most `window` entries ahead of the writing, which bounds the memory held.
+void write_entries(PakWriter* w, EntryList* l, int threads) {
+  EncodeQueue q;
+  q.list = l;
+  int helpers = threads - 1;
+  std::thread* pool = helpers > 0 ? new std::thread[(size_t)helpers] : nullptr;
+  for (int k = 0; k < helpers; ++k) pool[k] = std::thread(encode_thread, &q);
+  int window = threads * 3;
+  int failed_list = -1;
+  for (int i = 0; i < l->count; ++i) {
+    PakEntryJob* j = &l->jobs[i];
+    {
+      std::unique_lock<std::mutex> held(q.lock);
+      int opened = q.opened;
+      held.unlock();
+      int upto = i + window < l->count ? i + window : l->count;
+      for (int k = opened; k < upto; ++k)
+        if (l->jobs[k].list != failed_list) open_entry(&l->jobs[k]);
+      held.lock();
+      if (upto > q.opened) {
+        q.opened = upto;
+        q.work.notify_all();
+      }
+      // This thread encodes too while the entry it must write next is not ready.
+      while (!j->done)
+        if (!encode_next(&q, held)) q.done.wait(held);
+    }
+    if (j->list != failed_list && !write_entry(w, j)) failed_list = j->list;
+    close_entry(j);
+  }
+  {
+    std::lock_guard<std::mutex> held(q.lock);
+    q.finish = true;
+    q.work.notify_all();
+  }
+  for (int k = 0; k < helpers; ++k) pool[k].join();
+  delete[] pool;
 }
 
 }  // namespace
 
+bool pak_add(PakWriter* w, const char* path) {
+  PakEntryJob j = {};
+  j.path = (char*)path;
+  open_entry(&j);
+  encode_entry(&j);
+  bool ok = write_entry(w, &j);
+  close_entry(&j);
+  return ok;
+}
+
 bool pak_build(int mode, const PakBuildPaths* paths) {
-  PakBuildPaths def = {"c:\\_text\\", "c:\\zqr\\zq64\\", "c:\\", "c:\\zqr\\_zq64_.pak"};
+  PakBuildPaths def = {"c:\\_text\\", "c:\\zqr\\zq64\\", "c:\\", "c:\\zqr\\_zq64_.pak", 0};
   PakBuildPaths p = paths ? *paths : def;
   if (!p.source) p.source = def.source;
   if (!p.exe) p.exe = def.exe;
   if (!p.bitmaps) p.bitmaps = def.bitmaps;
   if (!p.output) p.output = def.output;
+  int threads = p.threads > 0 ? p.threads : (int)std::thread::hardware_concurrency();
+  if (threads < 1) threads = 1;
   bool needed = (mode & PAK_BUILD_NEEDED) != 0;
 
-  // Written under a temporary name so that a broken run leaves no half package behind.
-  Text* temp = text_new();
-  TextOwner own_temp(temp);
-  text_puts(temp, p.output);
-  text_puts(temp, ".part");
-  PakWriter w = {};
-  w.file = file_create_ex(text_cstr(temp), FSYS_READ | FSYS_WRITE, 0, 0, true);
-  if (w.file == FILE_INVALID) return false;
-  w.source = p.source;
-  write_header(&w, "00000000");
-
-  // The first list comes from two folders but is one list: a missing executable ends it.
-  if (add_list(&w, p.exe, kFirst, kFirstExe))
-    add_list(&w, p.source, kFirst + kFirstExe, count_of(kFirst) - kFirstExe);
+  // The entries in package order, each list apart. The first list comes from two folders but is
+  // one list: a missing executable ends it.
+  EntryList l = {};
+  add_list(&l, p.exe, kFirst, kFirstExe);
+  --l.lists;
+  add_list(&l, p.source, kFirst + kFirstExe, count_of(kFirst) - kFirstExe);
   if (!needed) {
     Text* pattern = text_new();
     TextOwner own(pattern);
@@ -591,20 +696,33 @@ bool pak_build(int mode, const PakBuildPaths* paths) {
     FindHandle f = file_find_first(pattern, &fd);
     if (f != FIND_INVALID) {
       do {
-        if (fd.attributes & FSYS_ATTR_DIRECTORY) continue;
-        Text* one = text_new();
-        TextOwner own_one(one);
-        text_puts(one, p.bitmaps);
-        text_puts(one, fd.name);
-        if (!pak_add(&w, text_cstr(one))) break;
+        if (!(fd.attributes & FSYS_ATTR_DIRECTORY)) list_add(&l, p.bitmaps, fd.name);
       } while (file_find_next(f, &fd));
       file_find_close(f);
     }
+    ++l.lists;
   }
-  add_list(&w, p.source, kSecond, count_of(kSecond), needed ? "winxce.ph" : nullptr,
+  add_list(&l, p.source, kSecond, count_of(kSecond), needed ? "winxce.ph" : nullptr,
            needed ? "winceqmc.ph" : nullptr);
-  add_list(&w, p.source, kSystemMacros, count_of(kSystemMacros));
-  add_list(&w, p.source, kSampleMacros, count_of(kSampleMacros));
+  add_list(&l, p.source, kSystemMacros, count_of(kSystemMacros));
+  add_list(&l, p.source, kSampleMacros, count_of(kSampleMacros));
+
+  // Written under a temporary name so that a broken run leaves no half package behind.
+  Text* temp = text_new();
+  TextOwner own_temp(temp);
+  text_puts(temp, p.output);
+  text_puts(temp, ".part");
+  PakWriter w = {};
+  w.file = l.no_memory ? FILE_INVALID
+                       : file_create_ex(text_cstr(temp), FSYS_READ | FSYS_WRITE, 0, 0, true);
+  if (w.file != FILE_INVALID) {
+    w.source = p.source;
+    write_header(&w, "00000000");
+    write_entries(&w, &l, threads);
+  }
+  for (int k = 0; k < l.count; ++k) std::free(l.jobs[k].path);
+  std::free(l.jobs);
+  if (w.file == FILE_INVALID) return false;
 
   // The header gets the final length, whatever failed before.
   char hex[9];
@@ -631,7 +749,7 @@ bool pak_build(int mode, const PakBuildPaths* paths) {
   text_puts(rc, p.source);
   text_puts(rc, "text.rc");
   size_t rn;
-  if (uint8_t* rcb = read_whole(text_cstr(rc), &rn)) {
+  if (uint8_t* rcb = file_read_all(rc, &rn)) {
     FileHandle h = file_create(text_cstr(rc), FSYS_WRITE, 0, 0);
     if (h != FILE_INVALID) {
       file_write(h, rcb, (int64_t)rn);

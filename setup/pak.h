@@ -117,16 +117,19 @@ struct PakBuildPaths {
   const char* exe;      // folder of the executables; default "c:\zqr\zq64\"
   const char* bitmaps;  // folder searched for "hc*.bmp"; default "c:\"
   const char* output;   // the package; default "c:\zqr\_zq64_.pak"
+  int threads;          // threads that encode the entries: 0 every core, 1 this thread alone
 };
 
 struct PakWriter;
 // Stored form of a dictionary (the dictionary component's packing); the default keeps the bytes.
+// It is called from the encoding threads, so it must use nothing but its arguments.
 typedef uint8_t* (*PakDictionaryPacker)(const uint8_t* bytes, size_t length, size_t* out_length);
 void pak_set_dictionary_packer(PakDictionaryPacker packer);
 
 // Writes the package by the writer's lists. The file is written under a temporary name and put in
 // place at the end; false when it cannot be created or written, or when a source failed (the
-// package is still written, consistent, without that file).
+// package is still written, consistent, without that file). The entries are encoded on several
+// threads and written in list order, so the package is the same byte for byte on any number.
 bool pak_build(int mode, const PakBuildPaths* paths = nullptr);
 // Adds one file (entry path, subject to the source-name rules) to the package being written.
 bool pak_add(PakWriter* writer, const char* path);

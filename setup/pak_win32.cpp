@@ -8,7 +8,8 @@
 bool pak_resource(const void** bytes, size_t* size) {
   *bytes = nullptr;
   *size = 0;
-  HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(PAK_RESOURCE_ID), MAKEINTRESOURCEW(10));
+  HRSRC res =
+      FindResourceW(nullptr, MAKEINTRESOURCEW(PAK_RESOURCE_ID), MAKEINTRESOURCEW(PAK_RT_RCDATA));
   if (!res) return false;
   HGLOBAL g = LoadResource(nullptr, res);
   const void* p = g ? LockResource(g) : nullptr;

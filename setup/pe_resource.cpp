@@ -2,9 +2,11 @@
 // (data directory 2) -> type -> id -> first language -> data entry. Offsets in the resource tree
 // are relative to the directory; the data entry holds an RVA, mapped through the section table.
 
+#include "setup/pe_resource.h"
+
 #include <cstring>
 
-#include "setup/pak_resource.h"
+#include "core/bytes.h"
 
 namespace {
 
@@ -13,13 +15,12 @@ struct Image {
   size_t n;
   bool u16(size_t at, uint32_t* v) const {
     if (at > n || n - at < 2) return false;
-    *v = (uint32_t)p[at] | (uint32_t)p[at + 1] << 8;
+    *v = le_read16(p + at);
     return true;
   }
   bool u32(size_t at, uint32_t* v) const {
     if (at > n || n - at < 4) return false;
-    *v = (uint32_t)p[at] | (uint32_t)p[at + 1] << 8 | (uint32_t)p[at + 2] << 16 |
-         (uint32_t)p[at + 3] << 24;
+    *v = le_read32(p + at);
     return true;
   }
 };

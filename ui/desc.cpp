@@ -1,6 +1,7 @@
 // Descriptions: line syntax, option lists, item states written back into the lines, bindings to
 // settings records, radio groups, choosing and accelerators.
 
+#include "core/records.h"
 #include "ui/desc.h"
 
 #include <cstring>

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/zqtool/tool.h"
+#include "core/records.h"
 #include "core/text.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "app/zqtool/tool.h"
 #include "core/text.h"
 #include "files/codes.h"
+#include "files/file.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ int detect(int argc, char** argv) {
   int status = 0;
   for (int i = 2; i < argc; ++i) {
     size_t n = 0;
-    char* bytes = (char*)tool_read_file(argv[i], &n);
+    char* bytes = (char*)file_read_all(argv[i], &n);
     if (!bytes) {
       status = tool_fail(1, "code detect: cannot read %s", argv[i]);
       continue;
@@ -78,7 +79,7 @@ int conv(int argc, char** argv) {
   if (!to) return tool_fail(2, "code conv: unknown code %s", to_s);
 
   size_t n = 0;
-  char* bytes = (char*)tool_read_file(files[0], &n);
+  char* bytes = (char*)file_read_all(files[0], &n);
   if (!bytes) return tool_fail(1, "code conv: cannot read %s", files[0]);
   if (automatic) from = code_detect_bytes(bytes, n);
   if (!from) from = CODE_SJIS;

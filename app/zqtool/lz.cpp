@@ -22,7 +22,7 @@ int run(int argc, char** argv) {
     return 2;
   }
   size_t n;
-  uint8_t* in = tool_read_file(argv[2], &n);
+  uint8_t* in = file_read_all(argv[2], &n);
   if (!in) return tool_fail(1, "cannot read %s", argv[2]);
   size_t out_n = 0;
   int err = LZ_OK;

@@ -1,28 +1,23 @@
 // zqtool pak: build, list, extract and verify packages (also the one inside a set-up executable).
 
+#include "setup/pak.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#ifdef _WIN32
-#include <io.h>
-#define ZQ_ISATTY(f) _isatty(_fileno(f))
-#else
-#include <unistd.h>
-#define ZQ_ISATTY(f) isatty(fileno(f))
-#endif
 
 #include "app/zqtool/tool.h"
 #include "core/text.h"
 #include "files/file.h"
 #include "setup/lz.h"
-#include "setup/pak.h"
-#include "setup/pak_resource.h"
+#include "setup/pe_resource.h"
 
 namespace {
 
 const char kUsage[] =
-    "  pak build SRCDIR OUT [--needed] [--exe-dir DIR]\n"
-    "                        write a package from a folder of sources\n"
+    "  pak build SRCDIR OUT [--needed] [--exe-dir DIR] [--threads N]\n"
+    "                        write a package from a folder of sources (on N threads;\n"
+    "                        0, the default, takes every core)\n"
     "  pak list FILE         entries of a package (or of an executable carrying one)\n"
     "  pak extract FILE DIR  write every entry under DIR as an installation places it\n"
     "  pak verify FILE       decode every entry and check its length\n";
@@ -42,7 +37,7 @@ struct Package {
 
 bool load(const char* path, Package* pk) {
   size_t n;
-  pk->file = tool_read_file(path, &n);
+  pk->file = file_read_all(path, &n);
   if (!pk->file) {
     tool_fail(1, "cannot read %s", path);
     return false;
@@ -185,7 +180,7 @@ int cmd_extract(int argc, char** argv) {
   if (!load(argv[2], &pk)) return 1;
   Extract x;
   x.dir = argv[3];
-  x.progress = ZQ_ISATTY(stdout) != 0;
+  x.progress = tool_stdout_is_terminal();
   if (!file_is_folder(x.dir) && !folder_create_all(x.dir))
     return tool_fail(1, "cannot create %s", x.dir);
   uint32_t where = 0;
@@ -195,9 +190,12 @@ int cmd_extract(int argc, char** argv) {
   return ok && !x.failed ? 0 : 1;
 }
 
+const char kBuildUsage[] = "usage: pak build SRCDIR OUT [--needed] [--exe-dir DIR] [--threads N]";
+
 int cmd_build(int argc, char** argv) {
   const char* exe = nullptr;
   bool needed = false;
+  int threads = 0;
   const char* pos[2] = {nullptr, nullptr};
   int npos = 0;
   for (int k = 2; k < argc; ++k) {
@@ -205,12 +203,17 @@ int cmd_build(int argc, char** argv) {
       needed = true;
     else if (std::strcmp(argv[k], "--exe-dir") == 0 && k + 1 < argc)
       exe = argv[++k];
-    else if (npos < 2 && argv[k][0] != '-')
+    else if (std::strcmp(argv[k], "--threads") == 0 && k + 1 < argc) {
+      char* end = nullptr;
+      long n = std::strtol(argv[++k], &end, 10);
+      if (*end || end == argv[k] || n < 0 || n > 256) return tool_fail(2, "%s", kBuildUsage);
+      threads = (int)n;
+    } else if (npos < 2 && argv[k][0] != '-')
       pos[npos++] = argv[k];
     else
-      return tool_fail(2, "usage: pak build SRCDIR OUT [--needed] [--exe-dir DIR]");
+      return tool_fail(2, "%s", kBuildUsage);
   }
-  if (npos != 2) return tool_fail(2, "usage: pak build SRCDIR OUT [--needed] [--exe-dir DIR]");
+  if (npos != 2) return tool_fail(2, "%s", kBuildUsage);
   if (!file_is_folder(pos[0])) return tool_fail(1, "%s: not a folder", pos[0]);
   Text* src = text_new();
   Text* exe_dir = text_new();
@@ -218,7 +221,7 @@ int cmd_build(int argc, char** argv) {
   text_puts(src, kSep);
   text_puts(exe_dir, exe ? exe : pos[0]);
   text_puts(exe_dir, kSep);
-  PakBuildPaths paths = {text_cstr(src), text_cstr(exe_dir), text_cstr(src), pos[1]};
+  PakBuildPaths paths = {text_cstr(src), text_cstr(exe_dir), text_cstr(src), pos[1], threads};
   bool ok = pak_build(needed ? PAK_BUILD_NEEDED : 0, &paths);
   text_free(src);
   text_free(exe_dir);

@@ -17,6 +17,7 @@
 #include "core/ids.h"
 #include "core/text.h"
 #include "files/codes.h"
+#include "files/file.h"
 #include "regex/regex.h"
 
 namespace {
@@ -27,37 +28,8 @@ struct Options {
   bool icase = false, bytes = false, backward = false, empty = false, count = false;
 };
 
-// Length of the character at p (one byte in byte mode, CR LF two).
-long step_at(const char* t, long p, long n, bool bytes) {
-  if (p >= n) return 0;
-  if (t[p] == '\r' && p + 1 < n && t[p + 1] == '\n') return 2;
-  if (bytes) return 1;
-  long len = char_len(t + p);
-  if (len == 6) len = 3;  // the matcher takes each half of a surrogate pair as a character
-  return len > n - p ? 1 : len;
-}
-
-// Start of the character before p (p > 0): a byte below 0x40 is never inside a longer
-// character, so step on from just after one.
-long prev_start(const char* t, long p, long n, bool bytes) {
-  const unsigned char* u = (const unsigned char*)t;
-  if (u[p - 1] < 0x40 || bytes)
-    return (p >= 2 && u[p - 1] == '\n' && u[p - 2] == '\r') ? p - 2 : p - 1;
-  long s = 0;
-  for (long r = p - 2; r >= 0; --r)
-    if (u[r] < 0x40) {
-      s = r + 1;
-      break;
-    }
-  for (;;) {
-    long next = s + step_at(t, s, n, bytes);
-    if (next >= p) return s;
-    s = next;
-  }
-}
-
 bool word_char(const char* t, long p, long n, bool bytes) {
-  long len = step_at(t, p, n, bytes);
+  long len = regex_char_length(t, p, n, bytes);
   return len == 1 && char_is((unsigned char)t[p], CC_IDENT);
 }
 
@@ -81,7 +53,7 @@ long search_all(RegexProgram* prog, const char* t, long n, const Options& o) {
     while (pos <= n) {
       unsigned range = 0;
       if (pos > 0 && t[pos - 1] != '\n') range |= REGEX_NOT_BOL;
-      if (pos > 0 && word_char(t, prev_start(t, pos, n, o.bytes), n, o.bytes))
+      if (pos > 0 && word_char(t, regex_prev_char(t, pos, n, o.bytes), n, o.bytes))
         range |= REGEX_PREV_WORD;
       long len = 0;
       const char* m = regex_search(prog, t + pos, n - pos, range, &len);
@@ -91,7 +63,7 @@ long search_all(RegexProgram* prog, const char* t, long n, const Options& o) {
       long end = (m - t) + len;
       if (len == 0) {
         if (end >= n) break;
-        end += step_at(t, end, n, o.bytes);
+        end += regex_char_length(t, end, n, o.bytes);
       }
       pos = end;
     }
@@ -108,7 +80,7 @@ long search_all(RegexProgram* prog, const char* t, long n, const Options& o) {
       long start = m - t;
       if (len == 0) {
         if (start == 0) break;
-        start = prev_start(t, start, n, o.bytes);
+        start = regex_prev_char(t, start, n, o.bytes);
       }
       end = start;
     }
@@ -140,7 +112,7 @@ int run(int argc, char** argv) {
   if (nargs != 2) return tool_fail(2, "re: PATTERN and FILE needed\n%s", kUsage);
 
   size_t size = 0;
-  char* raw = (char*)tool_read_file(args[1], &size);
+  char* raw = (char*)file_read_all(args[1], &size);
   if (!raw) return tool_fail(2, "re: cannot read %s", args[1]);
   Text* converted = nullptr;
   const char* text = raw;

@@ -25,8 +25,9 @@ void tool_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Prints a one-line error on stderr ("zqtool: ...") and returns the status to exit with.
 int tool_fail(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// A whole file (with one NUL byte after it, malloc); null when it cannot be read.
-uint8_t* tool_read_file(const char* path, size_t* n);
+// Whether standard output is a terminal (progress lines are shown only there); the OS step of
+// the tool's I/O, in tool_io_posix.cpp / tool_io_win32.cpp.
+bool tool_stdout_is_terminal();
 // Writes under a temporary name beside `path`, stamps it with `time` when given, and puts it in
 // place in one step: a failure leaves neither a half-written file nor the temporary behind.
 bool tool_write_file(const char* path, const void* p, size_t n, const FileTime* time = nullptr);

@@ -1,5 +1,5 @@
 // What every zqtool command needs: arguments in the internal form, output back in the terminal's
-// form, and whole files read and written without ever leaving a half-written one.
+// form, and whole files written without ever leaving a half-written one.
 //
 // Natively the terminal speaks UTF-8: arguments that are valid UTF-8 become internal text on the
 // way in, and output is turned back into UTF-8. Arguments that are not UTF-8 are taken as internal
@@ -115,23 +115,6 @@ int tool_fail(int status, const char* format, ...) {
   va_end(ap);
   std::fputc('\n', stderr);
   return status;
-}
-
-uint8_t* tool_read_file(const char* path, size_t* n) {
-  *n = 0;
-  FileHandle h = file_open_read(path, FSYS_READ, FSYS_SHARE_READ, FSYS_SEQUENTIAL);
-  if (h == FILE_INVALID) return nullptr;
-  int64_t size = file_size(h);
-  uint8_t* b = size >= 0 ? (uint8_t*)std::malloc((size_t)size + 1) : nullptr;
-  if (!b || file_read(h, b, size) != size) {
-    std::free(b);
-    b = nullptr;
-  } else {
-    b[size] = 0;
-    *n = (size_t)size;
-  }
-  file_close(h);
-  return b;
 }
 
 bool tool_write_file(const char* path, const void* p, size_t n, const FileTime* time) {

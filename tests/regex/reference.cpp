@@ -1,6 +1,7 @@
 #include "reference.h"
 
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -68,36 +69,36 @@ struct Ref {
   }
   static bool linebreak(uint32_t c) { return c == 0x0D0A || c == '\n'; }
 
+  // The special classes by their members, as the syntax lists them: ranges of codes. A "non"
+  // class (and "." ) holds what its positive set leaves out, line breaks excepted.
   bool special(int32_t k, uint32_t c) const {
-    switch (k) {
-      case RX_ANY:
-        return !linebreak(c) && c != 0x1A;
-      case RX_LINEBREAK:
-        return linebreak(c);
-      case RX_BLANK:
-        return c == ' ' || c == '\t' || c == 0x8140;
-      case RX_DIGIT:
-        return c >= '0' && c <= '9';
-      case RX_LOWER:
-        return c >= 'a' && c <= 'z';
-      case RX_UPPER:
-        return c >= 'A' && c <= 'Z';
-      case RX_ZDIGIT:
-        return c >= 0x824F && c <= 0x8258;
-      case RX_ZLOWER:
-        return c >= 0x8281 && c <= 0x829A;
-      case RX_ZUPPER:
-        return c >= 0x8260 && c <= 0x8279;
-      case RX_WORD:
-        return word(c);
-      case RX_NONWORD:
-        return !linebreak(c) && !word(c);
-      case RX_NONBLANK:
-        return !linebreak(c) && !special(RX_BLANK, c);
-      case RX_NONDIGIT:
-        return !linebreak(c) && !(c >= '0' && c <= '9');
-    }
-    return false;
+    struct Range {
+      uint32_t lo, hi;
+    };
+    const int32_t kEof = -1;  // the set "." leaves out
+    static const std::map<int32_t, std::vector<Range>> members = {
+        {kEof, {{0x1A, 0x1A}}},
+        {RX_LINEBREAK, {{'\n', '\n'}, {0x0D0A, 0x0D0A}}},
+        {RX_BLANK, {{' ', ' '}, {'\t', '\t'}, {0x8140, 0x8140}}},  // ideographic space
+        {RX_DIGIT, {{'0', '9'}}},
+        {RX_LOWER, {{'a', 'z'}}},
+        {RX_UPPER, {{'A', 'Z'}}},
+        {RX_ZDIGIT, {{0x824F, 0x8258}}},  // full-width digits
+        {RX_ZLOWER, {{0x8281, 0x829A}}},
+        {RX_ZUPPER, {{0x8260, 0x8279}}},
+        {RX_WORD, {{'0', '9'}, {'A', 'Z'}, {'a', 'z'}, {'$', '$'}, {'_', '_'}}},
+    };
+    static const std::map<int32_t, int32_t> complement_of = {
+        {RX_ANY, kEof}, {RX_NONWORD, RX_WORD}, {RX_NONBLANK, RX_BLANK}, {RX_NONDIGIT, RX_DIGIT}};
+    auto holds = [c](const std::vector<Range>& set) {
+      for (const Range& r : set)
+        if (c >= r.lo && c <= r.hi) return true;
+      return false;
+    };
+    auto other = complement_of.find(k);
+    if (other != complement_of.end()) return !linebreak(c) && !holds(members.at(other->second));
+    auto set = members.find(k);
+    return set != members.end() && holds(set->second);
   }
 
   // One member of the class text at q: a code, or a special class in *k.

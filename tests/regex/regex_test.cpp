@@ -99,6 +99,10 @@ TEST(RegexSyntax, RepetitionCounts) {
 TEST(RegexSyntax, EscapesAndCharacters) {
   Messages quiet;
   EXPECT_EQ(first("\\101", "xAy"), "A");
+  EXPECT_EQ(first("\\377", "a\xFF"), "\xFF");
+  // Three octal digits make a character only from \\0 to \\3; \\4 on is a back-reference.
+  EXPECT_EQ(first("(a)(b)(c)(d)\\401", "abcdd01"), "abcdd01");
+  EXPECT_EQ(first("(a)(b)(c)(d)(e)(f)(g)\\777", "abcdefgg77"), "abcdefgg77");
   EXPECT_EQ(first("\\x41", "xAy"), "A");
   EXPECT_EQ(first("\\xZ1", "axZ1"), "xZ1");
   EXPECT_EQ(first("\\0", "a0"), "0");
@@ -232,6 +236,37 @@ TEST(RegexTags, GreedySplitAndUnusedGroups) {
   ASSERT_EQ(g_messages.size(), 1u);
   EXPECT_EQ(g_messages[0], "正規表現: タグは9個までです");
   regex_free(prog);
+}
+
+// Repetitions and options are tried longest first, so the tags show the greedy split; a counted
+// repetition gives the same split whether it stands alone or is itself repeated.
+TEST(RegexTags, CountedAndOptionalPartsTakeTheLongestSplit) {
+  Messages quiet;
+  struct Case {
+    const char* pattern;
+    const char* text;
+    const char* match;
+    const char* tag0;
+    const char* tag1;
+  };
+  const Case cases[] = {
+      {"(a{1,3})(a*)", "aaaa", "aaaa", "aaa", "a"},
+      {"(a{0,2})(a*)", "aaa", "aaa", "aa", "a"},
+      {"(a{2,})(a*)", "aaaa", "aaaa", "aaaa", ""},
+      {"(a?)(a*)", "aa", "aa", "a", "a"},
+      {"(a?)(a?)", "a", "a", "a", ""},
+      {"((a{1,2}){2})(a*)", "aaaaa", "aaaaa", "aaaa", "aa"},
+      {"((a?){2})(a*)", "aaa", "aaa", "aa", "a"},
+      {"(x(a{1,3})){1,2}(a*)", "xaaaa", "xaaaa", "xaaa", "aaa"},
+  };
+  for (const Case& c : cases) {
+    RegexProgram* prog = regex_new(c.pattern, 0, 0, 0);
+    ASSERT_NE(prog, nullptr) << c.pattern;
+    EXPECT_EQ(search(prog, c.text).text, c.match) << c.pattern;
+    EXPECT_EQ(tag(prog, 0), c.tag0) << c.pattern;
+    EXPECT_EQ(tag(prog, 1), c.tag1) << c.pattern;
+    regex_free(prog);
+  }
 }
 
 TEST(RegexMatch, LongestAtFirstStart) {
@@ -442,7 +477,10 @@ std::string random_pattern(std::mt19937& rng, int depth = 0) {
                                 "$2",
                                 "A",
                                 "\x80\x41\x42",
-                                "1"};
+                                "1",
+                                "\\D",
+                                "\\W",
+                                "\\\x82\x63"};  // \\ and full-width D: full-width digits
   std::string s;
   int n = 1 + rng() % 4;
   for (int i = 0; i < n; ++i) {
@@ -474,9 +512,10 @@ std::string random_pattern(std::mt19937& rng, int depth = 0) {
 
 std::string random_text(std::mt19937& rng) {
   static const char* pieces[] = {
-      "a",  "b",   "c",        "A",        " ",        "\n",           "\r\n",
-      "1",  "_",   "\x82\xa0", "\x82\xa1", "\x82\x61", "\x80\x41\x42", "\x82",
-      "\r", "\x1a"};
+      "a",       "b",    "c",        "A",        " ",        "\n",           "\r\n",
+      "1",       "_",    "\x82\xa0", "\x82\xa1", "\x82\x61", "\x80\x41\x42", "\x82",
+      "\r",      "\x1a", "\t",       "$",        "\x81\x40", "\x82\x4f",     "\x82\x58",
+      "\x82\x59"};  // ideographic space, full-width 0, 9 and the code after 9
   std::string s;
   int n = rng() % 14;
   for (int i = 0; i < n; ++i) s += pieces[rng() % (sizeof pieces / sizeof pieces[0])];

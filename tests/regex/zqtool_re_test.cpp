@@ -2,61 +2,31 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "support/zqtool_run.h"
+
 #ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
-
-struct ToolRun {
-  std::string out;
-  int status = -1;
-};
 
 class ZqtoolRe : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("ZQ_BINARY_DIR");
-    if (!bin) GTEST_SKIP() << "ZQ_BINARY_DIR not set";
-    tool_ = std::string(bin) + "/zqtool";
-    if (access(tool_.c_str(), X_OK) != 0) GTEST_SKIP() << "zqtool not built";
-    char dir[] = "/tmp/zqre.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
+    if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built";
+    ASSERT_FALSE(scratch_.path.empty());
+    dir_ = scratch_.path;
   }
   std::string file(const std::string& name, const std::string& bytes) {
-    std::string path = dir_ + "/" + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    return path;
+    return scratch_.put(name, bytes);
   }
   // args are passed to the shell as they stand (quote them).
   ToolRun run(const std::string& args, std::string* err = nullptr) {
-    std::string errfile = dir_ + "/stderr";
-    ToolRun r;
-    FILE* p = popen((tool_ + " re " + args + " 2>" + errfile).c_str(), "r");
-    char buf[4096];
-    size_t k;
-    while ((k = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, k);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    if (err) {
-      FILE* e = std::fopen(errfile.c_str(), "rb");
-      err->clear();
-      while (e && (k = std::fread(buf, 1, sizeof buf, e)) > 0) err->append(buf, k);
-      if (e) std::fclose(e);
-    }
+    ToolRun r = zqtool_run("re " + args);
+    if (err) *err = r.err;
     return r;
   }
-  std::string tool_, dir_;
+  ScratchDir scratch_;
+  std::string dir_;
 };
 
 TEST_F(ZqtoolRe, PrintsMatchesWithTags) {

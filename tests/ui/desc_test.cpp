@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/text_fault.h"
 #include "desc_util.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/records.h"
 #include "ui/desc.h"
 #include "ui/win/menu.h"
 #include "ui/win/msgbox.h"

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/records.h"
 #include "core/codepage.h"
 #include "core/format.h"
 #include "core/header.h"

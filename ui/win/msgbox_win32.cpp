@@ -25,7 +25,7 @@ void msg_set_sound_setting(unsigned setting) {
 int msg_box_slots(unsigned callword, TextArg format, const uint64_t* args, int count) {
   if ((callword & MSG_BEEP_INFO) && (g_sound & 0x10)) MessageBeep(MSG_SOUND_INFO);
   if ((callword & MSG_BEEP_QUESTION) && (g_sound & 0x10)) MessageBeep(MSG_SOUND_QUESTION);
-  Text* message = text_format(format, args, count);
+  Text* message = format_text_slots(format, args, count);
   if (!message) return MSG_ANSWER_CANCEL;
   HWND frame = dialog_new();
   if (!frame) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/records.h"
 #include "files/path.h"
 #include "ui/win/runtime.h"
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/text_fault.h"
+
 namespace {
 
 std::string contents(Text* t) {
@@ -355,7 +357,7 @@ TEST(FormatGenerated, FormatsAgreeAndStayInBounds) {
   auto rnd = [&] { return seed = seed * 1103515245 + 12345, (seed >> 16) & 0x7FFF; };
   const uint64_t zeros[8] = {};
   auto run = [&](TextArg format) {
-    Text* t = text_format(format, zeros, 8);
+    Text* t = format_text_slots(format, zeros, 8);
     std::string s = contents(t);
     text_free(t);
     return s;

@@ -23,18 +23,6 @@ inline std::string contents(const Text* t) {
   return s;
 }
 
-// Owns a Text for the length of a test.
-struct TextHolder {
-  Text* t;
-  explicit TextHolder(Text* text) : t(text) {}
-  explicit TextHolder(const std::string& s) : t(make_text(s)) {}
-  ~TextHolder() { text_free(t); }
-  TextHolder(const TextHolder&) = delete;
-  TextHolder& operator=(const TextHolder&) = delete;
-  operator Text*() const { return t; }
-  std::string str() const { return contents(t); }
-};
-
 inline std::string value_of(Text* rec, HeaderKey key, uint32_t kind) {
   HeaderSpan v = header_get(rec, key, kind | HV_PTR);
   return v ? std::string(v.p, (size_t)v.n) : std::string("<absent>");

@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "core/format.h"
+#include "core/text_fault.h"
 #include "header_util.h"
 
 namespace {
@@ -18,7 +19,7 @@ const RecordId kB{{5, 6, 7, 8}};
 const RecordId kC{{9, 10, 11, 12}};
 
 TEST(RecordNew, HeadersInOrder) {
-  TextHolder rec(record_new("Title"));
+  TextOwner rec(record_new("Title"));
   ASSERT_NE(rec.t, nullptr);
   EXPECT_TRUE(rec.t->flags & TX_RECORD);
   EXPECT_EQ(text_tell(rec), 0);
@@ -53,7 +54,7 @@ TEST(RecordNew, HeadersInOrder) {
 }
 
 TEST(RecordStore, Markers) {
-  TextHolder s(A + M + B + M + C);
+  TextOwner s(make_text(A + M + B + M + C));
   TextPos m1 = (TextPos)A.size();
   TextPos m2 = m1 + (TextPos)(M.size() + B.size());
   EXPECT_EQ(record_next_marker(s, -1), m1);
@@ -69,7 +70,7 @@ TEST(RecordStore, Markers) {
 }
 
 TEST(RecordStore, FindFirstWithoutMarker) {
-  TextHolder s(A + M + B + M + C);
+  TextOwner s(make_text(A + M + B + M + C));
   int64_t n = 0;
   EXPECT_EQ(record_find(s, kA, &n), 0);
   EXPECT_EQ(n, (int64_t)A.size());
@@ -85,14 +86,14 @@ TEST(RecordStore, FindFirstWithoutMarker) {
 TEST(RecordStore, BodyQuotingAKeyNeverMatches) {
   std::string quoting =
       "Message-Id: <1-1-1-1>\r\n\r\n> Message-Id: <5-6-7-8>\r\nMessage-Id: <5-6-7-8>\r\n";
-  TextHolder s(M + quoting + M + B);
+  TextOwner s(make_text(M + quoting + M + B));
   EXPECT_EQ(record_find(s, kB), (TextPos)(M.size() + quoting.size()));
 }
 
 TEST(RecordStore, ConfigRecords) {
   std::string cfg1 = "Config: CPP\r\nEXT: .cpp\r\n";
   std::string cfg2 = "Config: html;HTM ; xml\r\nEXT: .htm\r\n";
-  TextHolder s(M + cfg1 + M + cfg2);
+  TextOwner s(make_text(M + cfg1 + M + cfg2));
   RecordId cpp = identifier_config(ID("cpp"));
   EXPECT_TRUE(identifier_is_config(cpp));
   EXPECT_STREQ(identifier_key(cpp), "Config:");
@@ -103,107 +104,107 @@ TEST(RecordStore, ConfigRecords) {
   EXPECT_EQ(record_find(s, identifier_config(ID("HTM")), nullptr, RECORD_FIND_LIST), second);
   EXPECT_EQ(record_find(s, identifier_config(ID("XML")), nullptr, RECORD_FIND_LIST), second);
   EXPECT_EQ(record_find(s, identifier_config(ID("HT")), nullptr, RECORD_FIND_LIST), -1);
-  TextHolder one(record_extract(s, cpp));
-  EXPECT_EQ(one.str(), M + cfg1);
+  TextOwner one(record_extract(s, cpp));
+  EXPECT_EQ(contents(one), M + cfg1);
   EXPECT_EQ(record_identifier(one), cpp);
   // record_set_identifier writes the key that fits the identifier.
-  TextHolder rec("");
+  TextOwner rec(make_text(""));
   EXPECT_TRUE(record_set_identifier(rec, cpp));
-  EXPECT_EQ(rec.str(), "Config: CPP\r\n");
-  TextHolder mail("");
+  EXPECT_EQ(contents(rec), "Config: CPP\r\n");
+  TextOwner mail(make_text(""));
   EXPECT_TRUE(record_set_identifier(mail, kB));
-  EXPECT_EQ(mail.str(), "Message-Id: <5-6-7-8>\r\n");
+  EXPECT_EQ(contents(mail), "Message-Id: <5-6-7-8>\r\n");
   EXPECT_EQ(record_identifier(mail), kB);
 }
 
 TEST(RecordStore, ExtractAndRemove) {
-  TextHolder s(A + M + B + M + C);
-  TextHolder b(record_extract(s, kB));
-  EXPECT_EQ(b.str(), M + B);
+  TextOwner s(make_text(A + M + B + M + C));
+  TextOwner b(record_extract(s, kB));
+  EXPECT_EQ(contents(b), M + B);
   EXPECT_EQ(record_extract(s, RecordId{{7, 7, 7, 7}}), nullptr);
   EXPECT_TRUE(record_remove(s, kB));
-  EXPECT_EQ(s.str(), A + M + C);
+  EXPECT_EQ(contents(s), A + M + C);
   EXPECT_TRUE(record_remove(s, kA));
-  EXPECT_EQ(s.str(), M + C);
+  EXPECT_EQ(contents(s), M + C);
   EXPECT_FALSE(record_remove(s, kA));
-  EXPECT_EQ(s.str(), M + C);
+  EXPECT_EQ(contents(s), M + C);
 }
 
 TEST(RecordMove, UpAndDownInTheMiddle) {
-  TextHolder s(M + A + M + B + M + C + "\r\n");
+  TextOwner s(make_text(M + A + M + B + M + C + "\r\n"));
   EXPECT_TRUE(record_move(s, kB, -1));
-  EXPECT_EQ(s.str(), M + B + M + A + M + C + "\r\n");
+  EXPECT_EQ(contents(s), M + B + M + A + M + C + "\r\n");
   EXPECT_TRUE(record_move(s, kB, +1));
-  EXPECT_EQ(s.str(), M + A + M + B + M + C + "\r\n");
+  EXPECT_EQ(contents(s), M + A + M + B + M + C + "\r\n");
 }
 
 TEST(RecordMove, AtTheEndsNothingChanges) {
   std::string all = M + A + M + B + M + C;
-  TextHolder s(all);
+  TextOwner s(make_text(all));
   EXPECT_FALSE(record_move(s, kA, -1));
   EXPECT_FALSE(record_move(s, kC, +1));
   EXPECT_FALSE(record_move(s, RecordId{{3, 3, 3, 3}}, +1));
   EXPECT_FALSE(record_move(s, kB, 0));
-  EXPECT_EQ(s.str(), all);
+  EXPECT_EQ(contents(s), all);
 }
 
 TEST(RecordMove, FirstRecordWithoutMarkerKeepsItsOwn) {
   // Moving B above a first record that has no marker gives that record a marker.
-  TextHolder up(A + M + B);
+  TextOwner up(make_text(A + M + B));
   EXPECT_TRUE(record_move(up, kB, -1));
-  EXPECT_EQ(up.str(), M + B + M + A);
+  EXPECT_EQ(contents(up), M + B + M + A);
   EXPECT_EQ(record_find(up, kA), (TextPos)(M.size() + B.size()));
   // Moving the markerless first record down gives it a marker.
-  TextHolder down(A + M + B);
+  TextOwner down(make_text(A + M + B));
   EXPECT_TRUE(record_move(down, kA, +1));
-  EXPECT_EQ(down.str(), M + B + M + A);
+  EXPECT_EQ(contents(down), M + B + M + A);
 }
 
 TEST(RecordMove, LastRecordWithoutLineEnd) {
   // C lacks a final line end; moving it up must not glue the next marker to its last line.
-  TextHolder up(M + A + M + C.substr(0, C.size() - 2));
+  TextOwner up(make_text(M + A + M + C.substr(0, C.size() - 2)));
   EXPECT_TRUE(record_move(up, kC, -1));
-  EXPECT_EQ(up.str(), M + C + M + A);
-  TextHolder down(M + A + M + C.substr(0, C.size() - 2));
+  EXPECT_EQ(contents(up), M + C + M + A);
+  TextOwner down(make_text(M + A + M + C.substr(0, C.size() - 2)));
   EXPECT_TRUE(record_move(down, kA, +1));
-  EXPECT_EQ(down.str(), M + C + M + A);
+  EXPECT_EQ(contents(down), M + C + M + A);
 }
 
 TEST(RecordAppend, MarkersAndLineEnds) {
-  TextHolder s("");
+  TextOwner s(make_text(""));
   EXPECT_EQ(record_append(s, A.c_str()), 0);
-  EXPECT_EQ(s.str(), M + A);
-  TextHolder rb(M + B);
+  EXPECT_EQ(contents(s), M + A);
+  TextOwner rb(make_text(M + B));
   EXPECT_EQ(record_append(s, rb.t), (TextPos)(M.size() + A.size()));
-  EXPECT_EQ(s.str(), M + A + M + B);
+  EXPECT_EQ(contents(s), M + A + M + B);
   // A record without final line end gets one; so does a store that lacks it.
-  TextHolder open(M + "Message-Id: <1-1-1-1>");
+  TextOwner open(make_text(M + "Message-Id: <1-1-1-1>"));
   EXPECT_EQ(record_append(open, "Message-Id: <2-2-2-2>"), (TextPos)(M.size() + 23));
-  EXPECT_EQ(open.str(), M + "Message-Id: <1-1-1-1>\r\n" + M + "Message-Id: <2-2-2-2>\r\n");
+  EXPECT_EQ(contents(open), M + "Message-Id: <1-1-1-1>\r\n" + M + "Message-Id: <2-2-2-2>\r\n");
   EXPECT_EQ(record_find(open, RecordId{{2, 2, 2, 2}}), (TextPos)(M.size() + 23));
   EXPECT_EQ(record_append(nullptr, "x"), -1);
   EXPECT_EQ(record_append(s, nullptr), -1);
   // Out of memory: the store stays as it was.
-  std::string before = s.str();
+  std::string before = contents(s);
   std::string big(300000, 'b');
   text_fail_alloc_after(0);
   TextPos at = record_append(s, big.c_str());
   text_fail_alloc_after(-1);
   EXPECT_EQ(at, -1);
-  EXPECT_EQ(s.str(), before);
+  EXPECT_EQ(contents(s), before);
 }
 
 TEST(RecordStore, NewRecordsRoundTripThroughAStore) {
-  TextHolder store("");
+  TextOwner store(make_text(""));
   RecordId ids[5];
   for (int i = 0; i < 5; ++i) {
-    TextHolder r(record_new("t"));
+    TextOwner r(record_new("t"));
     header_set(r, ID("N"), HK_ID | HK_HEADER_ONLY | HV_INT, i);
     ids[i] = record_identifier(r);
     ASSERT_GE(record_append(store, r.t), 0);
   }
   for (int i = 0; i < 5; ++i) {
-    TextHolder r(record_extract(store, ids[i]));
+    TextOwner r(record_extract(store, ids[i]));
     ASSERT_NE(r.t, nullptr);
     int n = -1;
     EXPECT_TRUE(header_get(r, ID("N"), HK_ID | HK_HEADER_ONLY | HV_INT, &n));

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/records.h"
 #include "core/text.h"
+#include "core/text_fault.h"
 
 namespace {
 
@@ -217,6 +219,25 @@ TEST(TextLongLines, SplitAtLowByteKeepsContents) {
   EXPECT_EQ(u->gap_start, 0);
   plain.insert(90000, 1, '!');
   EXPECT_EQ(contents(u), plain);
+  // "@" (0x40) is no low byte: it is the trail of the ideographic space 81 40, never split (the
+  // view is told of no split either).
+  static int relayouts;
+  static const TextViewOps ops = {
+      [](void*, Text*) { return true; },
+      [](void*, Text*, int64_t, int64_t, int mode) { relayouts += mode == TX_NOTE_RELAYOUT; },
+      nullptr};
+  Text* x = text_new();
+  x->view_ops = &ops;
+  std::string spaces;
+  for (int i = 0; i < 50000; ++i) spaces += "\x81\x40";
+  text_write(x, spaces.c_str(), (int64_t)spaces.size());
+  text_seek(x, 90000);
+  text_write(x, "!", 1);
+  EXPECT_EQ(x->gap_start, 0);
+  EXPECT_EQ(relayouts, 0);
+  spaces.insert(90000, 1, '!');
+  EXPECT_EQ(contents(x), spaces);
+  text_free(x);
   // Without the split flag the gap always goes to the line start.
   Text* w = text_new();
   w->flags &= ~TX_SPLIT_LONG;

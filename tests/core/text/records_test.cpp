@@ -1,5 +1,7 @@
 // Tab-separated records: walking, fields, cells and rewriting in place.
 
+#include "core/records.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,18 +12,14 @@
 
 namespace {
 
-struct T {
-  Text* t;
-  explicit T(const char* s = nullptr) : t(text_new()) {
-    if (s) {
-      text_write(t, s, (int64_t)strlen(s));
-      text_top(t);
-    }
-  }
-  ~T() { text_free(t); }
-  operator Text*() const { return t; }
-  Text* operator->() const { return t; }
-};
+// A Text holding s, cursor at the top.
+Text* text_of(const char* s) {
+  Text* t = text_new();
+  text_write(t, s, (int64_t)strlen(s));
+  text_top(t);
+  return t;
+}
+using T = TextOwner;
 
 std::string contents(Text* t) {
   return text_cstr(t);
@@ -34,7 +32,7 @@ std::string cell(TextArg a) {
 }
 
 TEST(Records, FieldsOfARecord) {
-  T t("sw\tSHOW\t3\r\nnext\r\n");
+  T t(text_of("sw\tSHOW\t3\r\nnext\r\n"));
   EXPECT_EQ(text_id(t.t), ID("SW"));
   EXPECT_EQ(id_pack(text_field(t.t, 2)), ID("SHOW"));
   EXPECT_EQ(atoi(text_field(t.t, 3)), 3);
@@ -52,7 +50,7 @@ TEST(Records, FieldsOfARecord) {
 }
 
 TEST(Records, EmptyLineHasOneEmptyField) {
-  T t("\r\nx\ty\r\n");
+  T t(text_of("\r\nx\ty\r\n"));
   const char* f1 = text_field(t.t, 1);
   ASSERT_NE(f1, nullptr);
   EXPECT_EQ(*f1, '\r');
@@ -60,19 +58,19 @@ TEST(Records, EmptyLineHasOneEmptyField) {
   EXPECT_EQ(text_id(t.t), 0u);
   // A TAB as second byte of a double-byte character does not exist, but 0x5C and 0x40 do: they
   // must not end a field.
-  T k("\x95\x5C\t\x83\x40\tz");
+  T k(text_of("\x95\x5C\t\x83\x40\tz"));
   EXPECT_EQ(std::string(text_field(k.t, 3)), "z");
 }
 
 TEST(Records, WalkAllRecords) {
-  T t("app\tCAB\r\nsw\tSHOW\t3\r\nfile\ta.txt\r\n");
+  T t(text_of("app\tCAB\r\nsw\tSHOW\t3\r\nfile\ta.txt\r\n"));
   std::vector<PackedId> kinds;
   for (text_top(t); !text_at_end(t); text_next_line(t)) kinds.push_back(text_id(t.t));
   EXPECT_EQ(kinds, (std::vector<PackedId>{ID("APP"), ID("SW"), ID("FILE")}));
   EXPECT_FALSE(text_next_line(t));
   EXPECT_TRUE(text_at_end(t));
   // A last record without a line end is walked too.
-  T u("a\nb");
+  T u(text_of("a\nb"));
   int n = 0;
   for (text_top(u); !text_at_end(u); text_next_line(u)) ++n;
   EXPECT_EQ(n, 2);
@@ -84,7 +82,7 @@ TEST(Records, WalkAllRecords) {
 }
 
 TEST(Records, PrevLineBeginFinishGoto) {
-  T t("one\r\ntwo\r\nthree");
+  T t(text_of("one\r\ntwo\r\nthree"));
   text_bottom(t);
   EXPECT_TRUE(text_prev_line(t));
   EXPECT_EQ(text_tell(t), 5);
@@ -107,7 +105,7 @@ TEST(Records, PrevLineBeginFinishGoto) {
   EXPECT_FALSE(text_goto_line(t, 0));
   EXPECT_EQ(text_tell(t), 15);
   // After a final line end, the previous record of the end is the last one.
-  T u("a\r\nbb\r\n");
+  T u(text_of("a\r\nbb\r\n"));
   text_bottom(u);
   EXPECT_TRUE(text_prev_line(u));
   EXPECT_EQ(text_tell(u), 3);
@@ -137,7 +135,7 @@ TEST(Records, LineEndTestsInCrMode) {
 }
 
 TEST(Records, CellOfCursorField) {
-  T t("ab\tcdef\tgh\r\nnext");
+  T t(text_of("ab\tcdef\tgh\r\nnext"));
   text_seek(t, 5);  // inside "cdef"
   EXPECT_EQ(cell(t.t), "cdef");
   text_seek(t, 3);
@@ -172,15 +170,15 @@ TEST(Records, CellCompare) {
   EXPECT_NE(text_cell_compare("\x83\x41", "\x83\x61", 1), 0);
   EXPECT_NE(text_cell_compare("\x83\x41", "\x83\x61", 0x100), 0);
   // Cells of Texts.
-  T a("x\tKey\ty");
-  T b("KEY");
+  T a(text_of("x\tKey\ty"));
+  T b(text_of("KEY"));
   text_seek(a, 3);
   EXPECT_EQ(text_cell_compare(a.t, b.t, 1), 0);
   EXPECT_NE(text_cell_compare(a.t, b.t, 0), 0);
 }
 
 TEST(Records, RewriteRecordInPlace) {
-  T t("app\tCAB\r\nshow\t1\r\nfile\tx\r\n");
+  T t(text_of("app\tCAB\r\nshow\t1\r\nfile\tx\r\n"));
   text_bottom(t);
   while (text_prev_line(t) && text_id(t.t) != ID("SHOW")) {
   }
@@ -213,7 +211,9 @@ TEST(Records, RecordArrayWalk) {
 
 TEST(Records, RecordArrayPutCutsAndPadsToOneRecord) {
   // Never read past the string or past the source's line.
-  T line("ab\r\ncdefghijklmnopqrstuvwxyz");
+  T line;
+  text_puts(line, "ab\r\ncdefghijklmnopqrstuvwxyz");
+  text_seek(line, 0);
   const std::pair<TextArg, std::string> cases[] = {
       {"abc", std::string("abc") + std::string(13, '\0')},
       {"ABCDEFGHIJKLMNOPQRS", "ABCDEFGHIJKLMNOP"},

@@ -10,14 +10,7 @@
 
 namespace {
 
-// Owns a Text for the length of a test.
-struct T {
-  Text* t;
-  T() : t(text_new()) {}
-  ~T() { text_free(t); }
-  operator Text*() const { return t; }
-  Text* operator->() const { return t; }
-};
+using T = TextOwner;
 
 std::string contents(Text* t) {
   std::string s((size_t)text_length(t), '\0');
@@ -91,6 +84,14 @@ TEST(TextGrowth, FirstBufferThenFixedStep) {
   text_write(v, more.c_str(), (int64_t)more.size());
   EXPECT_EQ(v->capacity, 600001 + 8192 + 250000);
   EXPECT_EQ(text_length(v), 600001 + 8192);
+  // Past 2.5 MB a tenth of the capacity is the larger step.
+  T w;
+  std::string large(3000000, 'a');
+  text_write(w, large.c_str(), (int64_t)large.size());
+  EXPECT_EQ(w->capacity, 3000000 + 8192);
+  text_write(w, more.c_str(), (int64_t)more.size());
+  text_write(w, "b", 1);
+  EXPECT_EQ(w->capacity, 3000000 + 8192 + 1 + (3000000 + 8192) / 10);
 }
 
 TEST(TextGrowth, IncrementsFromTheRecord) {

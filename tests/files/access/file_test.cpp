@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <string>
 
+#include "core/text_fault.h"
 #include "files/access/fixture.h"
+#include "files/file_fault.h"
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -269,7 +271,7 @@ TEST_F(FileAccess, TemporaryNamesAndCopies) {
   TextOwner t(temp_file_name(nullptr));
   ASSERT_NE(t.t, nullptr);
   EXPECT_TRUE(file_is_file(t.t));
-  EXPECT_STREQ(path_file_name(t.s().c_str()), path_file_name(t.t));
+  EXPECT_STREQ(path_file_name(str(t).c_str()), path_file_name(t.t));
   EXPECT_EQ(std::string(path_file_name(t.t)).substr(0, 3), "txo");
   file_delete(t.t);
 
@@ -277,7 +279,7 @@ TEST_F(FileAccess, TemporaryNamesAndCopies) {
   TextOwner found(temp_copy_find("other\\REPORT.csv"));
   ASSERT_NE(found.t, nullptr);
   EXPECT_TRUE(path_has_extension(found.t, ".csv"));
-  EXPECT_EQ(read_file(found.s()), "a,b\n");
+  EXPECT_EQ(read_file(str(found)), "a,b\n");
   EXPECT_EQ(temp_copy_find("report.txt"), nullptr);
   temp_copy_cleanup();
   EXPECT_FALSE(file_find_data(found.t, nullptr));
@@ -303,7 +305,7 @@ TEST_F(TextLoad, GapBehindOrAfterTheContents) {
   EXPECT_EQ(t.t->gap_start, 0);
   EXPECT_EQ(t.t->gap_end, 8192);
   EXPECT_EQ(text_tell(t), 0);
-  EXPECT_EQ(t.s(), "line1\r\nline2");
+  EXPECT_EQ(str(t), "line1\r\nline2");
   EXPECT_STREQ(t.t->file_name, p.c_str());
   EXPECT_EQ(t.t->file_handle, nullptr);  // lock level 0 keeps no handle
   EXPECT_FALSE(t.t->flags & TX_MODIFIED);
@@ -315,12 +317,12 @@ TEST_F(TextLoad, GapBehindOrAfterTheContents) {
   EXPECT_EQ(u.t->gap_start, 12);
   EXPECT_EQ(u.t->gap_end, 112);
   EXPECT_EQ(u.t->buffer[u.t->capacity], 0);
-  EXPECT_EQ(u.s(), "line1\r\nline2");
+  EXPECT_EQ(str(u), "line1\r\nline2");
 
   // Loading again replaces the contents; an empty file leaves a buffer of 250 bytes.
   ASSERT_TRUE(write_file(p, ""));
   ASSERT_TRUE(text_load(u, p.c_str(), 0));
-  EXPECT_EQ(u.s(), "");
+  EXPECT_EQ(str(u), "");
   EXPECT_EQ(u.t->capacity, 250);
 }
 
@@ -331,11 +333,11 @@ TEST_F(TextLoad, NoMemoryForTheContentsFailsCleanly) {
   text_fail_alloc_after(0);
   EXPECT_FALSE(text_load(t, p.c_str(), 1));
   text_fail_alloc_after(-1);
-  EXPECT_EQ(t.s(), "");
+  EXPECT_EQ(str(t), "");
   EXPECT_EQ(t.t->file_handle, nullptr);
   EXPECT_EQ(file_open_count(), open_handles);
   EXPECT_TRUE(text_load(t, p.c_str(), 0));
-  EXPECT_EQ(t.s(), "some contents");
+  EXPECT_EQ(str(t), "some contents");
 }
 
 TEST_F(TextLoad, LockLevelsKeepTheHandle) {
@@ -363,7 +365,7 @@ TEST_F(TextLoad, MissingFilesAreBoundAsNew) {
   std::string p = at("new.txt");
   TextOwner t(text_of("old"));
   ASSERT_TRUE(text_load(t, p.c_str(), 0));
-  EXPECT_EQ(t.s(), "");
+  EXPECT_EQ(str(t), "");
   EXPECT_STREQ(t.t->file_name, p.c_str());
   EXPECT_TRUE(text_file(t)->flags & TF_NEW);
   EXPECT_FALSE(file_find_data(p.c_str(), nullptr));
@@ -377,10 +379,10 @@ TEST_F(TextLoad, MissingFilesAreBoundAsNew) {
   TextOwner b;
   ASSERT_TRUE(write_file(at("e.txt"), "exists"));
   ASSERT_TRUE(text_load(b, at("e.txt").c_str(), TL_BIND_ONLY));
-  EXPECT_EQ(b.s(), "");
+  EXPECT_EQ(str(b), "");
   EXPECT_TRUE(text_file(b)->flags & TF_NEW);
   ASSERT_TRUE(text_load(b, at("e.txt").c_str(), TL_BIND_ONLY2));
-  EXPECT_EQ(b.s(), "");
+  EXPECT_EQ(str(b), "");
 }
 
 TEST_F(TextLoad, FolderIsNoFile) {
@@ -400,13 +402,13 @@ TEST_F(TextLoad, ContentsOnlyRebindAndTags) {
   TextOwner t;
   ASSERT_TRUE(text_load(t, at("b.txt").c_str(), 0));
   ASSERT_TRUE(text_load(t, at("a.txt").c_str(), TL_READ_ONLY_CONTENTS | TL_TAGS));
-  EXPECT_EQ(t.s(), "text-header: x\r\nbody");
+  EXPECT_EQ(str(t), "text-header: x\r\nbody");
   EXPECT_STREQ(t.t->file_name, at("b.txt").c_str());  // still bound to the first
   EXPECT_TRUE(text_file(t)->flags & TF_TAGGED);
   EXPECT_FALSE(text_load(t, at("none.txt").c_str(), TL_READ_ONLY_CONTENTS));
 
   ASSERT_TRUE(text_load(t, at("c.txt").c_str(), TL_REBIND));
-  EXPECT_EQ(t.s(), "");  // the failed load above emptied it; a rebind reads nothing
+  EXPECT_EQ(str(t), "");  // the failed load above emptied it; a rebind reads nothing
   EXPECT_STREQ(t.t->file_name, at("c.txt").c_str());
   ASSERT_TRUE(text_load(t, at("b.txt").c_str(), TL_TAGS));
   EXPECT_FALSE(text_file(t)->flags & TF_TAGGED);
@@ -420,11 +422,11 @@ TEST_F(TextLoad, RegionOfAFile) {
   f->region_offset = 3;
   f->region_length = 4;
   ASSERT_TRUE(text_load(t, at("r.txt").c_str(), 0));
-  EXPECT_EQ(t.s(), "3456");
+  EXPECT_EQ(str(t), "3456");
   f->region_offset = 8;
   f->region_length = 100;
   ASSERT_TRUE(text_load(t, at("r.txt").c_str(), 0));
-  EXPECT_EQ(t.s(), "89");
+  EXPECT_EQ(str(t), "89");
   EXPECT_EQ(text_file(t)->region_length, 2);
 }
 
@@ -501,7 +503,7 @@ TEST_F(TextLoad, ReadOnlyDocumentAndLockFallback) {
   file_close(reader);
   EXPECT_TRUE(text_file(t)->flags & TF_READ_ONLY);
   EXPECT_EQ(text_file(t)->lock, 0);
-  EXPECT_EQ(t.s(), "abc");
+  EXPECT_EQ(str(t), "abc");
 
   // Someone else writes the file: a lock cannot be had, the load goes on without one.
   std::string q = at("w.txt");
@@ -512,7 +514,7 @@ TEST_F(TextLoad, ReadOnlyDocumentAndLockFallback) {
   ASSERT_TRUE(text_load(u, q.c_str(), 1));
   EXPECT_TRUE(text_file(u)->flags & TF_NO_LOCK);
   EXPECT_EQ(u.t->file_handle, nullptr);
-  EXPECT_EQ(u.s(), "xyz");
+  EXPECT_EQ(str(u), "xyz");
   file_close(writer);
 }
 #endif

@@ -12,26 +12,17 @@
 #include "core/codepage.h"
 #include "core/text.h"
 #include "files/file.h"
+#include "files/file_fault.h"
 #include "files/path.h"
 #include "ui/notify.h"
 
 namespace files_test {
 
 inline std::string str(Text* t) {
+  if (!t) return "<null>";
   const char* s = text_cstr(t);
   return std::string(s, (size_t)text_length(t));
 }
-
-// Owns a Text for the length of a test.
-struct TextOwner {
-  Text* t;
-  explicit TextOwner(Text* x = text_new()) : t(x) {}
-  ~TextOwner() { text_free(t); }
-  TextOwner(const TextOwner&) = delete;
-  TextOwner& operator=(const TextOwner&) = delete;
-  operator Text*() const { return t; }
-  std::string s() const { return t ? str(t) : std::string("<null>"); }
-};
 
 inline Text* text_of(const std::string& s) {
   Text* t = text_new();

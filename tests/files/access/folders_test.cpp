@@ -64,9 +64,9 @@ TEST_F(Folders, DocumentScheme) {
   // Without FOLDER the documents folder stands in.
   TextOwner docs(special_folder(ID("MYDOC")));
   ASSERT_NE(docs.t, nullptr);
-  EXPECT_EQ(text_or_null(document_folder()), docs.s());
+  EXPECT_EQ(text_or_null(document_folder()), str(docs));
   path_add_separator(docs);
-  EXPECT_EQ(resolved("file://x.txt"), wide(docs.s() + "x.txt"));
+  EXPECT_EQ(resolved("file://x.txt"), wide(str(docs) + "x.txt"));
 }
 
 TEST_F(Folders, PlainNamesAndNull) {
@@ -75,7 +75,7 @@ TEST_F(Folders, PlainNamesAndNull) {
   char16_t* none = path_resolve(nullptr);
   EXPECT_EQ(none, nullptr);
   TextOwner t(text_of("zq://t.txt"));
-  EXPECT_EQ(resolved(t.s().c_str()), wide(prog + "\\t.txt"));
+  EXPECT_EQ(resolved(str(t).c_str()), wide(prog + "\\t.txt"));
 }
 
 TEST_F(Folders, SettingsBesideTheProgram) {
@@ -98,7 +98,7 @@ class PerUser : public Folders {
 #endif
     TextOwner a(special_folder(ID("APDAT")));
     ASSERT_NE(a.t, nullptr);
-    apdat = a.s();
+    apdat = str(a);
     vendor = apdat + "\\VODudeduva";
     made_vendor = !file_find_data(vendor.c_str(), nullptr);
     per_user_set(true);
@@ -138,10 +138,10 @@ TEST_F(PerUser, DefaultsAreCopiedOnFirstUse) {
 TEST_F(Folders, PerUserModeFollowsTheProgramFilesFolder) {
   TextOwner pf(special_folder(ID("PFILES")));
   ASSERT_NE(pf.t, nullptr);
-  path_set_program_path((pf.s() + "\\ZQ\\zq9utl.exe").c_str());
+  path_set_program_path((str(pf) + "\\ZQ\\zq9utl.exe").c_str());
   per_user_init();
   EXPECT_TRUE(per_user_mode());
-  path_set_program_path((pf.s() + "2\\ZQ\\zq9utl.exe").c_str());
+  path_set_program_path((str(pf) + "2\\ZQ\\zq9utl.exe").c_str());
   per_user_init();
   EXPECT_FALSE(per_user_mode());
   path_set_program_path((prog + "\\zq9utl.exe").c_str());
@@ -157,7 +157,7 @@ TEST_F(Folders, SpecialFolders) {
   EXPECT_EQ(special_folder(0), nullptr);
   TextOwner login(special_folder(ID("LOGIN")));
   ASSERT_NE(login.t, nullptr);
-  EXPECT_FALSE(login.s().empty());
+  EXPECT_FALSE(str(login).empty());
 #ifdef _WIN32
   // The folders of a Wine prefix.
   struct Expect {
@@ -166,7 +166,7 @@ TEST_F(Folders, SpecialFolders) {
   };
   TextOwner apdat(special_folder(ID("APDAT")));
   ASSERT_NE(apdat.t, nullptr);
-  EXPECT_TRUE(ends_with_nocase(apdat.s(), "\\" + login.s() + "\\AppData\\Roaming")) << apdat.s();
+  EXPECT_TRUE(ends_with_nocase(str(apdat), "\\" + str(login) + "\\AppData\\Roaming")) << str(apdat);
   const Expect table[] = {
       {"DESK", "\\Desktop"},
       {"MYDOC", "\\Documents"},
@@ -178,12 +178,12 @@ TEST_F(Folders, SpecialFolders) {
   for (const Expect& e : table) {
     TextOwner t(special_folder(id_pack(e.id)));
     ASSERT_NE(t.t, nullptr) << e.id;
-    EXPECT_TRUE(ends_with_nocase(t.s(), e.tail)) << e.id << ": " << t.s();
-    EXPECT_TRUE(file_is_folder(t.t)) << e.id << ": " << t.s();
+    EXPECT_TRUE(ends_with_nocase(str(t), e.tail)) << e.id << ": " << str(t);
+    EXPECT_TRUE(file_is_folder(t.t)) << e.id << ": " << str(t);
   }
   TextOwner desk(special_folder(ID("DESK")));
   TextOwner direct(shell_folder(16));
-  EXPECT_EQ(desk.s(), direct.s());
+  EXPECT_EQ(str(desk), str(direct));
   EXPECT_EQ(shell_folder(0x7FFF), nullptr);
 #else
   // The table of the native build, under a home of the test's own.

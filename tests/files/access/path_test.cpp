@@ -17,14 +17,14 @@ namespace {
 std::string joined(const char* base, const char* name) {
   TextOwner t(text_of(base));
   path_join(t, name);
-  return t.s();
+  return str(t);
 }
 
 template <class F>
 std::string edited(const char* path, F f) {
   TextOwner t(text_of(path));
   f(t.t);
-  return t.s();
+  return str(t);
 }
 
 struct Case {
@@ -70,16 +70,16 @@ TEST(PathJoin, NullNameOnlyDeletesTheFileName) {
 TEST(PathJoin, DotSlashStartsFromTheCurrentDirectory) {
   TextOwner cd(special_folder(ID("CD")));
   ASSERT_NE(cd.t, nullptr);
-  TextOwner want(text_of(cd.s()));
+  TextOwner want(text_of(str(cd)));
   path_add_separator(want);
-  EXPECT_EQ(joined("C:\\a\\b.txt", ".\\c\\d.txt"), want.s() + "c\\d.txt");
-  EXPECT_EQ(joined("C:\\a\\b.txt", "./"), cd.s());
+  EXPECT_EQ(joined("C:\\a\\b.txt", ".\\c\\d.txt"), str(want) + "c\\d.txt");
+  EXPECT_EQ(joined("C:\\a\\b.txt", "./"), str(cd));
 }
 
 TEST(PathJoin, NameMayBeTheBaseItself) {
   TextOwner t(text_of("C:\\a\\b.txt"));
   path_join(t, t.t);
-  EXPECT_EQ(t.s(), "C:\\a\\b.txt");
+  EXPECT_EQ(str(t), "C:\\a\\b.txt");
 }
 
 TEST(PathNormalise, Table) {
@@ -133,24 +133,24 @@ TEST(PathSeparator, AddAndStrip) {
   for (const Sep& c : cases) {
     TextOwner t(text_of(c.in));
     EXPECT_EQ(path_separator(t, c.flag), c.changed) << c.in << " flag " << c.flag;
-    EXPECT_EQ(t.s(), c.out) << c.in << " flag " << c.flag;
+    EXPECT_EQ(str(t), c.out) << c.in << " flag " << c.flag;
   }
   TextOwner t(text_of("C:\\a"));
   EXPECT_TRUE(path_add_separator(t));
   EXPECT_TRUE(path_strip_separator(t));
-  EXPECT_EQ(t.s(), "C:\\a");
+  EXPECT_EQ(str(t), "C:\\a");
 }
 
 TEST(PathParent, ClimbsToTheDrive) {
   TextOwner t(text_of("C:\\a\\" HYO "\\f.txt"));
   EXPECT_TRUE(path_parent(t));
-  EXPECT_EQ(t.s(), "C:\\a\\" HYO);
+  EXPECT_EQ(str(t), "C:\\a\\" HYO);
   EXPECT_TRUE(path_parent(t));
-  EXPECT_EQ(t.s(), "C:\\a");
+  EXPECT_EQ(str(t), "C:\\a");
   EXPECT_TRUE(path_parent(t));
-  EXPECT_EQ(t.s(), "C:");
+  EXPECT_EQ(str(t), "C:");
   EXPECT_FALSE(path_parent(t));
-  EXPECT_EQ(t.s(), "C:");
+  EXPECT_EQ(str(t), "C:");
 }
 
 TEST(PathRoot, CutsToTheRoot) {
@@ -161,10 +161,10 @@ TEST(PathRoot, CutsToTheRoot) {
   EXPECT_FALSE(path_root(rel));
 #ifdef _WIN32
   // The drive of the Windows folder.
-  ASSERT_EQ(rel.s().size(), 2u);
-  EXPECT_EQ(rel.s()[1], ':');
+  ASSERT_EQ(str(rel).size(), 2u);
+  EXPECT_EQ(str(rel)[1], ':');
 #else
-  EXPECT_EQ(rel.s(), "");  // no drives: the root of the file system
+  EXPECT_EQ(str(rel), "");  // no drives: the root of the file system
 #endif
 }
 

@@ -2,35 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "support/zqtool_run.h"
 
 namespace {
 
 #ifndef _WIN32
-// Runs zqtool with the arguments (already quoted for the shell); its output and exit status.
+// Runs "zqtool path ARGS"; its output and exit status.
 std::string run_tool(const std::string& args, int* status) {
-  const char* bin = std::getenv("ZQ_BINARY_DIR");
-  std::string tool = std::string(bin ? bin : ".") + "/zqtool";
-  std::string cmd = "'" + tool + "' path " + args + " 2>/dev/null";
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "<no pipe>";
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, p)) out += buf;
-  int rc = pclose(p);
-  *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
+  ToolRun r = zqtool_run("path " + args);
+  *status = r.status;
+  return r.out;
 }
 
 class ZqtoolPath : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* bin = std::getenv("ZQ_BINARY_DIR");
-    std::string tool = std::string(bin ? bin : ".") + "/zqtool";
-    if (!bin || std::system(("test -x '" + tool + "'").c_str()) != 0)
-      GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
+    if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
   }
 };
 
@@ -68,6 +57,37 @@ TEST_F(ZqtoolPath, BadUseIsAnErrorWithoutOutput) {
     EXPECT_EQ(run_tool(args, &status), "") << args;
     EXPECT_EQ(status, 2) << args;
   }
+}
+// Asked for, the usage and the version go to stdout with status 0; a mistake gets the usage on
+// stderr and status 2.
+TEST(ZqtoolUsage, HelpAndVersionOnStdout) {
+  if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built in ZQ_BINARY_DIR";
+  struct Case {
+    const char* args;
+    int status;
+    const char* out_has;  // null: no output
+  };
+  const Case cases[] = {
+      {"--help", 0, "pak build SRCDIR"},
+      {"-h", 0, "path join BASE"},
+      {"re --help", 0, "re [-i]"},
+      {"pak -h", 0, "pak verify FILE"},
+      {"--version", 0, "zqtool 0."},
+      {"", 2, nullptr},
+      {"--bogus", 2, nullptr},
+      {"pak build a b --threads x", 2, nullptr},
+      {"pak build a b --threads -1", 2, nullptr},
+  };
+  for (const Case& c : cases) {
+    ToolRun r = zqtool_run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    if (c.out_has)
+      EXPECT_NE(r.out.find(c.out_has), std::string::npos) << c.args << ": " << r.out;
+    else
+      EXPECT_EQ(r.out, "") << c.args;
+  }
+  EXPECT_EQ(zqtool_run("re --help").out.find("pak build"), std::string::npos);
+  EXPECT_NE(zqtool_run("").err.find("usage: zqtool"), std::string::npos);
 }
 #endif
 

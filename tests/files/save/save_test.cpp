@@ -11,6 +11,7 @@
 
 #include "core/format.h"
 #include "files/access/fixture.h"
+#include "files/file_fault.h"
 
 using namespace files_test;
 
@@ -204,7 +205,7 @@ TEST_F(Save, RegionGrowsAndShrinks) {
   f->region_offset = 4;
   f->region_length = 8;
   ASSERT_TRUE(text_load(t, p.c_str(), 0));
-  ASSERT_EQ(t.s(), "[region]");
+  ASSERT_EQ(str(t), "[region]");
   text_bottom(t);
   text_insert(t, "0123456789", TI_RAW, 10);  // grew by 10 bytes
   EXPECT_TRUE(text_save(t));
@@ -307,7 +308,7 @@ TEST_F(Save, BackupIntoTheBackupFolder) {
   EXPECT_EQ(read_file(at("old\\copies\\doc.txt")), "v1");
   TextOwner folder(text_of(p));
   EXPECT_TRUE(backup_folder(folder));
-  EXPECT_EQ(folder.s(), at("old\\copies"));
+  EXPECT_EQ(str(folder), at("old\\copies"));
   backup_set_dir(at("abs").c_str());
   EXPECT_TRUE(backup_make(t));
   EXPECT_EQ(read_file(at("abs\\doc.txt")), "v1");
@@ -320,16 +321,16 @@ TEST_F(Save, BackupFolderFallsBackToTheDriveRoot) {
   ASSERT_TRUE(write_file(at("blocker"), "a file where a folder should go"));
   TextOwner root(text_of(p));
   path_root(root);
-  std::string bak = root.s() + "\\bak";
+  std::string bak = str(root) + "\\bak";
   bool had_bak = file_is_folder(bak.c_str());
   backup_set_dir(at("blocker\\sub").c_str());  // cannot be created
   TextOwner folder(text_of(p));
   EXPECT_TRUE(backup_folder(folder));
-  EXPECT_EQ(folder.s(), bak);
+  EXPECT_EQ(str(folder), bak);
   backup_set_dir(nullptr);
   TextOwner again(text_of(p));
   EXPECT_TRUE(backup_folder(again));
-  EXPECT_EQ(again.s(), bak);
+  EXPECT_EQ(str(again), bak);
   EXPECT_TRUE(file_is_folder(bak.c_str()));
   if (!had_bak) folder_remove(bak.c_str());
 }
@@ -515,7 +516,7 @@ TEST_F(CharCheck, ReplacingCountsAPairAsOne) {
   TextOwner t(ex_text(ID("SJIS")));
   DialogLog::answer() = ID("SJIS");
   EXPECT_TRUE(save_char_check(t));
-  EXPECT_EQ(t.s(),
+  EXPECT_EQ(str(t),
             "ab?c?\x82\xA0"
             "d");
   EXPECT_TRUE(shown("2個置換しました"));
@@ -537,7 +538,7 @@ TEST_F(CharCheck, JumpAndCloseCancelTheSave) {
   DialogLog::answer() = ID("SJISEX");
   EXPECT_TRUE(text_save_to(t, p.c_str()));
   EXPECT_FALSE(text_file(t)->flags & TF_CANCELLED);
-  EXPECT_EQ(read_file(p), t.s());
+  EXPECT_EQ(read_file(p), str(t));
 }
 
 TEST_F(CharCheck, BuiltInDialogAsksThroughTheMessageBox) {

@@ -355,6 +355,20 @@ TEST(LzDecoder, RefusesHostileStreams) {
   EXPECT_EQ(err, LZ_BAD_DISTANCE);
 }
 
+// A last match may run a few bytes past the stated length, inside the slack: packages hold such
+// streams, so they decode to the stated length.
+TEST(LzDecoder, ToleratesALastMatchPastTheLength) {
+  const std::vector<std::pair<uint32_t, int>> tokens = {{'a', 9}, {'b', 9}, {'c', 9},
+                                                        {1, 1},   {2, 4},   {0, 12}};
+  for (uint32_t stated : {8u, 7u, 6u, 4u}) {
+    Bytes out;
+    int err;
+    ASSERT_TRUE(decode(build_stream(tokens, stated), &out, nullptr, &err))
+        << stated << ": " << lz_error_text(err);
+    EXPECT_EQ(std::string(out.begin(), out.end()), std::string("abcabcab").substr(0, stated));
+  }
+}
+
 TEST(LzDecoder, MutatedStreamsFailCleanlyOrDecodeToTheirLength) {
   std::mt19937 rng(5);
   Bytes in = wordy(rng, 3000);

@@ -17,8 +17,9 @@
 
 #include "core/header.h"
 #include "files/file.h"
+#include "files/path.h"
 #include "setup/lz.h"
-#include "setup/pak_resource.h"
+#include "setup/pe_resource.h"
 #include "ui/notify.h"
 
 namespace fs = std::filesystem;
@@ -112,9 +113,9 @@ class PakBuild : public ::testing::Test {
     fs::remove_all(root);
   }
   std::string dir(const fs::path& p) { return p.string() + (char)fs::path::preferred_separator; }
-  bool build(int mode) {
+  bool build(int mode, int threads = 0) {
     std::string s = dir(src), e = dir(exe), o = out.string();
-    PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str()};
+    PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str(), threads};
     return pak_build(mode, &paths);
   }
   // Every source of the writer's lists, each with its own text.
@@ -252,6 +253,36 @@ TEST_F(PakBuild, MissingExecutableEndsTheFirstList) {
   ASSERT_GE(es.size(), 2u);
   EXPECT_EQ(es[0].name, "zqeditor.exe");
   EXPECT_EQ(es[1].name, "text.h");  // the next list is still added
+}
+
+// Entries are encoded on several threads but written in list order: the package and the log are
+// the same on any number of threads, also when files fail and end their lists.
+TEST_F(PakBuild, SameBytesAndLogOnAnyNumberOfThreads) {
+  fill_sources();
+  std::mt19937 rng(7);
+  std::string big;  // large enough that threads overtake each other
+  for (int k = 0; k < 200000; ++k) big += (char)('a' + rng() % 4);
+  put_file(src / "text.h", big);
+  put_file(exe / "zqeditor.exe", big.substr(0, 150000));
+  for (bool failing : {false, true}) {
+    if (failing) {
+      fs::remove(src / "txcalc.c");
+      fs::remove(src / "fopen.mnu");
+    }
+    Bytes first;
+    std::string first_log;
+    for (int threads : {1, 2, 3, 8}) {
+      g_log.clear();
+      EXPECT_EQ(build(0, threads), !failing) << threads;
+      if (threads == 1) {
+        first = slurp(out);
+        first_log = g_log;
+        continue;
+      }
+      EXPECT_EQ(slurp(out), first) << threads << " threads, failing " << failing;
+      EXPECT_EQ(g_log, first_log) << threads << " threads, failing " << failing;
+    }
+  }
 }
 
 TEST_F(PakBuild, UnwritableOutputLeavesNothing) {
@@ -431,6 +462,41 @@ Bytes make_pe(const Bytes& payload, uint32_t type = 10, uint32_t id = 30030) {
   u32(img, sec + 20, sect_raw);
   img.insert(img.end(), rsrc.begin(), rsrc.end());
   return img;
+}
+
+// pak_open keeps the first package it finds. The Windows test program carries one as its resource
+// (pak_resource_win32.rc), which comes first; natively there is no resource, and the package is
+// "_zq64_.pak" beside the program once that file holds a valid one.
+TEST(PakOpen, FindsTheResourceOrThePackageBesideTheProgram) {
+  fs::path dir = fs::temp_directory_path() / "zqpak_open";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  path_set_program_path((dir / "zq9utl.exe").string().c_str());
+  g_log.clear();
+  notify_set_sink(capture);
+  Bytes data = {'o', 'k'};
+#ifdef _WIN32
+  Bytes pak = make_package({{"\r\nFNAME: a.txt\r\nSIZE: 2\r\n", data}});  // as the .rc has it
+  Bytes beside = make_package({{head("b.txt", 2, false), data}});
+  put_file(dir / "_zq64_.pak", std::string(beside.begin(), beside.end()));  // comes second
+  const PakBlock* b = pak_open();
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(g_log, "resource\n");
+#else
+  Bytes pak = make_package({{head("a.txt", 2, false), data}});
+  EXPECT_EQ(pak_open(), nullptr);
+  put_file(dir / "_zq64_.pak", "zqpak1.0(00000099)");  // damaged: refused
+  EXPECT_EQ(pak_open(), nullptr);
+  put_file(dir / "_zq64_.pak", std::string(pak.begin(), pak.end()));
+  const PakBlock* b = pak_open();
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(g_log.find("resource"), std::string::npos);
+#endif
+  EXPECT_EQ(Bytes(b->bytes, b->bytes + b->total), pak);
+  fs::remove_all(dir);
+  EXPECT_EQ(pak_open(), b);
+  notify_set_sink(nullptr);
+  path_set_program_path(nullptr);
 }
 
 TEST(PakResource, FindsThePackageInAPeImage) {
