@@ -116,6 +116,12 @@ bool text_is_handle(const void* p) {
   return p && block_of(p) != nullptr;
 }
 
+bool text_is_live(const void* p) {
+  TextBlock* b = p ? block_of(p) : nullptr;
+  if (!b || ((const char*)p - (const char*)b->items) % sizeof(Text) != 0) return false;
+  return (((const Text*)p)->flags & TX_IN_USE) != 0;
+}
+
 // A Text argument as a handle, or null for a plain string (or a pointer between slots).
 static const Text* arg_text(TextArg a) {
   if (!a.p) return nullptr;

@@ -123,6 +123,8 @@ bool text_reset_capacity(Text* t, int64_t n);
 Text* text_retain(Text* t);
 void text_free(Text* t);
 bool text_is_handle(const void* p);
+// Stricter: p is the start of a slot in use, so a number read from outside may be taken as a Text.
+bool text_is_live(const void* p);
 void text_lock(Text* t);    // raises the lock level
 void text_unlock(Text* t);  // lowers it
 

@@ -11,7 +11,8 @@ void ui_register_view_class(HINSTANCE instance);
 // The procedure of the host window ("TXMAINTIMER"): its timers, IDLE and the key-repeat timers.
 LRESULT CALLBACK ui_host_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Open applet windows (top-level frames of the runtime); the loop quits at once when there are none.
+// Open applet windows (top-level frames of the runtime); the loop quits at once when there are
+// none.
 int ui_open_window_count();
 // Pre-translation of a queued message: accelerators, dialog navigation, pane keys. True: taken.
 bool ui_pretranslate(MSG* msg);
