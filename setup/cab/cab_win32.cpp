@@ -312,7 +312,11 @@ HWND cab_open(PackedId, const char*, int show) {
   Cab* c = &g_cab;
   if (c->frame) return nullptr;
   c->frame = frame_new(FRAME_APPLET, nullptr);
-  if (!c->frame) return nullptr;
+  if (!c->frame) {
+    // No window (no display): a script must not take this for an installation.
+    host_set_exit_code(SETUP_EXIT_FAILED);
+    return nullptr;
+  }
   frame_set(c->frame, ID("HOOK"), hook);
   read_switches(c, show);
   // 2: the menu and the class icon.
