@@ -8,6 +8,9 @@
 #include "setup/cab/cab.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  // The uninstall's helper copy: no window, no host.
+  int removed = cab_remove_helper(GetCommandLineW());
+  if (removed >= 0) return removed;
   applet_register(ID("CAB"), cab_open);
   // The command line is read whole (GetCommandLineW): its first token is the program's path.
   return host_main(instance, GetCommandLineW(), show);

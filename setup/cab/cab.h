@@ -28,6 +28,13 @@ void cab_command(HWND window, PackedId id, HWND sender);
 // modal over owner until OK, EXIT or CANCEL.
 void cab_help(HWND owner, PackedId id);
 
+// After an uninstall the running zqsetup.exe is still in the folder it emptied: a copy of it in
+// the temporary folder, started as `COPY -zqremove PID "PATH"`, waits for that process to end and
+// deletes PATH (a "zqsetup.exe" only) and its folder when empty. cab_remove_helper runs that
+// copy's part and returns its exit code, or -1 when the command line is not that request.
+inline constexpr wchar_t CAB_REMOVE_SWITCH[] = L"-zqremove";
+int cab_remove_helper(const wchar_t* command_line);
+
 // Starts a program of the installation (the editor after SET) without waiting for it, with its
 // folder as the working folder. False when it cannot be started.
 bool cab_start_program(const char* exe);

@@ -4,7 +4,10 @@
 // the window and its menu.
 
 #include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -223,6 +226,8 @@ void set_run(Cab* c) {
   close_window(c);
 }
 
+void remove_self_later();
+
 void uninst(Cab* c) {
   KillTimer(c->frame, CAB_TIMER_START);
   if (c->uninst_done || c->busy) return;
@@ -235,8 +240,30 @@ void uninst(Cab* c) {
   // Refused (not an installation) or declined: nothing was removed.
   c->exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
   setup_set_silent(false);
+  if (c->exit_code == SETUP_EXIT_OK) remove_self_later();
   c->busy = false;
   close_window(c);
+}
+
+// The uninstall cannot delete the running program, which keeps its folder too. A copy in the
+// temporary folder waits for this process to end and removes both.
+void remove_self_later() {
+  wchar_t self[MAX_PATH], temp[MAX_PATH], copy[MAX_PATH + 64], line[3 * MAX_PATH + 64];
+  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !GetTempPathW(MAX_PATH, temp)) return;
+  swprintf(copy, sizeof copy / sizeof *copy, L"%lszqsetup-%lu.exe", temp, GetCurrentProcessId());
+  if (!CopyFileW(self, copy, FALSE)) return;
+  swprintf(line, sizeof line / sizeof *line, L"\"%ls\" %ls %lu \"%ls\"", copy, CAB_REMOVE_SWITCH,
+           GetCurrentProcessId(), self);
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(copy, line, nullptr, nullptr, FALSE, 0, nullptr, temp, &si, &pi)) {
+    DeleteFileW(copy);
+    return;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
 }
 
 // The end of the window: the -log file and the process's exit code.
@@ -469,6 +496,42 @@ void cab_help(HWND owner, PackedId id) {
   text_free(title);
   text_free(menu);
   text_free(keys);
+}
+
+int cab_remove_helper(const wchar_t* command_line) {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(command_line, &argc);
+  if (!argv) return -1;
+  if (argc != 4 || std::wcscmp(argv[1], CAB_REMOVE_SWITCH) != 0) {
+    LocalFree(argv);
+    return -1;
+  }
+  DWORD pid = (DWORD)std::wcstoul(argv[2], nullptr, 10);
+  const wchar_t* exe = argv[3];
+  const wchar_t* name = std::wcsrchr(exe, L'\\');
+  int code = 1;
+  // Only a program of the suite's set-up name, so that the helper cannot be aimed elsewhere.
+  if (name && _wcsicmp(name + 1, L"zqsetup.exe") == 0) {
+    if (HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid)) {
+      WaitForSingleObject(h, 60000);
+      CloseHandle(h);
+    }
+    for (int k = 0; k < 50 && !DeleteFileW(exe) && GetLastError() != ERROR_FILE_NOT_FOUND; ++k)
+      Sleep(100);
+    wchar_t* folder = _wcsdup(exe);
+    if (folder) {
+      folder[name - exe] = 0;
+      RemoveDirectoryW(folder);  // only when nothing else is left in it
+      std::free(folder);
+    }
+    code = GetFileAttributesW(exe) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
+  }
+  LocalFree(argv);
+  // The copy itself goes with the next restart (where the system lets it).
+  wchar_t self[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return code;
 }
 
 bool cab_start_program(const char* exe) {
