@@ -1,0 +1,324 @@
+// The set-up wizard's window driven with real input under Wine: the standard and custom roads,
+// Back after a jump, the folder check, the version warning, Help, and a cancelled wizard that
+// leaves the record and the disk as they were. With ZQ_SHOT_DIR set, each page is also saved as
+// a picture (wizard-N-DPI.bmp) for the documentation.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "setup/cab/wizard_ui.h"
+#include "setup/pak.h"
+#include "setup/setup_record.h"
+#include "ui/desc.h"
+#include "uiwin/driver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Child identifiers of the wizard's panes.
+enum : int { BUTTONS = 30250, RADIO2_PANE = 30211, CHECKS = 30212, INFO = 30213, DST = 30200 };
+
+const wchar_t* const kTitles[7] = {L"VI RIDEVA 9 64ved セットアップ",
+                                   L"インストールの種類 - VI RIDEVA 9 64ved",
+                                   L"インストール先 - VI RIDEVA 9 64ved",
+                                   L"上書きインストール - VI RIDEVA 9 64ved",
+                                   L"使用許諾契約証 - VI RIDEVA 9 64ved",
+                                   L"オプション - VI RIDEVA 9 64ved",
+                                   L"VI RIDEVA 9 64ved"};
+
+// A package of the agreement, the help text and an editor of 29 May 2018.
+std::string make_package() {
+  std::string pak = std::string("zqpak1.0(00000000)") + '\0';
+  auto add = [&](const std::string& name, const std::string& data) {
+    std::string head = "\r\nFNAME: " + name + "\r\nDATE: 29 May 2018 08:14:07 +0900\r\nSIZE: " +
+                       std::to_string(data.size()) + "\r\n";
+    uint32_t h = (uint32_t)head.size();
+    for (int k = 0; k < 4; ++k) pak += (char)(h >> 8 * k);
+    pak += head + data;
+  };
+  add("contract.txt", "使用許諾の条件\r\nこのソフトウェアは現状のまま提供されます。\r\n");
+  add("zq9.txt", "＿∥.a.help.SETUP∥＿\r\nセットアップの手引き\r\n＿∥.a.help.ZQ0∥＿\r\n別\r\n");
+  add("zqeditor.exe", "editor");
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08X", (unsigned)pak.size());
+  std::memcpy(&pak[9], hex, 8);
+  return pak;
+}
+
+std::wstring title_of(HWND w) {
+  wchar_t buf[256] = L"";
+  GetWindowTextW(w, buf, 256);
+  return buf;
+}
+
+std::string pane_string(HWND frame, int id) {
+  HWND p = pane_in(frame, id);
+  Text* t = p ? pane_text(p) : nullptr;
+  return t ? text_cstr(t) : "";
+}
+
+// Saves the window with its frame as a 24-bit BMP when ZQ_SHOT_DIR is set.
+void shot(HWND w, int page) {
+  const char* dir = std::getenv("ZQ_SHOT_DIR");
+  if (!dir) return;
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  RECT r;
+  GetWindowRect(w, &r);
+  int cx = r.right - r.left, cy = r.bottom - r.top;
+  HDC wdc = GetWindowDC(w);
+  HDC mem = CreateCompatibleDC(wdc);
+  HBITMAP bmp = CreateCompatibleBitmap(wdc, cx, cy);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, cx, cy, wdc, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  BITMAPINFOHEADER bi{sizeof bi, cx, cy, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  int stride = (cx * 3 + 3) & ~3;
+  std::vector<char> pixels((size_t)stride * cy);
+  GetDIBits(mem, bmp, 0, cy, pixels.data(), (BITMAPINFO*)&bi, DIB_RGB_COLORS);
+  BITMAPFILEHEADER fh{0x4D42, (DWORD)(sizeof fh + sizeof bi + pixels.size()), 0, 0,
+                      sizeof fh + sizeof bi};
+  char name[64];
+  std::snprintf(name, sizeof name, "wizard-%d-%d.bmp", page, ui_dpi(w));
+  std::ofstream f(fs::path(dir) / name, std::ios::binary);
+  f.write((const char*)&fh, sizeof fh);
+  f.write((const char*)&bi, sizeof bi);
+  f.write(pixels.data(), (std::streamsize)pixels.size());
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(w, wdc);
+}
+
+class WizardTest : public ::testing::Test {
+ protected:
+  fs::path root;
+  std::string pf, ad, pak_bytes;
+  SetupEnv env{};
+  PakBlock pak{};
+  Text* rec = nullptr;
+  std::vector<int> pages;  // the pages seen, in order
+
+  void SetUp() override {
+    root =
+        fs::temp_directory_path() /
+        (std::string("zqwiz_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    fs::create_directories(root / "pf");
+    fs::create_directories(root / "ad");
+    pf = (root / "pf").string();
+    ad = (root / "ad").string();
+    env = {pf.c_str(), ad.c_str(), "taro", "C:\\zq\\cfg"};
+    pak_bytes = make_package();
+    ASSERT_TRUE(pak_block(pak_bytes.data(), pak_bytes.size(), &pak));
+    rec = setup_record_new(&env, false);
+  }
+  void TearDown() override {
+    text_free(rec);
+    fs::remove_all(root);
+  }
+
+  bool run() { return setup_wizard_with(nullptr, rec, &env, &pak); }
+
+  // Waits for the page and notes it.
+  Step at(int page) {
+    return [this, page] {
+      HWND w = active_dialog(1);
+      if (!w || title_of(w) != kTitles[page]) return false;
+      pages.push_back(page);
+      shot(w, page);
+      return true;
+    };
+  }
+  static Step press(const char* button) { return click(BUTTONS, id_pack(button), 1); }
+  // A box or window over the wizard (the wizard is out of its loop while it shows one).
+  static HWND over_wizard() {
+    HWND w = active_dialog(1);
+    return w && !pane_in(w, BUTTONS) ? w : nullptr;
+  }
+  // One click on a check box, then a wait for the state it shows.
+  static Step toggle(int pane, const char* item, bool want) {
+    auto clicked = std::make_shared<bool>(false);
+    return [=] {
+      HWND w = active_dialog(1);
+      HWND p = w ? pane_in(w, pane) : nullptr;
+      RECT rc;
+      if (!p) return false;
+      if (*clicked) return desc_is_checked(pane_text(p), id_pack(item)) == want;
+      if (!pane_item_rect(p, id_pack(item), &rc)) return false;
+      click_at(p, rc);
+      *clicked = true;
+      return false;
+    };
+  }
+  std::string get(const char* key) {
+    Text* t = setup_get_text(rec, id_pack(key));
+    std::string s = text_cstr(t);
+    text_free(t);
+    return s;
+  }
+  // The installed editor, with its time.
+  void install_editor(int year) {
+    fs::path exe = root / "pf" / SETUP_FOLDER_NAME / "zqeditor.exe";
+    fs::create_directories(exe.parent_path());
+    std::ofstream(exe) << "old";
+    SYSTEMTIME st{(WORD)year, 1, 0, 1, 0, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    HANDLE h = CreateFileW(exe.wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+  }
+};
+
+TEST_F(WizardTest, StandardRoadOfANewInstallationShowsTheAgreement) {
+  std::string agreement, summary;
+  HWND frame = nullptr;
+  Driver d({at(0), press("NEXT"), at(4), check([&] {
+              frame = active_dialog(1);
+              agreement = pane_string(frame, INFO);
+            }),
+            press("NEXT"), at(6), check([&] { summary = pane_string(active_dialog(1), INFO); }),
+            press("FINISH")});
+  EXPECT_TRUE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 4, 6}));
+  EXPECT_NE(agreement.find("使用許諾の条件"), std::string::npos) << "contract.txt of the package";
+  EXPECT_NE(summary.find("インストール先\t" + pf), std::string::npos) << summary;
+  EXPECT_NE(summary.find("新規インストール"), std::string::npos);
+  EXPECT_EQ(setup_get(rec, ID("COMMON")), 1);
+  EXPECT_EQ(get("DST"), pf);
+  EXPECT_FALSE(IsWindow(frame)) << "the wizard's window is gone";
+}
+
+TEST_F(WizardTest, StandardRoadOverAnInstallationWarnsOfANewerEditor) {
+  struct Case {
+    int year;
+    bool warned;
+  } cases[] = {{2030, true}, {2010, false}};
+  for (const Case& c : cases) {
+    install_editor(c.year);
+    pages.clear();
+    std::string info, note;
+    Driver d({at(0), press("NEXT"), at(3),
+              check([&] { info = pane_string(active_dialog(1), INFO); }),
+              toggle(CHECKS, "RESCUE", true), press("NEXT"),
+              [&] {  // the repair note, in a box above the wizard
+                HWND box = over_wizard();
+                if (!box) return false;
+                note = pane_string(box, CHILD_MSG_TEXT);
+                return true;
+              },
+              key(VK_RETURN), at(6), press("FINISH")});
+    EXPECT_TRUE(run());
+    EXPECT_EQ(pages, (std::vector<int>{0, 3, 6})) << c.year;
+    EXPECT_NE(info.find("すでにインストールされています"), std::string::npos) << info;
+    EXPECT_EQ(info.find("新しいバージョンです") != std::string::npos, c.warned) << c.year;
+    EXPECT_NE(note.find("設定内容は初期化されます"), std::string::npos);
+    EXPECT_EQ(setup_get(rec, ID("RESCUE")), 1);
+    setup_set(rec, ID("RESCUE"), 0);
+  }
+}
+
+TEST_F(WizardTest, CustomRoadShowsEveryPageAndKeepsTheChoices) {
+  Driver d({at(0),
+            click(RADIO2_PANE, ID("RADIO2"), 1),
+            press("NEXT"),
+            at(1),
+            click(RADIO2_PANE, ID("RADIO2"), 1),
+            press("NEXT"),
+            at(2),
+            press("NEXT"),
+            at(4),
+            press("NEXT"),
+            at(5),
+            toggle(CHECKS, "REGDT", false),
+            toggle(CHECKS, "REGTXT", true),
+            press("NEXT"),
+            at(6),
+            press("BACK"),
+            at(5),
+            press("NEXT"),
+            at(6),
+            key(VK_RETURN)});
+  EXPECT_TRUE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 4, 5, 6, 5, 6}));
+  EXPECT_EQ(setup_get(rec, ID("COMMON")), 0);
+  EXPECT_EQ(get("DST"), (fs::path(ad) / "VODudeduva").string());
+  EXPECT_EQ(setup_get(rec, ID("REGDT")), 0) << "unchecked on the options page";
+  EXPECT_EQ(setup_get(rec, ID("REGTXT")), 1);
+  EXPECT_EQ(setup_get(rec, ID("REGSM")), 1);
+}
+
+TEST_F(WizardTest, BackAfterTheJumpReturnsToTheFirstPage) {
+  Driver d(
+      {at(0), press("NEXT"), at(4), press("BACK"), at(0), press("NEXT"), at(4), key(VK_ESCAPE)});
+  EXPECT_FALSE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 4, 0, 4}));
+}
+
+TEST_F(WizardTest, AFolderOutsideTheProgramFolderStaysOnTheDestinationPage) {
+  std::string message;
+  std::vector<Step> steps{at(0),
+                          click(RADIO2_PANE, ID("RADIO2"), 1),
+                          press("NEXT"),
+                          at(1),
+                          press("NEXT"),
+                          at(2),
+                          check([&] { SetFocus(pane_in(active_dialog(1), DST)); }),
+                          key(VK_END)};
+  for (size_t k = 0; k < pf.size(); ++k) steps.push_back(key(VK_BACK));
+  for (char ch : std::string("C:\\elsewhere")) steps.push_back(chr(ch));
+  steps.insert(steps.end(), {press("NEXT"),
+                             [&] {
+                               HWND box = over_wizard();
+                               if (!box) return false;
+                               message = pane_string(box, CHILD_MSG_TEXT);
+                               return true;
+                             },
+                             key(VK_RETURN), at(2), press("CANCEL")});
+  Driver d(steps);
+  EXPECT_FALSE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 2}));
+  EXPECT_NE(message.find("フォルダの指定が間違っています"), std::string::npos) << message;
+  EXPECT_NE(message.find(pf), std::string::npos);
+}
+
+TEST_F(WizardTest, CancelLeavesTheRecordAndTheDiskAsTheyWere) {
+  std::string before = text_cstr(rec);
+  Driver d({at(0), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1),
+            click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(2), press("NEXT"), at(4),
+            press("NEXT"), at(5), toggle(CHECKS, "REGSM", false), press("CANCEL")});
+  EXPECT_FALSE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 4, 5}));
+  EXPECT_EQ(std::string(text_cstr(rec)), before) << "the record is untouched";
+  EXPECT_TRUE(fs::is_empty(root / "pf"));
+  EXPECT_TRUE(fs::is_empty(root / "ad")) << "no folder made for the user's installation";
+}
+
+TEST_F(WizardTest, HelpShowsTheSetupSectionOverThePage) {
+  std::string help;
+  std::wstring title;
+  Driver d({at(0), press("HELP"),
+            [&] {
+              HWND w = over_wizard();
+              if (!w) return false;
+              title = title_of(w);
+              help = pane_string(w, 30201);
+              return true;
+            },
+            key(VK_ESCAPE), at(0), press("CANCEL")});
+  EXPECT_FALSE(run());
+  EXPECT_EQ(title, L"ZQ9について");
+  EXPECT_NE(help.find("セットアップの手引き"), std::string::npos) << help;
+  EXPECT_EQ(help.find("別"), std::string::npos) << "only the SETUP section";
+}
+
+}  // namespace
