@@ -45,6 +45,8 @@ const char* const kPageNames[WIZ_PAGES] = {"",
                                            "使用許諾契約証",
                                            "オプション",
                                            ""};
+// The heading of the last page, whose title is the product's name alone.
+const char kStartHeading[] = "インストールの開始";
 // The line under a page's heading.
 const char* const kPageNotes[WIZ_PAGES] = {
     "",
@@ -53,7 +55,7 @@ const char* const kPageNotes[WIZ_PAGES] = {
     "インストール先には、すでにインストールされています。",
     "次の使用許諾契約をお読みください。",
     "ショートカットと関連付けを選んでください。",
-    ""};
+    "「完了」を押すと、次の内容でインストールします。"};
 
 // ---- decorations: panes of the runtime that this window paints itself ----
 
@@ -131,7 +133,7 @@ void paint_deco(HWND w, HDC dc, const Deco* d) {
       HFONT f = d->kind == DECO_TITLE ? font_like(dpi, 130, true) : nullptr;
       if (f) SelectObject(dc, f);
       SetTextColor(dc, ui_color(COLOR_BTNTEXT));
-      RECT t{rc.left + ui_scale(w, d->indent), rc.top, rc.right, rc.bottom};
+      RECT t{rc.left + ui_scale(w, d->indent), rc.top, rc.right - ui_scale(w, 8), rc.bottom};
       DrawTextW(dc, d->text, -1, &t, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
       SelectObject(dc, ui_font(dpi)->font);
       if (f) DeleteObject(f);
@@ -370,17 +372,18 @@ void build_page(WizardWindow* ww, int page) {
   frame_set(ww->frame, ID("TITLE"), title);
   text_free(title);
 
-  // Every page: the banner (welcome) or the heading, the button row under a line.
+  // Every page: the button row under a line, then the banner (welcome) or the heading.
+  HWND row = button_row(ww, buttons);
+  deco(c, 0x19, 18, DECO_LINE, "");
   if (page == WIZ_WELCOME) {
     deco(c, 0x1A, 164, DECO_BANNER, SETUP_PRODUCT, SETUP_VENDOR);
     pane_gap(c, ID("LEFT"));
     pane_gap(c, ID("LEFT"));
   } else {
-    deco(c, 0x18, 50, DECO_HEADER, kPageNames[page], kPageNotes[page]);
+    deco(c, 0x18, 50, DECO_HEADER, page == WIZ_START ? kStartHeading : kPageNames[page],
+         kPageNotes[page]);
     pane_gap(c, ID("TOP"));
   }
-  HWND row = button_row(ww, buttons);
-  deco(c, 0x19, 18, DECO_LINE, "");
 
   switch (page) {
     case WIZ_WELCOME:
@@ -394,6 +397,7 @@ void build_page(WizardWindow* ww, int page) {
         deco(c, 0x18, 50, DECO_STATIC,
              "このプログラムは、エディタとその仲間をコンピュータにインストールします。"
              "インストールの方法を選んで「次へ」を押してください。");
+        pane_gap(c, ID("TOP"));
       } else {
         pane_gap(c, ID("TOP"));
       }
