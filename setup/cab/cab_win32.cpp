@@ -88,6 +88,19 @@ void read_switches(Cab* c, int show) {
   if (c->sw.debug) c->debug = true;
 }
 
+// A frame starts small: the set-up window takes a readable size in the middle of its monitor.
+void place_window(HWND w) {
+  MONITORINFO mi = {};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTOPRIMARY), &mi);
+  RECT a = mi.rcWork;
+  int cx = ui_scale(w, 640), cy = ui_scale(w, 480);
+  if (cx > a.right - a.left) cx = a.right - a.left;
+  if (cy > a.bottom - a.top) cy = a.bottom - a.top;
+  SetWindowPos(w, nullptr, a.left + (a.right - a.left - cx) / 2,
+               a.top + (a.bottom - a.top - cy) / 2, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // The menu bar's description: set-up or building mode, CHECK marked from the record.
 void set_menu(Cab* c) {
   Text* menu = text_new();
@@ -355,6 +368,7 @@ HWND cab_open(PackedId, const char*, int show) {
   c->log = pane_create(nullptr, dialog_client(c->frame), PANE_VISIBLE | PANE_TABSTOP | 0x2E,
                        CAB_CHILD_LOG, 0);
   pane_set(c->log, ID("READ"), 1);
+  place_window(c->frame);
   ui_set_log_view(c->log);
   set_title(c);
   step(3);
