@@ -383,6 +383,7 @@ void build_page(WizardWindow* ww, int page) {
     deco(c, 0x18, 50, DECO_HEADER, page == WIZ_START ? kStartHeading : kPageNames[page],
          kPageNotes[page]);
     pane_gap(c, ID("TOP"));
+    pane_gap(c, ID("TOP"));
   }
 
   switch (page) {
@@ -394,7 +395,7 @@ void build_page(WizardWindow* ww, int page) {
         text_printf(t, "%s へようこそ", SETUP_PRODUCT);
         deco(c, 0x18, 56, DECO_TITLE, text_cstr(t));
         text_free(t);
-        deco(c, 0x18, 50, DECO_STATIC,
+        deco(c, 0x18, 58, DECO_STATIC,
              "このプログラムは、エディタとその仲間をコンピュータにインストールします。"
              "インストールの方法を選んで「次へ」を押してください。");
         pane_gap(c, ID("TOP"));

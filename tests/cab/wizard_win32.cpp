@@ -1,7 +1,6 @@
 // The set-up wizard's window driven with real input under Wine: the standard and custom roads,
 // Back after a jump, the folder check, the version warning, Help, and a cancelled wizard that
-// leaves the record and the disk as they were. With ZQ_SHOT_DIR set, each page is also saved as
-// a picture (wizard-N-DPI.bmp) for the documentation.
+// leaves the record and the disk as they were.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -66,37 +65,6 @@ std::string pane_string(HWND frame, int id) {
   return t ? text_cstr(t) : "";
 }
 
-// Saves the window with its frame as a 24-bit BMP when ZQ_SHOT_DIR is set.
-void shot(HWND w, int page) {
-  const char* dir = std::getenv("ZQ_SHOT_DIR");
-  if (!dir) return;
-  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  RECT r;
-  GetWindowRect(w, &r);
-  int cx = r.right - r.left, cy = r.bottom - r.top;
-  HDC wdc = GetWindowDC(w);
-  HDC mem = CreateCompatibleDC(wdc);
-  HBITMAP bmp = CreateCompatibleBitmap(wdc, cx, cy);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, cx, cy, wdc, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFOHEADER bi{sizeof bi, cx, cy, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  int stride = (cx * 3 + 3) & ~3;
-  std::vector<char> pixels((size_t)stride * cy);
-  GetDIBits(mem, bmp, 0, cy, pixels.data(), (BITMAPINFO*)&bi, DIB_RGB_COLORS);
-  BITMAPFILEHEADER fh{0x4D42, (DWORD)(sizeof fh + sizeof bi + pixels.size()), 0, 0,
-                      sizeof fh + sizeof bi};
-  char name[64];
-  std::snprintf(name, sizeof name, "wizard-%d-%d.bmp", page, ui_dpi(w));
-  std::ofstream f(fs::path(dir) / name, std::ios::binary);
-  f.write((const char*)&fh, sizeof fh);
-  f.write((const char*)&bi, sizeof bi);
-  f.write(pixels.data(), (std::streamsize)pixels.size());
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(w, wdc);
-}
-
 class WizardTest : public ::testing::Test {
  protected:
   fs::path root;
@@ -133,7 +101,6 @@ class WizardTest : public ::testing::Test {
       HWND w = active_dialog(1);
       if (!w || title_of(w) != kTitles[page]) return false;
       pages.push_back(page);
-      shot(w, page);
       return true;
     };
   }
