@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "setup/cab/wizard_ui.h"
+#include "setup/install.h"
 #include "setup/pak.h"
+#include "setup/registry.h"
 #include "setup/setup_record.h"
 #include "ui/desc.h"
 #include "uiwin/driver.h"
@@ -286,6 +288,36 @@ TEST_F(WizardTest, HelpShowsTheSetupSectionOverThePage) {
   EXPECT_EQ(title, L"ZQ9について");
   EXPECT_NE(help.find("セットアップの手引き"), std::string::npos) << help;
   EXPECT_EQ(help.find("別"), std::string::npos) << "only the SETUP section";
+}
+
+TEST_F(WizardTest, FolderButtonsTakeThePreviousFolderAndTheFolderDialog) {
+  std::string previous = pf + "\\Old ZQ";
+  ASSERT_EQ(reg_set_string(REG_MACHINE, SETUP_HIST_KEY, "folder", previous.c_str()), 0u);
+  std::string dst_after_hist, folder_after_hist, dst_after_refer;
+  HWND browser = nullptr;
+  Driver d({at(0), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1), press("NEXT"), at(2),
+            click(30214, ID("HIST"), 1),
+            [&] {
+              dst_after_hist = pane_string(active_dialog(1), DST);
+              folder_after_hist = pane_string(active_dialog(1), DST + 1);
+              return dst_after_hist == pf;
+            },
+            click(30214, ID("REFER"), 1),
+            [&] {  // the system's folder dialog, titled and started at DST: OK keeps that folder
+              browser = FindWindowW(nullptr, L"セットアップ先");
+              if (browser) PostMessageW(browser, WM_COMMAND, IDOK, 0);
+              return browser != nullptr;
+            },
+            at(2), check([&] { dst_after_refer = pane_string(active_dialog(1), DST); }),
+            press("NEXT"), at(4), press("NEXT"), at(5), press("NEXT"), at(6), press("FINISH")});
+  EXPECT_TRUE(run());
+  reg_delete_key(REG_MACHINE, SETUP_HIST_KEY);
+  EXPECT_EQ(dst_after_hist, pf);
+  EXPECT_EQ(folder_after_hist, "Old ZQ");
+  EXPECT_NE(browser, nullptr);
+  EXPECT_EQ(dst_after_refer, pf);
+  EXPECT_FALSE(setup_has(rec, ID("HIST"))) << "the folder chosen drops HIST";
+  EXPECT_EQ(get("FOLDER"), "Old ZQ");
 }
 
 }  // namespace
