@@ -270,8 +270,11 @@ TEST_F(Setup, BuildingModeWritesAPackageThatInstalls) {
   EXPECT_EQ(run(e2e::build_path(L"zqtool.exe"), L"pak verify " + pak), 0);
   DeleteFileW(pak.c_str());
 
-  EXPECT_EQ(setup(L"-cabexe"), 0);
+  // -log without -silent: the writer's lines, not the help text shown above them.
+  EXPECT_EQ(setup(L"-cabexe -log(\"" + log + L"\")"), 0);
   ASSERT_TRUE(exists(pak));
+  EXPECT_NE(log_text().find("add c:\\zqr\\zq64\\zqeditor.exe"), std::string::npos);
+  EXPECT_EQ(log_text().find("\xef\xbc\xbf\xe2\x88\xa5"), std::string::npos) << "help marks";
   EXPECT_EQ(run(e2e::build_path(L"zqtool.exe"), L"pak verify " + pak), 0);
   std::wstring setup_exe = L"C:\\zqr\\zqsetup.exe";
   ASSERT_TRUE(CopyFileW(e2e::build_path(kZqsetup).c_str(), setup_exe.c_str(), FALSE));
