@@ -28,14 +28,6 @@ Step list_shows(const char* ext, bool present) {
   };
 }
 
-// Replaces the text of the active input box with `text`.
-std::vector<Step> type_over(const char* text) {
-  std::vector<Step> s{key(VK_END)};
-  for (int k = 0; k < 8; ++k) s.push_back(key(VK_BACK));
-  for (const char* p = text; *p; ++p) s.push_back(chr((wchar_t)*p));
-  return s;
-}
-
 void forget(const char* ext) {
   Text* prog = assoc_prog_id(ext);
   reg_delete_key(REG_CLASSES, text_cstr(prog));
@@ -46,7 +38,7 @@ void forget(const char* ext) {
 class AssocDialogTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    for (const char* e : {".zqa", ".zqbat", ".zqo"}) forget(e);
+    for (const char* e : {".zqa", ".zqo"}) forget(e);
   }
 };
 
@@ -68,19 +60,6 @@ TEST_F(AssocDialogTest, ExtensionListAddsAndRemovesThroughItsButtons) {
   EXPECT_FALSE(assoc_query(".zqa", ID("EDIT"), false)) << "DEL removed EDIT";
   EXPECT_FALSE(assoc_query(".zqa", ID("OPEN"), false)) << "and OPEN";
   text_free(rec);
-}
-
-TEST_F(AssocDialogTest, AddTakesATypedNameWithoutItsDot) {
-  std::vector<Step> steps{click(CHILD_OK_COLUMN, ID("ADD"), 1)};
-  for (Step& s : type_over("zqbat")) steps.push_back(s);
-  steps.push_back(key(VK_RETURN));
-  steps.push_back(list_shows(".zqbat", true));
-  steps.push_back(key(VK_ESCAPE));
-  Driver d(steps);
-  assoc_dialog_list(nullptr, nullptr);
-  EXPECT_TRUE(assoc_query(".zqbat", ID("EDIT"), false)) << "a leading dot is added";
-  EXPECT_TRUE(assoc_query(".zqbat", ID("OPEN"), false)) << "only \"bat\" itself goes without OPEN";
-  assoc_remove(".zqbat");
 }
 
 TEST_F(AssocDialogTest, OneExtensionAppliesTheBoxesThatChanged) {

@@ -112,6 +112,22 @@ class WizardTest : public ::testing::Test {
     HWND w = active_dialog(1);
     return w && !pane_in(w, BUTTONS) ? w : nullptr;
   }
+  // The text of the box over the wizard, once it shows.
+  static Step box_text(std::string* out, int pane = CHILD_MSG_TEXT) {
+    return [=] {
+      HWND box = over_wizard();
+      if (box) *out = pane_string(box, pane);
+      return box != nullptr;
+    };
+  }
+  // The custom road up to the destination page, for all users or for the user only; then `more`.
+  std::vector<Step> custom(bool user, std::vector<Step> more) {
+    std::vector<Step> s{at(0), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1)};
+    if (user) s.push_back(click(RADIO2_PANE, ID("RADIO2"), 1));
+    s.insert(s.end(), {press("NEXT"), at(2)});
+    s.insert(s.end(), more.begin(), more.end());
+    return s;
+  }
   // One click on a check box, then a wait for the state it shows.
   static Step toggle(int pane, const char* item, bool want) {
     auto clicked = std::make_shared<bool>(false);
@@ -148,17 +164,17 @@ class WizardTest : public ::testing::Test {
   }
 };
 
-TEST_F(WizardTest, StandardRoadOfANewInstallationShowsTheAgreement) {
+TEST_F(WizardTest, StandardRoadShowsTheAgreementAndBackAfterTheJumpReturnsToTheFirstPage) {
   std::string agreement, summary;
   HWND frame = nullptr;
-  Driver d({at(0), press("NEXT"), at(4), check([&] {
+  Driver d({at(0), press("NEXT"), at(4), press("BACK"), at(0), press("NEXT"), at(4), check([&] {
               frame = active_dialog(1);
               agreement = pane_string(frame, INFO);
             }),
             press("NEXT"), at(6), check([&] { summary = pane_string(active_dialog(1), INFO); }),
             press("FINISH")});
   EXPECT_TRUE(run());
-  EXPECT_EQ(pages, (std::vector<int>{0, 4, 6}));
+  EXPECT_EQ(pages, (std::vector<int>{0, 4, 0, 4, 6}));
   EXPECT_NE(agreement.find("使用許諾の条件"), std::string::npos) << "contract.txt of the package";
   EXPECT_NE(summary.find("インストール先\t" + pf), std::string::npos) << summary;
   EXPECT_NE(summary.find("新規インストール"), std::string::npos);
@@ -178,14 +194,8 @@ TEST_F(WizardTest, StandardRoadOverAnInstallationWarnsOfANewerEditor) {
     std::string info, note;
     Driver d({at(0), press("NEXT"), at(3),
               check([&] { info = pane_string(active_dialog(1), INFO); }),
-              toggle(CHECKS, "RESCUE", true), press("NEXT"),
-              [&] {  // the repair note, in a box above the wizard
-                HWND box = over_wizard();
-                if (!box) return false;
-                note = pane_string(box, CHILD_MSG_TEXT);
-                return true;
-              },
-              key(VK_RETURN), at(6), press("FINISH")});
+              toggle(CHECKS, "RESCUE", true), press("NEXT"), box_text(&note), key(VK_RETURN), at(6),
+              press("FINISH")});
     EXPECT_TRUE(run());
     EXPECT_EQ(pages, (std::vector<int>{0, 3, 6})) << c.year;
     EXPECT_NE(info.find("すでにインストールされています"), std::string::npos) << info;
@@ -197,26 +207,9 @@ TEST_F(WizardTest, StandardRoadOverAnInstallationWarnsOfANewerEditor) {
 }
 
 TEST_F(WizardTest, CustomRoadShowsEveryPageAndKeepsTheChoices) {
-  Driver d({at(0),
-            click(RADIO2_PANE, ID("RADIO2"), 1),
-            press("NEXT"),
-            at(1),
-            click(RADIO2_PANE, ID("RADIO2"), 1),
-            press("NEXT"),
-            at(2),
-            press("NEXT"),
-            at(4),
-            press("NEXT"),
-            at(5),
-            toggle(CHECKS, "REGDT", false),
-            toggle(CHECKS, "REGTXT", true),
-            press("NEXT"),
-            at(6),
-            press("BACK"),
-            at(5),
-            press("NEXT"),
-            at(6),
-            key(VK_RETURN)});
+  Driver d(custom(true, {press("NEXT"), at(4), press("NEXT"), at(5), toggle(CHECKS, "REGDT", false),
+                         toggle(CHECKS, "REGTXT", true), press("NEXT"), at(6), press("BACK"), at(5),
+                         press("NEXT"), at(6), key(VK_RETURN)}));
   EXPECT_TRUE(run());
   EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 4, 5, 6, 5, 6}));
   EXPECT_EQ(setup_get(rec, ID("COMMON")), 0);
@@ -226,33 +219,17 @@ TEST_F(WizardTest, CustomRoadShowsEveryPageAndKeepsTheChoices) {
   EXPECT_EQ(setup_get(rec, ID("REGSM")), 1);
 }
 
-TEST_F(WizardTest, BackAfterTheJumpReturnsToTheFirstPage) {
-  Driver d(
-      {at(0), press("NEXT"), at(4), press("BACK"), at(0), press("NEXT"), at(4), key(VK_ESCAPE)});
-  EXPECT_FALSE(run());
-  EXPECT_EQ(pages, (std::vector<int>{0, 4, 0, 4}));
-}
-
 TEST_F(WizardTest, AFolderOutsideTheProgramFolderStaysOnTheDestinationPage) {
   std::string message;
-  std::vector<Step> steps{at(0),
-                          click(RADIO2_PANE, ID("RADIO2"), 1),
-                          press("NEXT"),
-                          at(1),
-                          press("NEXT"),
-                          at(2),
-                          check([&] { SetFocus(pane_in(active_dialog(1), DST)); }),
-                          key(VK_END)};
+  std::vector<Step> steps = custom(false, {[&] {
+                                             SetFocus(pane_in(active_dialog(1), DST));
+                                             return true;
+                                           },
+                                           key(VK_END)});
   for (size_t k = 0; k < pf.size(); ++k) steps.push_back(key(VK_BACK));
   for (char ch : std::string("C:\\elsewhere")) steps.push_back(chr(ch));
-  steps.insert(steps.end(), {press("NEXT"),
-                             [&] {
-                               HWND box = over_wizard();
-                               if (!box) return false;
-                               message = pane_string(box, CHILD_MSG_TEXT);
-                               return true;
-                             },
-                             key(VK_RETURN), at(2), press("CANCEL")});
+  steps.insert(steps.end(),
+               {press("NEXT"), box_text(&message), key(VK_RETURN), at(2), press("CANCEL")});
   Driver d(steps);
   EXPECT_FALSE(run());
   EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 2}));
@@ -262,9 +239,8 @@ TEST_F(WizardTest, AFolderOutsideTheProgramFolderStaysOnTheDestinationPage) {
 
 TEST_F(WizardTest, CancelLeavesTheRecordAndTheDiskAsTheyWere) {
   std::string before = text_cstr(rec);
-  Driver d({at(0), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1),
-            click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(2), press("NEXT"), at(4),
-            press("NEXT"), at(5), toggle(CHECKS, "REGSM", false), press("CANCEL")});
+  Driver d(custom(true, {press("NEXT"), at(4), press("NEXT"), at(5), toggle(CHECKS, "REGSM", false),
+                         press("CANCEL")}));
   EXPECT_FALSE(run());
   EXPECT_EQ(pages, (std::vector<int>{0, 1, 2, 4, 5}));
   EXPECT_EQ(std::string(text_cstr(rec)), before) << "the record is untouched";
@@ -274,18 +250,8 @@ TEST_F(WizardTest, CancelLeavesTheRecordAndTheDiskAsTheyWere) {
 
 TEST_F(WizardTest, HelpShowsTheSetupSectionOverThePage) {
   std::string help;
-  std::wstring title;
-  Driver d({at(0), press("HELP"),
-            [&] {
-              HWND w = over_wizard();
-              if (!w) return false;
-              title = title_of(w);
-              help = pane_string(w, 30201);
-              return true;
-            },
-            key(VK_ESCAPE), at(0), press("CANCEL")});
+  Driver d({at(0), press("HELP"), box_text(&help, 30201), key(VK_ESCAPE), at(0), press("CANCEL")});
   EXPECT_FALSE(run());
-  EXPECT_EQ(title, L"ZQ9について");
   EXPECT_NE(help.find("セットアップの手引き"), std::string::npos) << help;
   EXPECT_EQ(help.find("別"), std::string::npos) << "only the SETUP section";
 }
@@ -295,21 +261,21 @@ TEST_F(WizardTest, FolderButtonsTakeThePreviousFolderAndTheFolderDialog) {
   ASSERT_EQ(reg_set_string(REG_MACHINE, SETUP_HIST_KEY, "folder", previous.c_str()), 0u);
   std::string dst_after_hist, folder_after_hist, dst_after_refer;
   HWND browser = nullptr;
-  Driver d({at(0), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1), press("NEXT"), at(2),
-            click(30214, ID("HIST"), 1),
-            [&] {
-              dst_after_hist = pane_string(active_dialog(1), DST);
-              folder_after_hist = pane_string(active_dialog(1), DST + 1);
-              return dst_after_hist == pf;
-            },
-            click(30214, ID("REFER"), 1),
-            [&] {  // the system's folder dialog, titled and started at DST: OK keeps that folder
-              browser = FindWindowW(nullptr, L"セットアップ先");
-              if (browser) PostMessageW(browser, WM_COMMAND, IDOK, 0);
-              return browser != nullptr;
-            },
-            at(2), check([&] { dst_after_refer = pane_string(active_dialog(1), DST); }),
-            press("NEXT"), at(4), press("NEXT"), at(5), press("NEXT"), at(6), press("FINISH")});
+  Driver d(custom(
+      false, {click(30214, ID("HIST"), 1),
+              [&] {
+                dst_after_hist = pane_string(active_dialog(1), DST);
+                folder_after_hist = pane_string(active_dialog(1), DST + 1);
+                return dst_after_hist == pf;
+              },
+              click(30214, ID("REFER"), 1),
+              [&] {  // the system's folder dialog, titled and started at DST: OK keeps that folder
+                browser = FindWindowW(nullptr, L"セットアップ先");
+                if (browser) PostMessageW(browser, WM_COMMAND, IDOK, 0);
+                return browser != nullptr;
+              },
+              at(2), check([&] { dst_after_refer = pane_string(active_dialog(1), DST); }),
+              press("NEXT"), at(4), press("NEXT"), at(5), press("NEXT"), at(6), press("FINISH")}));
   EXPECT_TRUE(run());
   reg_delete_key(REG_MACHINE, SETUP_HIST_KEY);
   EXPECT_EQ(dst_after_hist, pf);
