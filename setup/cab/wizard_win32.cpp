@@ -3,6 +3,9 @@
 // go, what a page shows) is setup/wizard.h's; this file only draws it and reads the controls.
 //
 // The wizard works on a copy of the set-up record: Cancel leaves the caller's record as it was.
+// The heading, the welcome banner and the static texts are spacer panes of the runtime that this
+// file paints itself, with the runtime's fonts and colours (ui/win/runtime.h), so that every page
+// is laid out, scaled and docked by the runtime like its other panes.
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -185,10 +188,11 @@ HWND deco(HWND parent, unsigned side, int thickness, DecoKind kind, const char* 
   return w;
 }
 
+// A one-line input `chars` characters wide (at 96 DPI, with its border's room).
 HWND field_pane(HWND parent, Text* text, int id, int chars) {
   HWND p = pane_create(text, parent, PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | 0x1D, id, 0);
   pane_set(p, ID("PLACE"), ID("TOP"));
-  pane_set(p, ID("CXAL"), chars * ui_font(96)->avg + ui_scale(nullptr, 8) * 96 / ui_dpi(nullptr));
+  pane_set(p, ID("CXAL"), chars * ui_font(96)->avg + 8);
   return p;
 }
 
