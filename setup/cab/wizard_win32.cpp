@@ -226,6 +226,19 @@ HWND new_dialog(HWND owner) {
   return f;
 }
 
+// On a monitor of another DPI the wizard takes the size the system proposes (its fixed size
+// scaled), where the runtime would size a dialog anew from its panes, which differ per page.
+bool wizard_hook(HWND frame, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+  if (message == WM_DPICHANGED) {
+    const RECT* r = (const RECT*)lparam;
+    SetWindowPos(frame, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    *result = 0;
+    return true;
+  }
+  return frame_standard_hook(frame, message, wparam, lparam, result);
+}
+
 // The help window of the wizard's Help button: the section of the help text, or an empty view.
 void show_help(HWND owner, Text* section) {
   HWND f = new_dialog(owner);
@@ -251,7 +264,9 @@ void show_help(HWND owner, Text* section) {
 int CALLBACK browse_callback(HWND w, UINT message, LPARAM, LPARAM start) {
   if (message == BFFM_INITIALIZED) {
     SetWindowTextW(w, L"セットアップ先");
+    // Once now and once more after the dialog has filled its tree, which some systems do later.
     if (start) SendMessageW(w, BFFM_SETSELECTIONW, TRUE, start);
+    if (start) PostMessageW(w, BFFM_SETSELECTIONW, TRUE, start);
   }
   return 0;
 }
@@ -589,6 +604,7 @@ bool setup_wizard_with(HWND owner, Text* rec, const SetupEnv* env, const PakBloc
   ww.frame = new_dialog(owner);
   bool finished = false;
   if (ww.frame) {
+    frame_set(ww.frame, ID("HOOK"), wizard_hook);
     ww.container = dialog_client(ww.frame);
     build_page(&ww, WIZ_WELCOME);
     dialog_show(ww.frame);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -269,10 +271,20 @@ TEST_F(WizardTest, FolderButtonsTakeThePreviousFolderAndTheFolderDialog) {
                 return dst_after_hist == pf;
               },
               click(30214, ID("REFER"), 1),
-              [&] {  // the system's folder dialog, titled and started at DST: OK keeps that folder
+              [&] {  // the system's folder dialog, titled, once it shows DST chosen: OK keeps it
                 browser = FindWindowW(nullptr, L"セットアップ先");
-                if (browser) PostMessageW(browser, WM_COMMAND, IDOK, 0);
-                return browser != nullptr;
+                HWND tree =
+                    browser ? FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr) : 0;
+                wchar_t name[64] = L"";
+                TVITEMW item{};
+                item.mask = TVIF_TEXT;
+                item.hItem = tree ? TreeView_GetSelection(tree) : nullptr;
+                item.pszText = name;
+                item.cchTextMax = 64;
+                if (!item.hItem || !TreeView_GetItem(tree, &item) || wcscmp(name, L"pf") != 0)
+                  return false;
+                PostMessageW(browser, WM_COMMAND, IDOK, 0);
+                return true;
               },
               at(2), check([&] { dst_after_refer = pane_string(active_dialog(1), DST); }),
               press("NEXT"), at(4), press("NEXT"), at(5), press("NEXT"), at(6), press("FINISH")}));
