@@ -76,8 +76,10 @@ void host_receiver_free(HostStringReceiver* r);
 
 // ---- start-up, loop, shutdown ----
 // The whole life of the process: start-up, the applets of the command line, the loop (only when
-// an applet window exists), shutdown. Returns the exit code (0).
+// an applet window exists), shutdown. Returns the exit code: 0 unless an applet set another.
 int host_main(HINSTANCE instance, const wchar_t* command_line, int show);
+// The process's exit code, for applets whose result scripts read (the unattended set-up).
+void host_set_exit_code(int code);
 // The message loop; returns when GetMessageW returns anything but 1.
 void host_run_loop();
 // A window that wants the IME keys directly (on), or no longer (off).

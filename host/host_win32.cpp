@@ -30,6 +30,7 @@ DWORD g_ui_thread;
 HWND g_host_window;
 SYSTEMTIME g_start_time;
 bool g_quitting;
+int g_exit_code;     // what host_main returns (an applet's result)
 bool g_busy;         // the resident icon step is running
 bool g_in_dispatch;  // cleared before every GetMessageW
 HHOOK g_keyboard_hook, g_mouse_hook;
@@ -252,6 +253,10 @@ void host_set_shortcut_window(HWND window) {
   g_shortcut = window;
 }
 
+void host_set_exit_code(int code) {
+  g_exit_code = code;
+}
+
 void host_set_child_process(HANDLE process, const char* temp_file) {
   g_child = process;
   std::free(g_child_temp);
@@ -318,7 +323,7 @@ int host_main(HINSTANCE instance, const wchar_t* command_line, int show) {
     SetErrorMode(old_mode);
   }
   shutdown();
-  return 0;
+  return g_exit_code;
 }
 
 bool host_harden_dll_search() {

@@ -629,6 +629,9 @@ void pane_reload(Pane* p) {
   if (p->cursor >= 0 && !selectable(p->items[p->cursor])) p->cursor = -1;
   if (p->hot >= p->count) p->hot = -1;
   if (p->open_item >= p->count) p->open_item = -1;
+  // The items keep their places: a pane reloaded after a click is drawn and clicked again at once.
+  RECT rc;
+  if (p->hwnd && GetClientRect(p->hwnd, &rc) && rc.right > 0) layout_items(p, rc.right);
 }
 
 void pane_set_cursor(Pane* p, int index) {

@@ -1,0 +1,40 @@
+#pragma once
+// The set-up utility's applet CAB: its main window (a log view, the menu of the set-up or the
+// building mode, the title), the command table that every menu item and every command of the
+// host reaches, the help window, and the unattended run (" -silent", -exe, -user, -log) with
+// the process's exit code. What the commands decide without a window lives in setup/setup_run.h,
+// setup/wizard.h and setup/setup_record.h; the wizard's window in setup/cab/wizard_ui.h.
+// Win32 build only.
+
+#include <windows.h>
+
+#include "core/ids.h"
+#include "core/text.h"
+
+enum : int {
+  CAB_CHILD_FRAME_VIEW = 30009,  // the empty text view of the frame
+  CAB_CHILD_LOG = 30200,         // the log view in the client area
+  CAB_TIMER_START = 101,         // posts SET once, so that the wizard starts by itself
+};
+inline constexpr UINT CAB_START_DELAY_MS = 500;
+
+// The applet's entry (AppletCreateFn): creates the set-up window and returns it; null when it
+// cannot. One set-up window per process: its record lives until the process ends.
+HWND cab_open(PackedId applet, const char* file, int show);
+// One command of the table; sender is the window that sent it (null: the host or the menu).
+void cab_command(HWND window, PackedId id, HWND sender);
+
+// The help window on help_section(id) of the help text that WLIST1 loaded (empty without one);
+// modal over owner until OK, EXIT or CANCEL.
+void cab_help(HWND owner, PackedId id);
+
+// After an uninstall the running zqsetup.exe is still in the folder it emptied: a copy of it in
+// the temporary folder, started as `COPY -zqremove PID "PATH"`, waits for that process to end and
+// deletes PATH (a "zqsetup.exe" only) and its folder when empty. cab_remove_helper runs that
+// copy's part and returns its exit code, or -1 when the command line is not that request.
+inline constexpr wchar_t CAB_REMOVE_SWITCH[] = L"-zqremove";
+int cab_remove_helper(const wchar_t* command_line);
+
+// Starts a program of the installation (the editor after SET) without waiting for it, with its
+// folder as the working folder. False when it cannot be started.
+bool cab_start_program(const char* exe);

@@ -1,0 +1,289 @@
+// The set-up program end to end: unattended installations of the real zq9utl.exe with their
+// files, registry values and links, exit codes and the log file, a failure, the uninstall through
+// the installed zqsetup.exe, the start of the installed editor and the hand-over of a file to it,
+// and the building mode. Each installation goes into its own folder; keys and links are removed
+// after each test.
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "e2e.h"
+#include "setup/cab/cab.h"
+
+namespace {
+
+const wchar_t kZq9[] = L"app/zq9utl/zq9utl.exe";
+const wchar_t kZqsetup[] = L"app/zqsetup/zqsetup.exe";
+const wchar_t kHist[] = L"Software\\VODudeduva\\ZQ9";
+const wchar_t kUninst[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VI RIDEVA 9 64ved";
+
+bool exists(const std::wstring& p) {
+  return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring folder(int csidl) {
+  wchar_t p[MAX_PATH] = L"";
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, p);
+  return p;
+}
+
+std::wstring reg(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t v[2048];
+  DWORD n = sizeof v;
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, v, &n) != ERROR_SUCCESS) return L"-";
+  return v;
+}
+
+// The whole file as bytes (the -log file is UTF-8).
+std::string slurp(const std::wstring& p) {
+  std::ifstream f(p.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+std::string utf8(const std::wstring& w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string s((size_t)(n > 0 ? n - 1 : 0), '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+// The windows of zqeditor.exe (their titles end in the read-only mark), each asked to close.
+int viewers(bool close) {
+  int n = 0;
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    wchar_t title[512];
+    if (!GetWindowTextW(w, title, 512) || !wcsstr(title, L"[読み取り専用]")) continue;
+    ++n;
+    if (close) PostMessageW(w, WM_CLOSE, 0, 0);
+  }
+  return n;
+}
+
+class Setup : public ::testing::Test {
+ protected:
+  std::wstring dir;      // scratch: logs, planted files
+  std::wstring pf_root;  // our own folder under the program-files folder
+  std::wstring log;
+  std::vector<e2e::Process> started;
+
+  void SetUp() override {
+    dir = e2e::temp_dir(L"setup");
+    pf_root = folder(CSIDL_PROGRAM_FILES) + L"\\zqe2e" + std::to_wstring(GetCurrentProcessId());
+    log = dir + L"\\setup.log";
+  }
+  void TearDown() override {
+    for (e2e::Process& p : started) e2e::stop(p);
+    viewers(true);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeW(root, kHist);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninst);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe");
+    for (int where : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
+      for (const wchar_t* name : {L"VI Rideva 9 64ved", L"DO Rived", L"RU Zirar"})
+        DeleteFileW((folder(where) + L"\\" + name + L".lnk").c_str());
+    e2e::remove_tree(folder(CSIDL_APPDATA) + L"\\VODudeduva");
+    e2e::remove_tree(pf_root);
+    e2e::remove_tree(dir);
+  }
+  int run(const std::wstring& exe, const std::wstring& args, DWORD ms = 120000) {
+    e2e::Process p = e2e::start(exe, args);
+    int code = e2e::wait(p, ms);
+    e2e::stop(p);
+    return code;
+  }
+  int setup(const std::wstring& args) { return run(e2e::build_path(kZq9), args); }
+  std::wstring standard_folder() { return pf_root + L"\\VA VUDOVA 9"; }
+  std::string log_text() { return slurp(log); }
+};
+
+// The standard road without the wizard: every file of the package, the previous-folder record and
+// the uninstall entry under HKLM, the common start-menu and desktop links; the log file holds the
+// run's lines (not the help text); no program was started.
+TEST_F(Setup, StandardSilentInstallation) {
+  std::wstring to = standard_folder();
+  ASSERT_EQ(setup(L"-silent -exe(\"" + to + L"\") -log(\"" + log + L"\")"), 0) << log_text();
+  for (const wchar_t* f : {L"zqeditor.exe", L"zqsetup.exe", L"zq9.txt", L"contract.txt",
+                           L"uninst.bat", L"idsystem.sys"})
+    EXPECT_TRUE(exists(to + L"\\" + f)) << e2e::narrow(f);
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kHist, L"folder"), to);
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kUninst, L"UninstallString"),
+            L"\"" + to + L"\\zqsetup.exe\" -uninst");
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kUninst, L"DisplayName"), L"VI RIDEVA 9 64ved");
+  EXPECT_TRUE(exists(folder(CSIDL_COMMON_PROGRAMS) + L"\\VI Rideva 9 64ved.lnk"));
+  EXPECT_TRUE(exists(folder(CSIDL_DESKTOPDIRECTORY) + L"\\VI Rideva 9 64ved.lnk"));
+  std::string text = log_text();
+  EXPECT_NE(text.find("install: " + utf8(to)), std::string::npos) << text;
+  EXPECT_NE(text.find(utf8(to) + "\\zqeditor.exe"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\xef\xbc\xbf\xe2\x88\xa5"), std::string::npos) << "the help text's marks";
+  EXPECT_EQ(viewers(false), 0) << "a silent run starts no program";
+}
+
+// -user: the record of the logged-on user only, under HKCU, the user's own start menu.
+TEST_F(Setup, UserSilentInstallation) {
+  std::wstring to = dir + L"\\mine\\VA VUDOVA 9";
+  ASSERT_EQ(setup(L"-silent -user -exe(\"" + to + L"\") -log(\"" + log + L"\")"), 0) << log_text();
+  EXPECT_TRUE(exists(to + L"\\zqeditor.exe"));
+  EXPECT_EQ(reg(HKEY_CURRENT_USER, kHist, L"folder"), to);
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kHist, L"folder"), L"-");
+  std::string settings = slurp(to + L"\\idsystem.sys");
+  EXPECT_NE(settings.find("COMMON: 0"), std::string::npos) << settings;
+  wchar_t user[256];
+  DWORD n = 256;
+  GetUserNameW(user, &n);
+  std::wstring link = std::wstring(L"VI Rideva 9 64ved (") + user + L").lnk";
+  EXPECT_TRUE(exists(folder(CSIDL_PROGRAMS) + L"\\" + link));
+  DeleteFileW((folder(CSIDL_PROGRAMS) + L"\\" + link).c_str());
+  DeleteFileW((folder(CSIDL_DESKTOPDIRECTORY) + L"\\" + link).c_str());
+}
+
+// Refusals end with 2 before anything is written, with the reason in the log file.
+TEST_F(Setup, RefusedSwitchesAndFoldersExitWithTwo) {
+  struct Case {
+    std::wstring args;
+    const char* says;
+  } cases[] = {
+      {L"-silent -bogus", "-bogus"},
+      {L"-silent -exe(3)", "-exe"},
+      // A standard installation outside the program-files folder.
+      {L"-silent -exe(\"" + dir + L"\\out\")", "\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80"},
+      // A user installation inside it.
+      {L"-silent -user -exe(\"" + standard_folder() + L"\")",
+       "\xe3\x83\x95\xe3\x82\xa9\xe3\x83\xab\xe3\x83\x80"},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(log.c_str());
+    EXPECT_EQ(setup(c.args + L" -log(\"" + log + L"\")"), 2) << e2e::narrow(c.args);
+    EXPECT_NE(log_text().find(c.says), std::string::npos) << e2e::narrow(c.args) << log_text();
+  }
+  EXPECT_FALSE(exists(dir + L"\\out"));
+  EXPECT_FALSE(exists(standard_folder()));
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kHist, L"folder"), L"-");
+}
+
+// A destination file that cannot be replaced fails the run with 1: the file is named in the log,
+// it keeps its bytes, no temporary file is left beside it, and nothing is registered.
+TEST_F(Setup, ReadOnlyDestinationFailsWithOne) {
+  std::wstring to = standard_folder();
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, to.c_str(), nullptr), ERROR_SUCCESS);
+  std::wstring locked = to + L"\\zq9.txt";
+  {
+    std::ofstream f(locked.c_str(), std::ios::binary);
+    f << "old";
+  }
+  ASSERT_TRUE(SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(setup(L"-silent -exe(\"" + to + L"\") -log(\"" + log + L"\")"), 1);
+  std::string text = log_text();
+  EXPECT_NE(text.find("fail: "), std::string::npos) << text;
+  EXPECT_NE(text.find(utf8(locked)), std::string::npos) << text;
+  SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(slurp(locked), "old");
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((to + L"\\*").c_str(), &fd);
+  for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
+    std::wstring name = fd.cFileName;
+    EXPECT_EQ(name.find(L".tmp"), std::wstring::npos) << e2e::narrow(name);
+    EXPECT_EQ(name.find(L"~"), std::wstring::npos) << e2e::narrow(name);
+  }
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kHist, L"folder"), L"-");
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kUninst, L"UninstallString"), L"-");
+}
+
+// The installed zqsetup.exe with " -uninst -silent" removes the product: files, the folder with
+// the uninstaller itself, keys, links.
+TEST_F(Setup, InstalledUninstallerRemovesTheProduct) {
+  std::wstring to = standard_folder();
+  ASSERT_EQ(setup(L"-silent -exe(\"" + to + L"\")"), 0);
+  ASSERT_TRUE(exists(to + L"\\zqsetup.exe"));
+  EXPECT_EQ(run(to + L"\\zqsetup.exe", L"-uninst -silent -log(\"" + log + L"\")"), 0) << log_text();
+  // The running zqsetup.exe and the folder go once it has ended.
+  for (int k = 0; k < 100 && exists(to); ++k) Sleep(100);
+  EXPECT_FALSE(exists(to));
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kUninst, L"UninstallString"), L"-");
+  EXPECT_FALSE(exists(folder(CSIDL_COMMON_PROGRAMS) + L"\\VI Rideva 9 64ved.lnk"));
+  EXPECT_FALSE(exists(folder(CSIDL_DESKTOPDIRECTORY) + L"\\VI Rideva 9 64ved.lnk"));
+  EXPECT_NE(log_text().find("del: "), std::string::npos) << log_text();
+}
+
+// zqsetup.exe in a folder that is not an installation refuses with 2 and deletes nothing.
+TEST_F(Setup, UninstallOutsideAnInstallationIsRefused) {
+  std::wstring exe = dir + L"\\zqsetup.exe";
+  ASSERT_TRUE(CopyFileW(e2e::build_path(kZqsetup).c_str(), exe.c_str(), FALSE));
+  std::wstring keep = dir + L"\\sample.htm";
+  { std::ofstream(keep.c_str()) << "mine"; }
+  EXPECT_EQ(run(exe, L"-uninst -silent -log(\"" + log + L"\")"), 2);
+  EXPECT_EQ(slurp(keep), "mine");
+  EXPECT_TRUE(exists(exe));
+  EXPECT_FALSE(log_text().empty());
+}
+
+// The installed editor is started without anyone waiting for it; a second zq9utl.exe hands a
+// file over to the editor that has another file open (ISOPEN, then the string transfer).
+TEST_F(Setup, InstalledEditorStartsAndTakesAHandedOverFile) {
+  std::wstring to = standard_folder();
+  ASSERT_EQ(setup(L"-silent -exe(\"" + to + L"\")"), 0);
+  std::string exe = e2e::narrow(to + L"\\zqeditor.exe");
+  ASSERT_TRUE(cab_start_program(exe.c_str()));
+  EXPECT_NE(e2e::wait_window(L"DuroDA64", L"VI RIDEVA 9 64ved [読み取り専用]", 20000), nullptr);
+
+  std::wstring a = dir + L"\\a.txt", b = dir + L"\\b.txt";
+  { std::ofstream(a.c_str()) << "a"; }
+  { std::ofstream(b.c_str()) << "b"; }
+  started.push_back(e2e::start(to + L"\\zqeditor.exe", L"\"" + a + L"\""));
+  ASSERT_NE(e2e::wait_window(L"DuroDA64", L"a.txt - VI RIDEVA 9 64ved [読み取り専用]", 20000),
+            nullptr);
+  EXPECT_EQ(setup(L"@edmdi \"" + a + L"\" -file(\"" + b + L"\")"), 0);
+  EXPECT_NE(e2e::wait_window(L"DuroDA64", L"b.txt - VI RIDEVA 9 64ved [読み取り専用]", 20000),
+            nullptr);
+}
+
+// Building mode: NEWNE writes a package that zqtool accepts; CABEXE writes it and closes, and the
+// package beside zqsetup.exe installs.
+TEST_F(Setup, BuildingModeWritesAPackageThatInstalls) {
+  const std::wstring src = L"C:\\_text", exe = L"C:\\zqr\\zq64", pak = L"C:\\zqr\\_zq64_.pak";
+  ASSERT_FALSE(exists(src)) << "a source folder of someone else";
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, src.c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, exe.c_str(), nullptr), ERROR_SUCCESS);
+  std::wstring stage = e2e::build_path(L"package/stage");
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((stage + L"\\src\\*").c_str(), &fd);
+  for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd))
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      CopyFileW((stage + L"\\src\\" + fd.cFileName).c_str(), (src + L"\\" + fd.cFileName).c_str(),
+                FALSE);
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  for (const wchar_t* f : {L"zqeditor.exe", L"zq9utl.exe"})
+    ASSERT_TRUE(CopyFileW((stage + L"\\exe\\" + f).c_str(), (exe + L"\\" + f).c_str(), FALSE));
+
+  e2e::Process p = e2e::start(e2e::build_path(kZq9), L"-cab -newne");
+  for (int k = 0; k < 600 && !exists(pak); ++k) Sleep(100);
+  Sleep(500);
+  e2e::stop(p);
+  ASSERT_TRUE(exists(pak));
+  EXPECT_EQ(run(e2e::build_path(L"zqtool.exe"), L"pak verify " + pak), 0);
+  DeleteFileW(pak.c_str());
+
+  // -log without -silent: the writer's lines, not the help text shown above them.
+  EXPECT_EQ(setup(L"-cabexe -log(\"" + log + L"\")"), 0);
+  ASSERT_TRUE(exists(pak));
+  EXPECT_NE(log_text().find("add c:\\zqr\\zq64\\zqeditor.exe"), std::string::npos);
+  EXPECT_EQ(log_text().find("\xef\xbc\xbf\xe2\x88\xa5"), std::string::npos) << "help marks";
+  EXPECT_EQ(run(e2e::build_path(L"zqtool.exe"), L"pak verify " + pak), 0);
+  std::wstring setup_exe = L"C:\\zqr\\zqsetup.exe";
+  ASSERT_TRUE(CopyFileW(e2e::build_path(kZqsetup).c_str(), setup_exe.c_str(), FALSE));
+  std::wstring to = standard_folder();
+  EXPECT_EQ(run(setup_exe, L"-silent -exe(\"" + to + L"\")"), 0);
+  EXPECT_TRUE(exists(to + L"\\zqeditor.exe"));
+  EXPECT_TRUE(exists(to + L"\\zq9.txt"));
+  e2e::remove_tree(L"C:\\zqr");
+  e2e::remove_tree(src);
+}
+
+}  // namespace
