@@ -45,18 +45,15 @@ class AssocDialogTest : public ::testing::Test {
 TEST_F(AssocDialogTest, ExtensionListAddsAndRemovesThroughItsButtons) {
   Text* rec = text_new();
   setup_set_text(rec, ID("EXT"), ".zqa");  // handed over by another window: prefills ADD
-  std::string shown;
   std::vector<Step> steps{click(CHILD_OK_COLUMN, ID("ADD"), 1),
                           [] { return active_dialog(1) && pane_in(active_dialog(1), 30199); },
                           key(VK_RETURN),
                           list_shows(".zqa", true),
-                          check([&] { shown = list_text(active_dialog(1)); }),
                           click(CHILD_OK_COLUMN, ID("DEL"), 1),
                           list_shows(".zqa", false),
                           click(CHILD_OK_COLUMN, ID("OK"), 1)};
   Driver d(steps);
   assoc_dialog_list(nullptr, rec);
-  EXPECT_NE(shown.find(".zqa"), std::string::npos);
   EXPECT_FALSE(assoc_query(".zqa", ID("EDIT"), false)) << "DEL removed EDIT";
   EXPECT_FALSE(assoc_query(".zqa", ID("OPEN"), false)) << "and OPEN";
   text_free(rec);

@@ -1,0 +1,74 @@
+// The wizard of the real zq9utl.exe: it opens by itself over the set-up window, Enter goes on to
+// the next page of the standard road, and closing it ends the program with nothing written.
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "e2e.h"
+
+namespace {
+
+struct Windows {
+  DWORD pid;
+  HWND main, wizard;
+};
+
+BOOL CALLBACK find(HWND w, LPARAM lp) {
+  Windows* f = (Windows*)lp;
+  DWORD pid = 0;
+  wchar_t cls[32];
+  GetWindowThreadProcessId(w, &pid);
+  if (pid == f->pid && IsWindowVisible(w) && GetClassNameW(w, cls, 32) &&
+      wcscmp(cls, L"DuroDA64") == 0)
+    (GetWindow(w, GW_OWNER) ? f->wizard : f->main) = w;
+  return TRUE;
+}
+
+std::wstring title_of(HWND w) {
+  wchar_t t[256] = L"";
+  GetWindowTextW(w, t, 256);
+  return t;
+}
+
+TEST(Wizard, OpensByItselfGoesOnWithEnterAndWritesNothingWhenClosed) {
+  wchar_t pf[MAX_PATH] = L"";
+  SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, pf);
+  std::wstring standard = std::wstring(pf) + L"\\VA VUDOVA 9";
+  bool installed =
+      GetFileAttributesW((standard + L"\\zqeditor.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
+  e2e::Process p = e2e::start(e2e::build_path(L"app/zq9utl/zq9utl.exe"), L"");
+  Windows f{p.id, nullptr, nullptr};
+  for (int k = 0; k < 400 && !f.wizard; ++k) {
+    Sleep(50);
+    EnumWindows(find, (LPARAM)&f);
+  }
+  ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
+  EXPECT_NE(f.main, nullptr) << "over the set-up window";
+  EXPECT_EQ(title_of(f.wizard), L"VI RIDEVA 9 64ved セットアップ");
+  // Enter on the first page: the standard road's next page, with the package's agreement.
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  DWORD thread = GetWindowThreadProcessId(f.wizard, nullptr);
+  std::wstring next =
+      installed ? L"上書きインストール - VI RIDEVA 9 64ved" : L"使用許諾契約証 - VI RIDEVA 9 64ved";
+  for (int k = 0; k < 100 && !(GetGUIThreadInfo(thread, &gui) && gui.hwndFocus); ++k) Sleep(50);
+  PostMessageW(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageW(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0xC0000001);
+  for (int k = 0; k < 200 && title_of(f.wizard) != next; ++k) Sleep(50);
+  EXPECT_EQ(title_of(f.wizard), next);
+  PostMessageW(f.wizard, WM_CLOSE, 0, 0);
+  int code = e2e::wait(p, 30000);
+  e2e::stop(p);
+  EXPECT_EQ(code, 2) << "a cancelled set-up is a refusal";
+  HKEY key;
+  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VODudeduva\\ZQ9", 0, KEY_READ, &key),
+            ERROR_SUCCESS)
+      << "no previous-folder record";
+  if (!installed) {
+    EXPECT_EQ(GetFileAttributesW(standard.c_str()), INVALID_FILE_ATTRIBUTES) << "no folder";
+  }
+}
+
+}  // namespace
