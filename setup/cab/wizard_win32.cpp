@@ -372,7 +372,10 @@ HWND info_view(HWND parent, Text* content) {
 // package give it. The focus goes to the button row, on Next or Finish.
 void build_page(WizardWindow* ww, int page) {
   HWND c = ww->container;
-  SendMessageW(ww->frame, WM_SETREDRAW, FALSE, 0);
+  // Redrawing is held on the container, never on the frame: turning it back on sets WS_VISIBLE,
+  // which on a frame not shown yet would keep the later ShowWindow from showing it at all.
+  bool hold = IsWindowVisible(c) != 0;
+  if (hold) SendMessageW(c, WM_SETREDRAW, FALSE, 0);
   while (HWND child = GetWindow(c, GW_CHILD)) DestroyWindow(child);
   free_models(ww);
   Text* rec = ww->w.rec;
@@ -490,7 +493,7 @@ void build_page(WizardWindow* ww, int page) {
       break;
   }
   text_free(content);
-  SendMessageW(ww->frame, WM_SETREDRAW, TRUE, 0);
+  if (hold) SendMessageW(c, WM_SETREDRAW, TRUE, 0);
   pane_layout(c);
   RedrawWindow(ww->frame, nullptr, nullptr,
                RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
