@@ -76,6 +76,9 @@ char16_t* fsys_temp_dir();      // with a trailing separator
 char16_t* fsys_temp_file(const char16_t* dir, const char16_t* prefix);  // creates it empty
 char16_t* fsys_user_name();                                             // at most 100 units
 char16_t* fsys_windows_folder();
+// A library of the system folder, loaded by its full path so that no copy beside the program or
+// in the current folder is ever taken (Windows; null natively).
+void* fsys_load_system_library(const char16_t* name);
 // A CSIDL folder: through "Shfolder.dll" on Windows, the table of home and XDG folders natively.
 char16_t* fsys_shell_folder(int csidl);
 void fsys_sleep(uint32_t ms);

@@ -578,6 +578,10 @@ char16_t* fsys_shell_folder(int csidl) {
   }
 }
 
+void* fsys_load_system_library(const char16_t*) {
+  return nullptr;
+}
+
 void fsys_sleep(uint32_t ms) {
   struct timespec ts = {(time_t)(ms / 1000), (long)(ms % 1000) * 1000000};
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {

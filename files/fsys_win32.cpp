@@ -221,13 +221,23 @@ char16_t* fsys_windows_folder() {
   return dup_wide(buf, n);
 }
 
+void* fsys_load_system_library(const char16_t* name) {
+  wchar_t path[MAX_PATH];
+  UINT n = GetSystemDirectoryW(path, MAX_PATH);
+  size_t k = wcslen((const wchar_t*)name);
+  if (n == 0 || n + 1 + k >= MAX_PATH) return nullptr;
+  path[n] = L'\\';
+  memcpy(path + n + 1, name, (k + 1) * sizeof(wchar_t));
+  return LoadLibraryW(path);
+}
+
 char16_t* fsys_shell_folder(int csidl) {
   typedef HRESULT(WINAPI * GetFolderPath)(HWND, int, HANDLE, DWORD, LPWSTR);
   static HMODULE lib;
   static bool tried;
   if (!tried) {
     tried = true;
-    lib = LoadLibraryW(L"Shfolder.dll");
+    lib = (HMODULE)fsys_load_system_library(u"Shfolder.dll");
   }
   if (!lib) return nullptr;
   GetFolderPath fn = (GetFolderPath)(void*)GetProcAddress(lib, "SHGetFolderPathW");
