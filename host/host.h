@@ -112,5 +112,5 @@ void host_set_in_dispatch(bool on);
 // ---- libraries ----
 // Restricts the process's DLL search to the system folder where the system offers it.
 bool host_harden_dll_search();
-// Loads a system DLL by its full path in the system folder.
+// Loads a system DLL by its full path in the system folder (fsys_load_system_library).
 HMODULE host_load_system_library(const wchar_t* name);

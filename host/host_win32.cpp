@@ -12,6 +12,7 @@
 
 #include "core/text.h"
 #include "files/file.h"
+#include "files/fsys.h"
 #include "files/path.h"
 #include "host/cmdline.h"
 #include "host/host.h"
@@ -335,11 +336,5 @@ bool host_harden_dll_search() {
 }
 
 HMODULE host_load_system_library(const wchar_t* name) {
-  wchar_t path[MAX_PATH];
-  UINT n = GetSystemDirectoryW(path, MAX_PATH);
-  size_t k = std::wcslen(name);
-  if (n == 0 || n + 1 + k >= MAX_PATH) return nullptr;
-  path[n] = L'\\';
-  std::memcpy(path + n + 1, name, (k + 1) * sizeof(wchar_t));
-  return LoadLibraryW(path);
+  return (HMODULE)fsys_load_system_library((const char16_t*)name);
 }

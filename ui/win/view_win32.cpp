@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "core/records.h"
+#include "files/fsys.h"
 #include "files/path.h"
 #include "ui/win/runtime.h"
 
@@ -57,7 +58,7 @@ HBITMAP load_picture(const wchar_t* path, int* w, int* h) {
   static bool tried;
   if (!tried) {
     tried = true;
-    lib = LoadLibraryW(L"gdiplus.dll");
+    lib = (HMODULE)fsys_load_system_library(u"gdiplus.dll");
     if (lib) {
       startup = (StartupFn)(void*)GetProcAddress(lib, "GdiplusStartup");
       from_file = (FromFileFn)(void*)GetProcAddress(lib, "GdipCreateBitmapFromFile");
