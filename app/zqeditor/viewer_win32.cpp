@@ -18,23 +18,15 @@
 #include "files/codes.h"
 #include "files/file.h"
 #include "files/path.h"
+#include "host/host.h"
 
 namespace {
 
-// Messages of the applet protocol (application range).
-enum : UINT {
-  MSG_QUERY = 1920,
-  MSG_COMMAND_STRING = 1923,
-  MSG_COMMAND_NUMBER = 1924,
-  MSG_TRANSFER = 1919,
-  MSG_TRANSFER_NEXT = 1918,
-};
 constexpr LRESULT REPLY_YES = 2;
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
 
-const wchar_t kClass[] = L"DuroDA64";  // the suite's top-level frame class
 const wchar_t kProduct[] = L"VI RIDEVA 9 64ved";
 const uint64_t kMaxFile = 64u << 20;  // a viewer, not an editor: larger files are refused
 const int64_t kMaxTransfer = 32768;   // bytes of a string handed over between processes
@@ -49,24 +41,10 @@ struct Viewer {
   int line_height;
   HFONT font;
   UINT dpi;
-  Text* receive;  // string transfer in progress (1919/1918)
-  PackedId receive_command;
+  HostStringReceiver receiver;  // string transfer in progress (HOST_XFER)
 };
 
 int g_windows;
-
-bool is_editor_family(PackedId id) {
-  switch (id) {
-    case ID("EDITOR"):
-    case ID("EDMDI"):
-    case ID("EDMDI1"):
-    case ID("EDSDI"):
-    case ID("EDMBF"):
-    case ID("EDMBF1"):
-      return true;
-  }
-  return false;
-}
 
 // The file's text in UTF-16: read whole, its character code detected, converted to the internal
 // form and widened. Null (with a message in *why) when it cannot be shown.
@@ -185,31 +163,11 @@ void on_command_string(Viewer*, PackedId command, const char* s) {
   if (command == ID("FILE") && s && *s) open_window(s);
 }
 
+// The host's receiver assembles the string; a viewer also drops one too long to be a file name.
 void on_transfer(Viewer* v, UINT msg, WPARAM wp, LPARAM lp) {
-  auto append = [v](uint32_t group) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      char one[2] = {(char)(group >> shift), 0};
-      if (one[0]) text_puts(v->receive, one);
-    }
-  };
-  if (msg == MSG_TRANSFER && wp) {
-    text_free(v->receive);
-    v->receive = text_new();
-    v->receive_command = (PackedId)wp;
-    append((uint32_t)lp);
-  } else if (msg == MSG_TRANSFER_NEXT && v->receive) {
-    append((uint32_t)wp);
-    append((uint32_t)lp);
-    if (text_length(v->receive) > kMaxTransfer) {  // not a file name: dropped
-      text_free(v->receive);
-      v->receive = nullptr;
-    }
-  } else if (msg == MSG_TRANSFER && !wp && !lp && v->receive) {
-    Text* t = v->receive;
-    v->receive = nullptr;
-    SendMessageW(v->hwnd, MSG_COMMAND_STRING, v->receive_command, (LPARAM)text_cstr(t));
-    text_free(t);
-  }
+  host_receive_string(&v->receiver, v->hwnd, msg, wp, lp);
+  if (v->receiver.text && text_length(v->receiver.text) > kMaxTransfer)
+    host_receiver_free(&v->receiver);
 }
 
 // WM_COPYDATA file hand-over: 2 when this window has the file open.
@@ -236,24 +194,24 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (!v) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
-    case MSG_QUERY:
+    case HOST_QUERY:
       switch ((PackedId)wp) {
         case ID("ISAPP"):
-          return is_editor_family((PackedId)lp) ? REPLY_YES : 0;
+          return applet_is_editor((PackedId)lp) ? REPLY_YES : 0;
         case ID("GETAPP"):
           return ID("EDITOR");
         case ID("PRSSID"):
           return (LRESULT)GetCurrentProcessId();
       }
       return 0;
-    case MSG_COMMAND_NUMBER:
+    case HOST_COMMAND:
       if ((PackedId)wp == ID("SHOW")) ShowWindow(hwnd, (int)lp);
       return 0;
-    case MSG_COMMAND_STRING:
+    case HOST_STRING:
       on_command_string(v, (PackedId)wp, (const char*)lp);
       return 0;
-    case MSG_TRANSFER:
-    case MSG_TRANSFER_NEXT:
+    case HOST_XFER:
+    case HOST_XFER_NEXT:
       on_transfer(v, msg, wp, lp);
       return 0;
     case WM_COPYDATA:
@@ -342,7 +300,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       if (v->font) DeleteObject(v->font);
       text_free(v->path);
-      text_free(v->receive);
+      host_receiver_free(&v->receiver);
       std::free(v->text);
       std::free(v->line_starts);
       std::free(v);
@@ -387,9 +345,9 @@ HWND open_window(const char* path) {
   swprintf(title, sizeof title / sizeof *title, L"%ls%ls%ls [読み取り専用]", name,
            *name ? L" - " : L"", kProduct);
   std::free(wpath);
-  HWND hwnd = CreateWindowExW(0, kClass, title, WS_OVERLAPPEDWINDOW | WS_VSCROLL, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), v);
+  HWND hwnd = CreateWindowExW(0, HOST_FRAME_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VSCROLL,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), v);
   if (!hwnd) {
     text_free(v->path);
     std::free(v->text);
@@ -416,7 +374,7 @@ bool register_class(HINSTANCE instance) {
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(30020));
   wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
-  wc.lpszClassName = kClass;
+  wc.lpszClassName = HOST_FRAME_CLASS;
   return RegisterClassExW(&wc) != 0;
 }
 
