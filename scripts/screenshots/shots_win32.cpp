@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "capture.h"
 #include "core/format.h"
 #include "ui/win/menu.h"
 #include "ui/win/msgbox.h"
@@ -23,43 +24,9 @@ wchar_t g_suffix[32];
 const wchar_t* g_name;
 int g_state;  // 0 waiting for the window, 1 captured
 
-bool write_bmp(const wchar_t* path, HBITMAP bmp, int w, int h) {
-  BITMAPINFOHEADER bi{sizeof bi, w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  int stride = (w * 3 + 3) & ~3;
-  unsigned char* bits = (unsigned char*)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)stride * h);
-  if (!bits) return false;
-  HDC dc = GetDC(nullptr);
-  GetDIBits(dc, bmp, 0, (UINT)h, bits, (BITMAPINFO*)&bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + (DWORD)(stride * h);
-  FILE* f = _wfopen(path, L"wb");
-  if (!f) return false;
-  fwrite(&fh, sizeof fh, 1, f);
-  fwrite(&bi, sizeof bi, 1, f);
-  fwrite(bits, (size_t)stride, (size_t)h, f);
-  fclose(f);
-  HeapFree(GetProcessHeap(), 0, bits);
-  return true;
-}
-
 // Captures the screen under `rc` into FOLDER\NAME-SUFFIX.bmp.
 void capture(RECT rc) {
-  int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-  SelectObject(mem, old);
-  wchar_t path[MAX_PATH + 64];
-  swprintf(path, MAX_PATH + 64, L"%ls\\%ls-%ls.bmp", g_folder, g_name, g_suffix);
-  write_bmp(path, bmp, w, h);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
+  shots_capture(rc, g_folder, g_name, g_suffix);
 }
 
 void grow(RECT* all, HWND w) {
@@ -179,10 +146,7 @@ void menu_bar() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  typedef BOOL(WINAPI * AwareFn)(HANDLE);
-  AwareFn aware = (AwareFn)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                 "SetProcessDpiAwarenessContext");
-  if (aware) aware((HANDLE)-4);  // per-monitor aware (v2)
+  shots_dpi_aware();
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc < 3) return 2;

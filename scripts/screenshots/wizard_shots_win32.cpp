@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "capture.h"
 #include "core/codepage.h"
 #include "setup/cab/wizard_ui.h"
 #include "setup/pak.h"
@@ -27,45 +28,13 @@ namespace {
 wchar_t g_folder[MAX_PATH];
 wchar_t g_dpi[16];
 
-bool write_bmp(const wchar_t* path, HBITMAP bmp, int w, int h) {
-  BITMAPINFOHEADER bi{sizeof bi, w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  int stride = (w * 3 + 3) & ~3;
-  std::vector<unsigned char> bits((size_t)stride * h);
-  HDC dc = GetDC(nullptr);
-  GetDIBits(dc, bmp, 0, (UINT)h, bits.data(), (BITMAPINFO*)&bi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, dc);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + (DWORD)bits.size();
-  FILE* f = _wfopen(path, L"wb");
-  if (!f) return false;
-  fwrite(&fh, sizeof fh, 1, f);
-  fwrite(&bi, sizeof bi, 1, f);
-  fwrite(bits.data(), 1, bits.size(), f);
-  fclose(f);
-  return true;
-}
-
 // The window as the screen shows it, with a margin of the desktop, into FOLDER\NAME-DPI.bmp.
 void capture(HWND w, const wchar_t* name) {
   RECT rc;
   GetWindowRect(w, &rc);
   int m = ui_scale(w, 12);
   InflateRect(&rc, m, m);
-  int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, cx, cy);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, cx, cy, screen, rc.left, rc.top, SRCCOPY);
-  SelectObject(mem, old);
-  wchar_t path[MAX_PATH + 64];
-  swprintf(path, MAX_PATH + 64, L"%ls\\%ls-%ls.bmp", g_folder, name, g_dpi);
-  write_bmp(path, bmp, cx, cy);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
+  shots_capture(rc, g_folder, name, g_dpi);
 }
 
 // Steps run by a timer while the wizard runs its loop; each waits until it returns true.
@@ -212,10 +181,7 @@ void main_window(const wchar_t* program) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  typedef BOOL(WINAPI * AwareFn)(HANDLE);
-  AwareFn aware = (AwareFn)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"),
-                                                 "SetProcessDpiAwarenessContext");
-  if (aware) aware((HANDLE)-4);  // per-monitor aware (v2)
+  shots_dpi_aware();
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc < 5) return 2;
