@@ -103,13 +103,19 @@ int index_at(Pane* p, int x) {
   return best;
 }
 
-void place_caret(Pane* p) {
-  Box b = box_of(p);
+// x_of on a screen DC of the pane with its font.
+int measured_x(Pane* p, const Box& b, int index) {
   HDC dc = GetDC(p->hwnd);
   HGDIOBJ old = SelectObject(dc, b.font->font);
-  int x = x_of(p, dc, p->caret);
+  int x = x_of(p, dc, index);
   SelectObject(dc, old);
   ReleaseDC(p->hwnd, dc);
+  return x;
+}
+
+void place_caret(Pane* p) {
+  Box b = box_of(p);
+  int x = measured_x(p, b, p->caret);
   int room = b.text.right - b.text.left;
   if (room <= 0)
     p->scroll_x = 0;
@@ -273,11 +279,7 @@ void edit_destroy(Pane* p) {
 
 SIZE edit_preferred(Pane* p) {
   Box b = box_of(p);
-  HDC dc = GetDC(p->hwnd);
-  HGDIOBJ old = SelectObject(dc, b.font->font);
-  int w = x_of(p, dc, p->len);
-  SelectObject(dc, old);
-  ReleaseDC(p->hwnd, dc);
+  int w = measured_x(p, b, p->len);
   int least = 20 * b.font->avg;
   int pad = ui_scale(p->hwnd, 4);
   SIZE s{(w > least ? w : least) + 2 * pad, b.font->height + 2 * pad};
