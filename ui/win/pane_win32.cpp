@@ -858,26 +858,31 @@ HWND pane_gap(HWND parent, PackedId side) {
                      MulDiv(ui_gap(nullptr), 96, ui_dpi(nullptr)));
 }
 
-HWND pane_button_column(HWND parent) {
+namespace {
+
+// The OK and Cancel buttons as a pane of that kind, docked on that side.
+HWND ok_cancel_pane(HWND parent, const char* items, unsigned kind, int id, PackedId side) {
   Text* t = text_new();
-  text_puts(t, "OK(b)\tOK\n--\nCANCEL\tキャンセル\n--\n");
+  text_puts(t, items);
   text_set_prop(t, ID("_FIXHED"), 1);
-  HWND h = pane_create(t, parent, PANE_VISIBLE | PANE_TABSTOP | 0x12, CHILD_OK_COLUMN, 0);
+  HWND h = pane_create(t, parent, PANE_VISIBLE | PANE_TABSTOP | kind, id, 0);
   text_free(t);
-  if (h) pane_set(h, ID("PLACE"), ID("RIGHT"));
-  HWND gap = pane_gap(parent, ID("RIGHT"));
-  (void)gap;
+  if (h) pane_set(h, ID("PLACE"), side);
+  return h;
+}
+
+}  // namespace
+
+HWND pane_button_column(HWND parent) {
+  HWND h = ok_cancel_pane(parent, "OK(b)\tOK\n--\nCANCEL\tキャンセル\n--\n", 0x12, CHILD_OK_COLUMN,
+                          ID("RIGHT"));
+  pane_gap(parent, ID("RIGHT"));
   return h;
 }
 
 HWND pane_button_row(HWND parent) {
-  Text* t = text_new();
-  text_puts(t, "OK(b)\t  OK  \n--\nCANCEL\tキャンセル\n--\n");
-  text_set_prop(t, ID("_FIXHED"), 1);
-  HWND h = pane_create(t, parent, PANE_VISIBLE | PANE_TABSTOP | 0x14, CHILD_OK_ROW, 0);
-  text_free(t);
-  if (h) pane_set(h, ID("PLACE"), ID("BOTTOM"));
-  return h;
+  return ok_cancel_pane(parent, "OK(b)\t  OK  \n--\nCANCEL\tキャンセル\n--\n", 0x14, CHILD_OK_ROW,
+                        ID("BOTTOM"));
 }
 
 LRESULT CALLBACK pane_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
