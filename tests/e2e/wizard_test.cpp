@@ -53,10 +53,12 @@ TEST(Wizard, OpensByItselfGoesOnWithEnterAndWritesNothingWhenClosed) {
   DWORD thread = GetWindowThreadProcessId(f.wizard, nullptr);
   std::wstring next =
       installed ? L"上書きインストール - VI RIDEVA 9 64ved" : L"使用許諾契約証 - VI RIDEVA 9 64ved";
-  for (int k = 0; k < 100 && !(GetGUIThreadInfo(thread, &gui) && gui.hwndFocus); ++k) Sleep(50);
+  // Generous waits: a loaded machine may take seconds to build and focus a page.
+  for (int k = 0; k < 600 && !(GetGUIThreadInfo(thread, &gui) && gui.hwndFocus); ++k) Sleep(50);
+  ASSERT_NE(gui.hwndFocus, nullptr) << "a control of the wizard has the focus";
   PostMessageW(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 1);
   PostMessageW(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0xC0000001);
-  for (int k = 0; k < 200 && title_of(f.wizard) != next; ++k) Sleep(50);
+  for (int k = 0; k < 600 && title_of(f.wizard) != next; ++k) Sleep(50);
   EXPECT_EQ(title_of(f.wizard), next);
   PostMessageW(f.wizard, WM_CLOSE, 0, 0);
   int code = e2e::wait(p, 30000);
