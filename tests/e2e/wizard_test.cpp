@@ -1,5 +1,6 @@
-// The wizard of the real zq9utl.exe: it opens by itself over the set-up window, Enter goes on to
-// the next page of the standard road, and closing it ends the program with nothing written.
+// The wizard of the real zq9utl.exe: it opens by itself over the set-up window and is drawn there,
+// Enter goes on to the next page of the standard road, and closing it ends the program with
+// nothing written.
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -26,6 +27,33 @@ BOOL CALLBACK find(HWND w, LPARAM lp) {
   return TRUE;
 }
 
+// The share of the window's screen area in the colour of the dialog face: a window that the
+// screen shows unpainted (black) has none of it.
+double face_share(HWND w) {
+  RECT rc;
+  if (!GetWindowRect(w, &rc)) return 0;
+  int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+  if (cx <= 0 || cy <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof bi.bmiHeader, cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, cx, cy, screen, rc.left, rc.top, SRCCOPY);
+  GdiFlush();
+  COLORREF face = GetSysColor(COLOR_BTNFACE);
+  DWORD want = (DWORD)(GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face));
+  long n = 0;
+  for (long i = 0; bits && i < (long)cx * cy; ++i) n += (((DWORD*)bits)[i] & 0xFFFFFF) == want;
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return (double)n / ((double)cx * cy);
+}
+
 std::wstring title_of(HWND w) {
   wchar_t t[256] = L"";
   GetWindowTextW(w, t, 256);
@@ -47,6 +75,10 @@ TEST(Wizard, OpensByItselfGoesOnWithEnterAndWritesNothingWhenClosed) {
   ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
   EXPECT_NE(f.main, nullptr) << "over the set-up window";
   EXPECT_EQ(title_of(f.wizard), L"VI RIDEVA 9 64ved セットアップ");
+  // Drawn on the screen over the set-up window, not left as a black rectangle.
+  double share = 0;
+  for (int k = 0; k < 100 && (share = face_share(f.wizard)) < 0.2; ++k) Sleep(50);
+  EXPECT_GE(share, 0.2) << "the wizard's face is on the screen";
   // Enter on the first page: the standard road's next page, with the package's agreement.
   GUITHREADINFO gui{};
   gui.cbSize = sizeof gui;
