@@ -35,6 +35,25 @@ std::vector<std::string> read_log(const std::wstring& path);
 // Polls until the log holds a line equal to `line` (true) or ms have passed (false).
 bool wait_log_line(const std::wstring& path, const std::string& line, DWORD ms);
 
+// Polls until the process shows a window of the class other than those in except[0..n) (null
+// after ms).
+HWND wait_process_window(DWORD pid, const wchar_t* cls, const HWND* except, int n, DWORD ms);
+// Waits until the window's thread takes messages again (it has finished what it was doing), then
+// posts Enter to the control with the keyboard focus of that thread; false when there is none.
+bool press_enter(HWND w, DWORD ms);
+
+// What an installation leaves behind.
+bool exists(const std::wstring& path);
+std::wstring folder(int csidl);  // a shell folder
+// A string value of the registry, "-" when absent.
+std::wstring reg(HKEY root, const wchar_t* key, const wchar_t* name);
+// The windows of zqeditor.exe (their titles end in the read-only mark), each asked to close when
+// close is set; returns their count.
+int viewers(bool close);
+// Removes the records, the uninstall entry, the associations' keys, the links and the settings
+// folder that an installation writes (not the installation folder).
+void remove_installation_traces();
+
 // Internal multibyte text (code page 932) of a wide string, for comparing with logs.
 std::string narrow(const std::wstring& w);
 

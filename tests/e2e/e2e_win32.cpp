@@ -5,7 +5,10 @@
 // clang-format off
 #include <windows.h>  // shellapi.h needs it first
 #include <shellapi.h>
+#include <shlobj.h>
 // clang-format on
+
+#include <cwchar>
 
 namespace e2e {
 
@@ -29,6 +32,27 @@ BOOL CALLBACK close_windows(HWND w, LPARAM pid) {
   GetWindowThreadProcessId(w, &owner);
   if (owner == (DWORD)pid) PostMessageW(w, WM_CLOSE, 0, 0);
   return TRUE;
+}
+
+struct Search {
+  DWORD pid;
+  const wchar_t* cls;
+  const HWND* except;
+  int n;
+  HWND found;
+};
+
+BOOL CALLBACK search_window(HWND w, LPARAM lp) {
+  Search* s = (Search*)lp;
+  DWORD pid = 0;
+  wchar_t cls[64];
+  GetWindowThreadProcessId(w, &pid);
+  if (pid != s->pid || !IsWindowVisible(w) || !GetClassNameW(w, cls, 64) || wcscmp(cls, s->cls))
+    return TRUE;
+  for (int k = 0; k < s->n; ++k)
+    if (s->except[k] == w) return TRUE;
+  s->found = w;
+  return FALSE;
 }
 
 }  // namespace
@@ -98,6 +122,78 @@ HWND wait_window(const wchar_t* cls, const wchar_t* title, DWORD ms) {
     if (GetTickCount() - start > ms) return nullptr;
     Sleep(20);
   }
+}
+
+HWND wait_process_window(DWORD pid, const wchar_t* cls, const HWND* except, int n, DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    Search s{pid, cls, except, n, nullptr};
+    EnumWindows(search_window, (LPARAM)&s);
+    if (s.found) return s.found;
+    if (GetTickCount() - start > ms) return nullptr;
+    Sleep(50);
+  }
+}
+
+bool press_enter(HWND w, DWORD ms) {
+  DWORD start = GetTickCount();
+  DWORD thread = GetWindowThreadProcessId(w, nullptr);
+  for (;;) {
+    // A window being built holds no sent message until its thread waits for input again.
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, ms, &r);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    if (GetGUIThreadInfo(thread, &gui) && gui.hwndFocus && IsWindowVisible(gui.hwndFocus) &&
+        PostMessageW(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 1)) {
+      PostMessageW(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0xC0000001);
+      return true;
+    }
+    if (GetTickCount() - start > ms) return false;
+    Sleep(50);
+  }
+}
+
+bool exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring folder(int csidl) {
+  wchar_t p[MAX_PATH] = L"";
+  SHGetFolderPathW(nullptr, csidl, nullptr, 0, p);
+  return p;
+}
+
+std::wstring reg(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t v[2048];
+  DWORD n = sizeof v;
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, v, &n) != ERROR_SUCCESS) return L"-";
+  return v;
+}
+
+int viewers(bool close) {
+  int n = 0;
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    wchar_t title[512];
+    if (!GetWindowTextW(w, title, 512) || !wcsstr(title, L"[読み取り専用]")) continue;
+    ++n;
+    if (close) PostMessageW(w, WM_CLOSE, 0, 0);
+  }
+  return n;
+}
+
+void remove_installation_traces() {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+    RegDeleteTreeW(root, L"Software\\VODudeduva\\ZQ9");
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VI RIDEVA 9 64ved");
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe");
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                 L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe");
+  for (int where : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
+    for (const wchar_t* name : {L"VI Rideva 9 64ved", L"DO Rived", L"RU Zirar"})
+      DeleteFileW((folder(where) + L"\\" + name + L".lnk").c_str());
+  remove_tree(folder(CSIDL_APPDATA) + L"\\VODudeduva");
 }
 
 std::vector<std::string> read_log(const std::wstring& path) {

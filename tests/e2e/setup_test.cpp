@@ -23,22 +23,10 @@ const wchar_t kHist[] = L"Software\\VODudeduva\\ZQ9";
 const wchar_t kUninst[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VI RIDEVA 9 64ved";
 
-bool exists(const std::wstring& p) {
-  return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::wstring folder(int csidl) {
-  wchar_t p[MAX_PATH] = L"";
-  SHGetFolderPathW(nullptr, csidl, nullptr, 0, p);
-  return p;
-}
-
-std::wstring reg(HKEY root, const wchar_t* key, const wchar_t* name) {
-  wchar_t v[2048];
-  DWORD n = sizeof v;
-  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, v, &n) != ERROR_SUCCESS) return L"-";
-  return v;
-}
+using e2e::exists;
+using e2e::folder;
+using e2e::reg;
+using e2e::viewers;
 
 // The whole file as bytes (the -log file is UTF-8).
 std::string slurp(const std::wstring& p) {
@@ -51,18 +39,6 @@ std::string utf8(const std::wstring& w) {
   std::string s((size_t)(n > 0 ? n - 1 : 0), '\0');
   if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
   return s;
-}
-
-// The windows of zqeditor.exe (their titles end in the read-only mark), each asked to close.
-int viewers(bool close) {
-  int n = 0;
-  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-    wchar_t title[512];
-    if (!GetWindowTextW(w, title, 512) || !wcsstr(title, L"[読み取り専用]")) continue;
-    ++n;
-    if (close) PostMessageW(w, WM_CLOSE, 0, 0);
-  }
-  return n;
 }
 
 class Setup : public ::testing::Test {
@@ -80,15 +56,7 @@ class Setup : public ::testing::Test {
   void TearDown() override {
     for (e2e::Process& p : started) e2e::stop(p);
     viewers(true);
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeW(root, kHist);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninst);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Applications\\zqeditor.exe");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE,
-                   L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe");
-    for (int where : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY})
-      for (const wchar_t* name : {L"VI Rideva 9 64ved", L"DO Rived", L"RU Zirar"})
-        DeleteFileW((folder(where) + L"\\" + name + L".lnk").c_str());
-    e2e::remove_tree(folder(CSIDL_APPDATA) + L"\\VODudeduva");
+    e2e::remove_installation_traces();
     e2e::remove_tree(pf_root);
     e2e::remove_tree(dir);
   }

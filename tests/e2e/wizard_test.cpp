@@ -1,6 +1,6 @@
 // The wizard of the real zq9utl.exe: it opens by itself over the set-up window and is drawn there,
 // Enter goes on to the next page of the standard road, and closing it ends the program with
-// nothing written.
+// nothing written; taken with Enter to its end, it installs and starts the editor.
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -103,6 +103,64 @@ TEST(Wizard, OpensByItselfGoesOnWithEnterAndWritesNothingWhenClosed) {
   if (!installed) {
     EXPECT_EQ(GetFileAttributesW(standard.c_str()), INVALID_FILE_ATTRIBUTES) << "no folder";
   }
+}
+
+// The road a person takes: Enter on every page of the standard road, Enter on the closing box
+// (the editor starts), and the program ends with 0, the product installed and its editor shown.
+TEST(Wizard, EnterThroughTheStandardRoadInstallsAndStartsTheEditor) {
+  std::wstring standard = e2e::folder(CSIDL_PROGRAM_FILES) + L"\\VA VUDOVA 9";
+  bool installed = e2e::exists(standard + L"\\zqeditor.exe");
+  ASSERT_EQ(e2e::viewers(false), 0) << "an editor of someone else";
+  e2e::Process p = e2e::start(e2e::build_path(L"app/zq9utl/zq9utl.exe"), L"");
+  // Whatever fails below, the installation goes again (an earlier one is left as it was).
+  struct Cleanup {
+    e2e::Process& p;
+    std::wstring folder;
+    ~Cleanup() {
+      e2e::stop(p);
+      e2e::viewers(true);
+      for (int k = 0; k < 200 && e2e::viewers(false); ++k) Sleep(50);
+      if (folder.empty()) return;
+      e2e::remove_installation_traces();
+      // The editor's process may hold its file a moment after its window went.
+      for (int k = 0; k < 100 && e2e::exists(folder); ++k) {
+        e2e::remove_tree(folder);
+        if (e2e::exists(folder)) Sleep(100);
+      }
+    }
+  } cleanup{p, installed ? L"" : standard};
+  Windows f{p.id, nullptr, nullptr};
+  for (int k = 0; k < 600 && !f.wizard; ++k) {
+    Sleep(50);
+    EnumWindows(find, (LPARAM)&f);
+  }
+  ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
+  const std::wstring road[] = {
+      installed ? L"上書きインストール - VI RIDEVA 9 64ved" : L"使用許諾契約証 - VI RIDEVA 9 64ved",
+      L"VI RIDEVA 9 64ved"};
+  for (const std::wstring& next : road) {
+    ASSERT_TRUE(e2e::press_enter(f.wizard, 30000)) << e2e::narrow(title_of(f.wizard));
+    for (int k = 0; k < 600 && title_of(f.wizard) != next; ++k) Sleep(50);
+    ASSERT_EQ(title_of(f.wizard), next);
+  }
+  ASSERT_TRUE(e2e::press_enter(f.wizard, 30000)) << "Finish";
+  // The closing box of the standard installation, once the files are in.
+  HWND known[] = {f.main, f.wizard};
+  HWND box = e2e::wait_process_window(p.id, L"DuroDA64", known, 2, 60000);
+  ASSERT_NE(box, nullptr) << "the closing box";
+  EXPECT_FALSE(IsWindow(f.wizard)) << "the wizard has closed";
+  EXPECT_TRUE(e2e::exists(standard + L"\\zqeditor.exe")) << "installed before the box";
+  ASSERT_TRUE(e2e::press_enter(box, 30000)) << "OK";
+  EXPECT_EQ(e2e::wait(p, 30000), 0);
+  EXPECT_NE(e2e::wait_window(L"DuroDA64", L"VI RIDEVA 9 64ved [読み取り専用]", 30000), nullptr)
+      << "the installed editor is shown";
+  for (const wchar_t* file : {L"zqeditor.exe", L"zqsetup.exe", L"idsystem.sys"})
+    EXPECT_TRUE(e2e::exists(standard + L"\\" + file)) << e2e::narrow(file);
+  EXPECT_EQ(e2e::reg(HKEY_LOCAL_MACHINE,
+                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VI RIDEVA 9 64ved",
+                     L"UninstallString"),
+            L"\"" + standard + L"\\zqsetup.exe\" -uninst");
+  EXPECT_EQ(e2e::reg(HKEY_LOCAL_MACHINE, L"Software\\VODudeduva\\ZQ9", L"folder"), standard);
 }
 
 }  // namespace
