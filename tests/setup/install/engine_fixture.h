@@ -144,7 +144,7 @@ class EngineTest : public ::testing::Test {
     }
     put(src / "uninst.bat", "zqsetup.exe -uninst\r\n");
     std::string s = src.string() + "\\", e = exe.string() + "\\", o = (root / "t.pak").string();
-    PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str()};
+    PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str(), 0};
     ASSERT_TRUE(pak_build(0, &paths)) << g_log;
     std::string bytes = get(o);
     pak.assign(bytes.begin(), bytes.end());

@@ -41,7 +41,7 @@ TEST_F(SetupTest, PackageSourcesGiveEveryEntryOfTheWritersLists) {
   put(exe / "zq9utl.exe", "MZ setup");
   put(stage / "ZOdo64.dll", "MZ library");
   std::string s = stage.string() + "/", e = exe.string() + "/", o = out.string();
-  PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str()};
+  PakBuildPaths paths = {s.c_str(), e.c_str(), s.c_str(), o.c_str(), 0};
   notify_set_sink(
       [](NotifyKind, const char*, unsigned) -> int { return NOTIFY_YES; });  // the "add" lines
   bool built = pak_build(0, &paths);
