@@ -247,6 +247,43 @@ TEST_F(Wine, UserInstallationWritesUnderTheCurrentUser) {
   text_free(t);
 }
 
+// An overwrite under another shortcut name: the links of the name the installation recorded go,
+// and a recorded name that would lead out of the links' folders deletes nothing.
+TEST_F(Wine, OverwriteUnderAnotherNameRemovesTheLinksOfTheOldName) {
+  const fs::path desk = folder(ID("DESK")), startp = folder(ID("STARTP"));
+  const fs::path victim = desk.parent_path() / "zqeng_victim.lnk";
+  put(victim, "not ours");
+  struct Row {
+    const char* recorded;  // ICON of the installed idsystem.sys, or null: the last installation's
+    const char* now;
+    bool old_links_go;
+  } rows[] = {{nullptr, "ZQ Test Shortcut", false},
+              {nullptr, "ZQ Test Renamed", true},
+              {nullptr, "zq test renamed", false},  // the same file name
+              {"..\\zqeng_victim", "ZQ Test Renamed", false}};
+  std::string before = "ZQ Test Shortcut";
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.now);
+    if (r.recorded) {
+      put(dest / "idsystem.sys", std::string("ICON: ") + r.recorded + "\r\nCOMMON: 0\r\n");
+      before = r.recorded;
+    }
+    setup_set_text(rec, ID("ICON"), r.now);
+    options(0, 1, 1, 0, 0);
+    ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+    for (const fs::path& where : {desk, startp}) {
+      EXPECT_TRUE(fs::exists(where / (std::string(r.now) + ".lnk")));
+      if (!r.recorded) {
+        EXPECT_EQ(fs::exists(where / (before + ".lnk")), !r.old_links_go) << where;
+      }
+    }
+    before = r.now;
+  }
+  EXPECT_TRUE(fs::exists(victim));
+  fs::remove(victim);
+  for (const fs::path& where : {desk, startp}) fs::remove(where / "ZQ Test Renamed.lnk");
+}
+
 TEST_F(Wine, SecondInstallationKeepsOtherKeysAndRepairClearsThem) {
   options(0, 0, 0, 0, 0);
   setup_set(rec, ID("REGEXE"), 0);
