@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/format.h"
 #include "files/file.h"
@@ -19,6 +20,8 @@
 namespace {
 
 char* g_editor;
+char* g_lists;        // the lists' folder; null: the settings folder
+int g_os_major = -1;  // -1: the system's
 
 const char kHtmlList[] = "SOFTWARE\\Classes\\.htm\\OpenWithList";
 const char kHtmlEntry[] = "SOFTWARE\\Classes\\.htm\\OpenWithList\\VA VUDOVA 9.0";
@@ -48,8 +51,17 @@ char* dup_n(const char* s, size_t n) {
   return d;
 }
 
+void set_string(char** slot, const char* s) {
+  std::free(*slot);
+  *slot = s ? dup_n(s, std::strlen(s)) : nullptr;
+}
+
 const char* command_key(PackedId verb) {
   return verb == ID("EDIT") ? "\\shell\\edit\\command" : "\\shell\\open\\command";
+}
+
+PackedId other_verb(PackedId verb) {
+  return verb == ID("EDIT") ? ID("OPEN") : ID("EDIT");
 }
 
 Text* quoted_editor() {
@@ -66,8 +78,53 @@ bool is_editor_command(const char* command) {
 
 Text* load_list(PackedId verb) {
   Text* t = text_new();
-  if (t) text_load(t, assoc_list_file(verb), TL_READ_ONLY_CONTENTS);
+  Owned path(assoc_list_file(verb));
+  if (t && path.t) text_load(t, path.t, TL_READ_ONLY_CONTENTS);
   return t;
+}
+
+// An origin field: "=PROGID" or "-".
+bool is_origin(const char* p, size_t n) {
+  return n >= 1 && (p[0] == '=' || (p[0] == '-' && n == 1));
+}
+
+// ext's line in a list: its command and origin (origin_n 0 when the line has none).
+bool find_line(const char* s, const char* ext, const char** command, size_t* command_n,
+               const char** origin, size_t* origin_n) {
+  if (!s || !ext) return false;
+  while (*s) {
+    size_t line = std::strcspn(s, "\r\n");
+    const char* tab = (const char*)std::memchr(s, '\t', line);
+    if (tab && ieq_n(s, (size_t)(tab - s), ext)) {
+      const char* rest = tab + 1;
+      size_t n = line - (size_t)(rest - s);
+      // The origin is the last field; a command may hold a tab of its own.
+      const char* last = nullptr;
+      for (size_t k = 0; k < n; ++k)
+        if (rest[k] == '\t') last = rest + k;
+      *origin = nullptr;
+      *origin_n = 0;
+      if (last && is_origin(last + 1, n - (size_t)(last + 1 - rest))) {
+        *origin = last + 1;
+        *origin_n = n - (size_t)(last + 1 - rest);
+        n = (size_t)(last - rest);
+      }
+      *command = rest;
+      *command_n = n;
+      return true;
+    }
+    s += line;
+    while (*s == '\r' || *s == '\n') ++s;
+  }
+  return false;
+}
+
+// A default value written as it is (no placeholder), logged when the key cannot be made.
+bool set_value(const char* key, const char* text) {
+  if (reg_set_string(REG_CLASSES, key, nullptr, text ? text : "") == 0) return true;
+  char line[1200];
+  notify_log(buf_printf(line, sizeof line, "regCreateKey(%s) 失敗\n", key));
+  return false;
 }
 
 // The key that holds the verb's command for ext (the ProgId's for an extension), written on the
@@ -95,21 +152,78 @@ Text* verb_key(const char* ext, PackedId verb, bool on) {
   return out;
 }
 
-// The saved command back; the editor's own, or none saved, becomes an empty command.
-bool restore(const char* ext, PackedId verb, Text* key) {
+// True when the extension's key names the editor's ProgId.
+bool names_our_prog_id(const char* ext) {
+  Owned ours(assoc_prog_id(ext));
+  char* now = reg_get_string(REG_CLASSES, ext, nullptr);
+  bool mine = now && ours.t && ieq(now, text_cstr(ours.t));
+  std::free(now);
+  return mine;
+}
+
+// What ext is now, saved in both lists (switching the ProgId takes both verbs), unless it already
+// names the editor's ProgId and a list knows what it was before.
+bool remember(const char* ext) {
+  bool exists = reg_key_exists(REG_CLASSES, ext);
+  char* prog = exists ? reg_get_string(REG_CLASSES, ext, nullptr) : nullptr;
+  bool ours = names_our_prog_id(ext);
+  Owned origin(exists ? format_text("=%s", prog ? prog : "") : text_of("-"));
+  if (g_lists && !file_is_folder(g_lists)) folder_create_all(g_lists);
+  bool ok = origin.t != nullptr;
+  for (PackedId verb : {ID("EDIT"), ID("OPEN")}) {
+    Owned list(load_list(verb));
+    char* known = ours ? assoc_saved_command(list.t, ext) : nullptr;
+    if (known) {
+      std::free(known);
+      continue;
+    }
+    Owned key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
+    char* command = key.t ? reg_get_string(REG_CLASSES, text_cstr(key.t), nullptr) : nullptr;
+    Owned path(assoc_list_file(verb));
+    bool saved = ok &&
+                 assoc_save_command(list.t, ext, command ? command : "", text_cstr(origin.t)) &&
+                 text_save_to(list.t, path.t);
+    if (!saved && path.t) engine_log_failure(text_cstr(path.t), os_last_error(), nullptr);
+    ok = saved && ok;
+    std::free(command);
+  }
+  std::free(prog);
+  return ok;
+}
+
+// The saved command back into the editor's ProgId (the editor's own, or none saved, becomes an
+// empty command); once neither verb is the editor's, the extension names what it named before.
+// An extension that no longer names the editor's ProgId is the user's choice and stays. *mine:
+// the verb was the editor's.
+bool restore(const char* ext, PackedId verb, bool* mine) {
+  if (!names_our_prog_id(ext)) return true;
+  if (mine) *mine = assoc_query(ext, verb, false);
+  Owned key(verb_key(ext, verb, false));
+  if (!key.t) return false;
   Owned list(load_list(verb));
   char* saved = assoc_saved_command(list.t, ext);
-  bool ok = registry_set_default(text_cstr(key), saved && !is_editor_command(saved) ? saved : "");
+  bool ok = registry_set_default(text_cstr(key.t), saved && !is_editor_command(saved) ? saved : "");
   std::free(saved);
+  if (!ok || assoc_query(ext, other_verb(verb), false)) return ok;
+  char* origin = assoc_saved_origin(list.t, ext);
+  if (!origin) {
+    Owned other(load_list(other_verb(verb)));
+    origin = assoc_saved_origin(other.t, ext);
+  }
+  if (origin && origin[0] == '=') {
+    ok = set_value(ext, origin + 1);
+  } else if (origin && origin[0] == '-') {
+    // A key that has gained subkeys since stays, naming nothing.
+    if (reg_delete_key(REG_CLASSES, ext) != 0) ok = set_value(ext, "");
+  }
+  std::free(origin);
   return ok;
 }
 
 }  // namespace
 
 void assoc_set_editor(const char* exe) {
-  std::free(g_editor);
-  g_editor = nullptr;
-  if (exe) g_editor = dup_n(exe, std::strlen(exe));
+  set_string(&g_editor, exe);
 }
 
 Text* assoc_editor() {
@@ -119,57 +233,89 @@ Text* assoc_editor() {
   return t;
 }
 
+void assoc_set_list_folder(const char* folder) {
+  set_string(&g_lists, folder);
+}
+
+Text* assoc_installation_settings(Text* rec) {
+  Owned folder(setup_folder(rec));
+  if (!folder.t || text_length(folder.t) == 0) return nullptr;
+  Owned pf(special_folder(ID("PFILES")));
+  // Installed inside the program-files folder, the programs keep their settings per user.
+  if (!pf.t || !path_inside(text_cstr(folder.t), text_cstr(pf.t), false))
+    return text_of(text_cstr(folder.t));
+  Owned data(special_folder(ID("APDAT")));
+  return data.t ? child(data.t, SETUP_USER_DATA) : nullptr;
+}
+
+void assoc_use_installation(Text* rec) {
+  Owned exe(rec ? setup_folder_exe(rec) : nullptr);
+  Owned lists(rec ? assoc_installation_settings(rec) : nullptr);
+  assoc_set_editor(exe.t ? text_cstr(exe.t) : nullptr);
+  assoc_set_list_folder(lists.t ? text_cstr(lists.t) : nullptr);
+}
+
+void assoc_set_os_version(int major) {
+  g_os_major = major;
+}
+
 Text* assoc_prog_id(const char* ext) {
   if (!ext) return nullptr;
-  int major = os_major_version();
+  int major = g_os_major >= 0 ? g_os_major : os_major_version();
   return format_text("%s%sfile", major == 0 || major > 5 ? "text_" : "zq_",
                      ext[0] == '.' ? ext + 1 : ext);
 }
 
 // ---- previous-command lists ----
 
-const char* assoc_list_file(PackedId verb) {
-  return verb == ID("EDIT") ? "zqcfg://rgedit.lst" : "zqcfg://rgopen.lst";
+Text* assoc_list_file(PackedId verb) {
+  const char* name = verb == ID("EDIT") ? "rgedit.lst" : "rgopen.lst";
+  return g_lists ? child(g_lists, name) : format_text("zqcfg://%s", name);
 }
 
 char* assoc_saved_command(TextArg list, const char* ext) {
-  const char* s = str_of(list);
-  if (!s || !ext) return nullptr;
-  while (*s) {
-    size_t line = std::strcspn(s, "\r\n");
-    const char* tab = (const char*)std::memchr(s, '\t', line);
-    if (tab && ieq_n(s, (size_t)(tab - s), ext))
-      return dup_n(tab + 1, line - (size_t)(tab - s) - 1);
-    s += line;
-    while (*s == '\r' || *s == '\n') ++s;
-  }
-  return nullptr;
+  const char *command, *origin;
+  size_t n, on;
+  return find_line(str_of(list), ext, &command, &n, &origin, &on) ? dup_n(command, n) : nullptr;
 }
 
-bool assoc_save_command(Text* list, const char* ext, const char* command) {
+char* assoc_saved_origin(TextArg list, const char* ext) {
+  const char *command, *origin;
+  size_t n, on;
+  if (!find_line(str_of(list), ext, &command, &n, &origin, &on) || !origin) return nullptr;
+  return dup_n(origin, on);
+}
+
+bool assoc_save_command(Text* list, const char* ext, const char* command, const char* origin) {
   if (!list || !ext || !*ext || !command) return false;
-  // A line break would split the line and lose the command.
+  // A line break would split the line and lose the command; a tab in the extension or the
+  // origin, or a command with a tab and no origin after it, would be read back wrongly.
   if (std::strpbrk(ext, "\t\r\n") || std::strpbrk(command, "\r\n")) return false;
+  if (origin ? std::strpbrk(origin, "\t\r\n") || !is_origin(origin, std::strlen(origin))
+             : std::strchr(command, '\t') != nullptr)
+    return false;
+  Owned line(origin ? format_text("%s\t%s\t%s\r\n", ext, command, origin)
+                    : format_text("%s\t%s\r\n", ext, command));
   Owned out(text_new());
-  if (!out.t) return false;
+  if (!out.t || !line.t) return false;
   bool found = false;
   const char* s = text_cstr(list);
   while (*s) {
-    size_t line = std::strcspn(s, "\r\n");
-    const char* tab = (const char*)std::memchr(s, '\t', line);
-    if (line) {
+    size_t n = std::strcspn(s, "\r\n");
+    const char* tab = (const char*)std::memchr(s, '\t', n);
+    if (n) {
       if (!found && tab && ieq_n(s, (size_t)(tab - s), ext)) {
-        text_printf(out.t, "%s\t%s\r\n", ext, command);
+        text_put_text(out.t, text_cstr(line.t));
         found = true;
       } else {
-        text_write(out.t, s, (int64_t)line);
+        text_write(out.t, s, (int64_t)n);
         text_puts(out.t, "\r\n");
       }
     }
-    s += line;
+    s += n;
     while (*s == '\r' || *s == '\n') ++s;
   }
-  if (!found) text_printf(out.t, "%s\t%s\r\n", ext, command);
+  if (!found) text_put_text(out.t, text_cstr(line.t));
   if (out.t->flags & TX_OUT_OF_MEMORY) return false;
   text_clear(list);
   return text_insert(list, out.t, TI_WHOLE, -1) == text_length(out.t);
@@ -178,35 +324,24 @@ bool assoc_save_command(Text* list, const char* ext, const char* command) {
 // ---- the registry ----
 
 bool registry_set_default(const char* key, const char* text) {
-  Owned value(nullptr);
-  if (text && std::strncmp(text, "ZQ.EXE", 6) == 0) {
-    Owned q(quoted_editor());
-    value.t = format_text("%s%s", q.t, text + 6);
-  } else {
-    value.t = text_of(text);
-  }
-  uint32_t e = value.t ? reg_set_string(REG_CLASSES, key, nullptr, text_cstr(value.t)) : 1;
-  if (e) {
-    char line[1200];
-    notify_log(buf_printf(line, sizeof line, "regCreateKey(%s) 失敗\n", key));
-    return false;
-  }
-  return true;
+  if (!text || std::strncmp(text, "ZQ.EXE", 6) != 0) return set_value(key, text);
+  Owned q(quoted_editor());
+  Owned value(q.t ? format_text("%s%s", q.t, text + 6) : nullptr);
+  if (value.t) return set_value(key, text_cstr(value.t));
+  char line[1200];
+  notify_log(buf_printf(line, sizeof line, "regCreateKey(%s) 失敗\n", key));
+  return false;
 }
 
-bool assoc_query(const char* ext, PackedId verb, bool remember) {
+bool assoc_query(const char* ext, PackedId verb, bool remember_now) {
   if (!ext || ext[0] != '.') return false;
+  // An extension new to the system is remembered too (with no key), so that removing the
+  // editor's associations later still finds it and takes its key away again.
+  if (remember_now) remember(ext);
   char* prog = reg_get_string(REG_CLASSES, ext, nullptr);
   Owned key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
   std::free(prog);
   char* command = key.t ? reg_get_string(REG_CLASSES, text_cstr(key.t), nullptr) : nullptr;
-  // An extension new to the system is remembered too (with no command), so that removing the
-  // editor's associations later still finds it.
-  if (remember) {
-    Owned list(load_list(verb));
-    if (assoc_save_command(list.t, ext, command ? command : ""))
-      text_save_to(list.t, assoc_list_file(verb));
-  }
   bool mine = is_editor_command(command);
   std::free(command);
   return mine;
@@ -214,10 +349,17 @@ bool assoc_query(const char* ext, PackedId verb, bool remember) {
 
 bool assoc_set(const char* ext, PackedId verb, bool on) {
   if (!ext || !*ext) return false;
-  if (on) assoc_query(ext, verb, true);
+  if (!on && ext[0] == '.') return restore(ext, verb, nullptr);
+  // What the extension was must be safe in the lists before anything of it changes.
+  if (on && ext[0] == '.' && !remember(ext)) return false;
   Owned key(verb_key(ext, verb, on));
   if (!key.t) return false;
-  return on ? registry_set_default(text_cstr(key.t), "ZQ.EXE \"%1\"") : restore(ext, verb, key.t);
+  if (on) return registry_set_default(text_cstr(key.t), "ZQ.EXE \"%1\"");
+  Owned list(load_list(verb));
+  char* saved = assoc_saved_command(list.t, ext);
+  bool ok = registry_set_default(text_cstr(key.t), saved && !is_editor_command(saved) ? saved : "");
+  std::free(saved);
+  return ok;
 }
 
 int assoc_remove_all(PackedId verb) {
@@ -227,16 +369,23 @@ int assoc_remove_all(PackedId verb) {
   while (s && *s) {
     size_t line = std::strcspn(s, "\r\n");
     const char* tab = (const char*)std::memchr(s, '\t', line);
-    if (tab && tab > s) {
+    if (tab && tab > s && s[0] == '.') {
       char* ext = dup_n(s, (size_t)(tab - s));
-      Owned key(ext ? verb_key(ext, verb, false) : nullptr);
-      if (key.t && restore(ext, verb, key.t)) ++count;
+      bool mine = false;
+      if (ext && restore(ext, verb, &mine) && mine) ++count;
       std::free(ext);
     }
     s += line;
     while (*s == '\r' || *s == '\n') ++s;
   }
   return count;
+}
+
+void assoc_uninstall(Text* rec) {
+  assoc_use_installation(rec);
+  assoc_remove_all(ID("EDIT"));
+  assoc_remove_all(ID("OPEN"));
+  assoc_use_installation(nullptr);
 }
 
 namespace {

@@ -255,6 +255,7 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   if (w.failed) return false;
 
   Owned exe(setup_folder_exe(rec));
+  shortcuts_renamed(rec, folder.t);
   shortcuts(rec, text_cstr(exe.t), false);
   hist_save(rec);
   Owned settings(child(folder.t, SETUP_USER_SETTINGS));
@@ -395,6 +396,20 @@ void link_at(PackedId where, const char* name, Text* target, const char* argumen
 }
 
 }  // namespace
+
+void shortcuts_renamed(Text* rec, Text* folder) {
+  Owned path(child(folder, SETUP_USER_SETTINGS));
+  Owned installed(text_new());
+  if (!path.t || !file_is_file(path.t) || !text_load(installed.t, path.t, TL_READ_ONLY_CONTENTS))
+    return;
+  Owned before(setup_get_text(installed.t, ID("ICON")));
+  Owned now(setup_get_text(rec, ID("ICON")));
+  const char* name = text_cstr(before.t);
+  if (!name || !*name || same_path(name, text_cstr(now.t)) || !pak_name_is_safe(name)) return;
+  bool common = setup_get(installed.t, ID("COMMON")) != 0;
+  link_at(common ? ID("STARTC") : ID("STARTP"), name, nullptr, nullptr, 0, true);
+  link_at(ID("DESK"), name, nullptr, nullptr, 0, true);
+}
 
 void shortcuts(Text* rec, const char* target, bool remove) {
   static const struct {

@@ -59,6 +59,10 @@ bool uninstall_entry(Text* rec, const char* name, const char* command, bool remo
 
 // Creates or deletes the three shortcuts; target null: the program's own path.
 void shortcuts(Text* rec, const char* target, bool remove);
+// An overwrite that renames the shortcuts: the start-menu and desktop links of the name that the
+// installation in folder recorded ("idsystem.sys" ICON, in the folder its COMMON chose) are
+// deleted when ICON of rec is another name, so that no link stays unknown to the uninstall.
+void shortcuts_renamed(Text* rec, Text* folder);
 
 // Calls visit with each user's copy of a per-user path: `current` lies in the user's profile
 // folder `profile`; for every folder beside that profile, the same path with the profile part

@@ -295,8 +295,7 @@ bool uninstall_run(Text* rec) {
   setup_env_load(&env);
   setup_defaults(rec, &env);
   setup_env_free(&env);
-  assoc_remove_all(ID("EDIT"));
-  assoc_remove_all(ID("OPEN"));
+  assoc_uninstall(rec);
   shortcuts(rec, nullptr, true);
   uninstall_entry(rec, nullptr, nullptr, true);
   editor_registration_remove(folder.t);

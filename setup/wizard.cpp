@@ -56,12 +56,17 @@ void wizard_init(Wizard* w, Text* rec, const SetupEnv* env) {
   *w = Wizard{};
   w->rec = rec;
   w->env = env;
+  w->flags = WIZ_STANDARD;  // the first page offers the standard road first
 }
 
 unsigned wizard_enter(Wizard* w, int page, Text* content, bool* radio1) {
   if (page < 0 || page >= WIZ_PAGES) return 0;
   w->page = page;
-  if (radio1) *radio1 = page == WIZ_KIND ? setup_get(w->rec, ID("COMMON")) != 0 : true;
+  // Back on the first page shows the road chosen there.
+  if (radio1)
+    *radio1 = page == WIZ_KIND      ? setup_get(w->rec, ID("COMMON")) != 0
+              : page == WIZ_WELCOME ? (w->flags & WIZ_STANDARD) != 0
+                                    : true;
   if (page == WIZ_OVERWRITE && content) overwrite_page(w, content);
   if (page == WIZ_START && content) setup_status(content, w->rec);
   if (page == WIZ_WELCOME) return WIZ_NEXT;
@@ -73,7 +78,9 @@ int wizard_next(Wizard* w, bool radio1, Text* message, Text* note) {
   switch (w->page) {
     case WIZ_WELCOME:
       w->flags = radio1 ? (uint8_t)(w->flags | WIZ_STANDARD) : (uint8_t)(w->flags & ~WIZ_STANDARD);
-      set_mode(w->rec, true);
+      // Started with " -user", the standard road is the user's own installation, as the first
+      // page's defaults promise; the custom road offers both kinds still.
+      set_mode(w->rec, setup_get(w->rec, ID("USER")) == 0);
       setup_defaults(w->rec, w->env);
       setup_option_defaults(w->rec);
       to = !radio1 ? WIZ_KIND : setup_installed(w->rec) ? WIZ_OVERWRITE : WIZ_AGREEMENT;

@@ -6,6 +6,10 @@
 // window's part), then asks wizard_next where to go; Back pops the history of up to nine pages.
 // The window draws what wizard_enter says: the buttons and the page's text.
 //
+// The first page's Next sets COMMON 1, or 0 when the record has USER (started with " -user"): the
+// standard road then installs for the logged-on user under application data. Back to the first
+// page shows the road chosen there.
+//
 // The unattended run (" -silent") takes the wizard's standard road without showing it: COMMON 1,
 // the program-files folder, the default options, changed only by the switches.
 

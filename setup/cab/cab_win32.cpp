@@ -205,6 +205,9 @@ bool op_install(void*, Text* rec, Text* failure) {
   log_line(buf_printf(line, sizeof line, "install: %s\n", text_cstr(folder)));
   bool ok = pak_install(rec, pak, failure);
   if (ok) pak_list_destinations(pak, folder);
+  // The wizard has decided: the associations name the editor just installed, and keep their lists
+  // where the installed programs read them.
+  if (ok) assoc_use_installation(rec);
   text_free(folder);
   return ok;
 }
@@ -228,12 +231,11 @@ void set_run(Cab* c) {
   bool silent = c->action == SETUP_RUN_INSTALL;
   SetupRunOps ops = {op_editor_running, op_wizard,          op_install, op_associated,
                      op_associate,      op_uninstall_entry, op_start,   c};
-  // The associations name the editor of the folder being installed while the run lasts.
-  Text* exe = setup_folder_exe(c->rec);
-  assoc_set_editor(text_cstr(exe));
-  text_free(exe);
+  // Before the wizard the associations are asked about the default folder's editor; the
+  // installation sets the folder finally chosen.
+  assoc_use_installation(c->rec);
   SetupRunResult r = setup_run(&ops, c->rec, silent);
-  assoc_set_editor(nullptr);
+  assoc_use_installation(nullptr);
   c->exit_code = r.exit_code;
   c->busy = false;
   close_window(c);

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "setup/assoc.h"
 #include "setup/cab/wizard_ui.h"
+#include "setup/install/assoc_snapshot.h"
 #include "setup/registry.h"
 #include "ui/desc.h"
 #include "uiwin/driver.h"
@@ -42,21 +44,33 @@ class AssocDialogTest : public ::testing::Test {
   }
 };
 
+// ADD and DEL with the mouse and Enter; afterwards the extension opens exactly as before: one
+// new to the system loses its key again, ".txt" opens in the system's editor again.
 TEST_F(AssocDialogTest, ExtensionListAddsAndRemovesThroughItsButtons) {
-  Text* rec = text_new();
-  setup_set_text(rec, ID("EXT"), ".zqa");  // handed over by another window: prefills ADD
-  std::vector<Step> steps{click(CHILD_OK_COLUMN, ID("ADD"), 1),
-                          [] { return active_dialog(1) && pane_in(active_dialog(1), 30199); },
-                          key(VK_RETURN),
-                          list_shows(".zqa", true),
-                          click(CHILD_OK_COLUMN, ID("DEL"), 1),
-                          list_shows(".zqa", false),
-                          click(CHILD_OK_COLUMN, ID("OK"), 1)};
-  Driver d(steps);
-  assoc_dialog_list(nullptr, rec);
-  EXPECT_FALSE(assoc_query(".zqa", ID("EDIT"), false)) << "DEL removed EDIT";
-  EXPECT_FALSE(assoc_query(".zqa", ID("OPEN"), false)) << "and OPEN";
-  text_free(rec);
+  std::wstring txt = assoc_test::value_of(L".txt");
+  reg_set_string(REG_CLASSES, ".txt", nullptr, "txtfile");
+  for (const char* ext : {".zqa", ".txt"}) {
+    SCOPED_TRACE(ext);
+    std::wstring wide(ext, ext + std::strlen(ext));
+    const std::wstring before = assoc_test::snapshot(wide.c_str());
+    Text* rec = text_new();
+    setup_set_text(rec, ID("EXT"), ext);  // handed over by another window: prefills ADD
+    std::vector<Step> steps{click(CHILD_OK_COLUMN, ID("ADD"), 1),
+                            [] { return active_dialog(1) && pane_in(active_dialog(1), 30199); },
+                            key(VK_RETURN),
+                            list_shows(ext, true),
+                            click(CHILD_OK_COLUMN, ID("DEL"), 1),
+                            list_shows(ext, false),
+                            click(CHILD_OK_COLUMN, ID("OK"), 1)};
+    Driver d(steps);
+    assoc_dialog_list(nullptr, rec);
+    EXPECT_FALSE(assoc_query(ext, ID("EDIT"), false)) << "DEL removed EDIT";
+    EXPECT_FALSE(assoc_query(ext, ID("OPEN"), false)) << "and OPEN";
+    EXPECT_EQ(assoc_test::snapshot(wide.c_str()), before);
+    text_free(rec);
+  }
+  if (txt != L"<none>")
+    RegSetValueW(HKEY_CLASSES_ROOT, L".txt", REG_SZ, txt.substr(txt.find(L':') + 1).c_str(), 0);
 }
 
 TEST_F(AssocDialogTest, OneExtensionAppliesTheBoxesThatChanged) {

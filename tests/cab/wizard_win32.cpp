@@ -221,6 +221,52 @@ TEST_F(WizardTest, CustomRoadShowsEveryPageAndKeepsTheChoices) {
   EXPECT_EQ(setup_get(rec, ID("REGSM")), 1);
 }
 
+// Back to the first page shows the road chosen there, and the road taken afterwards is the one
+// chosen last.
+TEST_F(WizardTest, BackToTheFirstPageShowsTheRoadChosen) {
+  std::vector<bool> custom_shown;
+  auto shown = [&] {
+    return check([&] {
+      HWND p = pane_in(active_dialog(1), RADIO2_PANE);
+      custom_shown.push_back(p && desc_is_checked(pane_text(p), ID("RADIO2")));
+    });
+  };
+  std::vector<Step> steps{at(0),         shown(), click(RADIO2_PANE, ID("RADIO2"), 1),
+                          press("NEXT"), at(1),   press("BACK")};
+  for (Step s : {at(0), shown(), click(RADIO2_PANE - 1, ID("RADIO1"), 1), press("NEXT"), at(4),
+                 press("BACK")})
+    steps.push_back(s);
+  for (Step s :
+       {at(0), shown(), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1), press("NEXT"),
+        at(2), press("NEXT"), at(4), press("NEXT"), at(5), press("NEXT"), at(6), press("FINISH")})
+    steps.push_back(s);
+  Driver d(steps);
+  EXPECT_TRUE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 1, 0, 4, 0, 1, 2, 4, 5, 6}));
+  EXPECT_EQ(custom_shown, (std::vector<bool>{false, true, false}));
+}
+
+// Started with " -user", the standard road installs for the logged-on user under application
+// data; the custom road offers the user's kind first.
+TEST_F(WizardTest, StartedForTheUserTheStandardRoadIsTheUsersInstallation) {
+  text_free(rec);
+  rec = setup_record_new(&env, true);
+  Driver d({at(0), press("NEXT"), at(4), press("NEXT"), at(6), press("FINISH")});
+  EXPECT_TRUE(run());
+  EXPECT_EQ(pages, (std::vector<int>{0, 4, 6}));
+  EXPECT_EQ(setup_get(rec, ID("COMMON")), 0);
+  EXPECT_EQ(get("DST"), (fs::path(ad) / "VODudeduva").string());
+  pages.clear();
+  bool user_shown = false;
+  Driver d2({at(0), click(RADIO2_PANE, ID("RADIO2"), 1), press("NEXT"), at(1), check([&] {
+               HWND p = pane_in(active_dialog(1), RADIO2_PANE);
+               user_shown = p && desc_is_checked(pane_text(p), ID("RADIO2"));
+             }),
+             press("CANCEL")});
+  EXPECT_FALSE(run());
+  EXPECT_TRUE(user_shown) << "ユーザ専用インストール preset";
+}
+
 TEST_F(WizardTest, AFolderOutsideTheProgramFolderStaysOnTheDestinationPage) {
   std::string message;
   std::vector<Step> steps = custom(false, {[&] {

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <initializer_list>
 #include <string>
 
+#include "../setup/install/assoc_snapshot.h"
 #include "e2e.h"
 
 namespace {
@@ -58,6 +60,37 @@ std::wstring title_of(HWND w) {
   wchar_t t[256] = L"";
   GetWindowTextW(w, t, 256);
   return t;
+}
+
+struct Child {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK find_child(HWND w, LPARAM lp) {
+  Child* c = (Child*)lp;
+  if (GetDlgCtrlID(w) == c->id && IsWindowVisible(w)) {
+    c->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The keys a person presses in a pane of the wizard (its items answer Home, End and Space).
+bool keys_to_pane(HWND wizard, int id, std::initializer_list<UINT> keys) {
+  Child c{id, nullptr};
+  for (int k = 0; k < 600 && !c.found; ++k) {
+    EnumChildWindows(wizard, find_child, (LPARAM)&c);
+    if (!c.found) Sleep(50);
+  }
+  if (!c.found) return false;
+  for (UINT vk : keys) {
+    PostMessageW(c.found, WM_KEYDOWN, vk, 1);
+    PostMessageW(c.found, WM_KEYUP, vk, 0xC0000001);
+  }
+  DWORD_PTR r = 0;
+  SendMessageTimeoutW(wizard, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &r);
+  return true;
 }
 
 TEST(Wizard, OpensByItselfGoesOnWithEnterAndWritesNothingWhenClosed) {
@@ -161,6 +194,90 @@ TEST(Wizard, EnterThroughTheStandardRoadInstallsAndStartsTheEditor) {
                      L"UninstallString"),
             L"\"" + standard + L"\\zqsetup.exe\" -uninst");
   EXPECT_EQ(e2e::reg(HKEY_LOCAL_MACHINE, L"Software\\VODudeduva\\ZQ9", L"folder"), standard);
+}
+
+// The custom road taken with keys: the standard kind in the default folder and the text files on;
+// ".txt" then opens in the installed editor, and the installed zqsetup.exe's uninstall gives it
+// back to the system's editor, value for value.
+TEST(Wizard, CustomRoadAssociatesTextFilesWithTheInstalledEditorUntilTheUninstall) {
+  std::wstring standard = e2e::folder(CSIDL_PROGRAM_FILES) + L"\\VA VUDOVA 9";
+  bool installed = e2e::exists(standard + L"\\zqeditor.exe");
+  ASSERT_EQ(e2e::viewers(false), 0) << "an editor of someone else";
+  std::wstring txt = assoc_test::value_of(L".txt");
+  RegSetValueW(HKEY_CLASSES_ROOT, L".txt", REG_SZ, L"txtfile", 0);
+  const std::wstring system = assoc_test::snapshot(L".txt");
+  e2e::Process p = e2e::start(e2e::build_path(L"app/zq9utl/zq9utl.exe"), L"");
+  struct Cleanup {
+    e2e::Process& p;
+    std::wstring folder, txt;
+    ~Cleanup() {
+      e2e::stop(p);
+      e2e::viewers(true);
+      for (int k = 0; k < 200 && e2e::viewers(false); ++k) Sleep(50);
+      if (txt != L"<none>")
+        RegSetValueW(HKEY_CLASSES_ROOT, L".txt", REG_SZ, txt.substr(txt.find(L':') + 1).c_str(), 0);
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, L"text_txtfile");
+      if (folder.empty()) return;
+      e2e::remove_installation_traces();
+      for (int k = 0; k < 100 && e2e::exists(folder); ++k) {
+        e2e::remove_tree(folder);
+        if (e2e::exists(folder)) Sleep(100);
+      }
+    }
+  } cleanup{p, installed ? L"" : standard, txt};
+  Windows f{p.id, nullptr, nullptr};
+  for (int k = 0; k < 600 && !f.wizard; ++k) {
+    Sleep(50);
+    EnumWindows(find, (LPARAM)&f);
+  }
+  ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
+  auto reach = [&](const std::wstring& title) {
+    for (int k = 0; k < 600 && title_of(f.wizard) != title; ++k) Sleep(50);
+    return title_of(f.wizard) == title;
+  };
+  ASSERT_TRUE(reach(L"VI RIDEVA 9 64ved セットアップ"));
+  ASSERT_TRUE(e2e::press_enter(f.wizard, 30000)) << "the first page has the focus";
+  ASSERT_TRUE(reach(installed ? L"上書きインストール - VI RIDEVA 9 64ved"
+                              : L"使用許諾契約証 - VI RIDEVA 9 64ved"));
+  // Back, and the custom road: Space on "カスタムインストール".
+  ASSERT_TRUE(keys_to_pane(f.wizard, 30250, {VK_HOME, VK_SPACE})) << "< 戻る";
+  ASSERT_TRUE(reach(L"VI RIDEVA 9 64ved セットアップ"));
+  ASSERT_TRUE(keys_to_pane(f.wizard, 30211, {VK_HOME, VK_SPACE}));
+  const std::wstring road[] = {
+      L"インストールの種類 - VI RIDEVA 9 64ved", L"インストール先 - VI RIDEVA 9 64ved",
+      installed ? L"上書きインストール - VI RIDEVA 9 64ved" : L"使用許諾契約証 - VI RIDEVA 9 64ved",
+      L"オプション - VI RIDEVA 9 64ved"};
+  for (const std::wstring& next : road) {
+    ASSERT_TRUE(e2e::press_enter(f.wizard, 30000)) << e2e::narrow(title_of(f.wizard));
+    ASSERT_TRUE(reach(next)) << e2e::narrow(title_of(f.wizard));
+  }
+  // "テキストファイル(.txt)に関連付け", the last box of the options.
+  ASSERT_TRUE(keys_to_pane(f.wizard, 30212, {VK_END, VK_SPACE}));
+  ASSERT_TRUE(e2e::press_enter(f.wizard, 30000));
+  ASSERT_TRUE(reach(L"VI RIDEVA 9 64ved"));
+  ASSERT_TRUE(e2e::press_enter(f.wizard, 30000)) << "Finish";
+  HWND known[] = {f.main, f.wizard};
+  HWND box = e2e::wait_process_window(p.id, L"DuroDA64", known, 2, 60000);
+  ASSERT_NE(box, nullptr) << "the closing box";
+  ASSERT_TRUE(e2e::press_enter(box, 30000)) << "OK";
+  EXPECT_EQ(e2e::wait(p, 30000), 0);
+  const std::wstring exe = standard + L"\\zqeditor.exe";
+  EXPECT_TRUE(e2e::exists(exe));
+  for (const wchar_t* verb : {L"open", L"edit"})
+    EXPECT_EQ(
+        e2e::reg(HKEY_CLASSES_ROOT,
+                 (std::wstring(L"text_txtfile\\shell\\") + verb + L"\\command").c_str(), nullptr),
+        L"\"" + exe + L"\" \"%1\"")
+        << e2e::narrow(verb);
+  EXPECT_EQ(e2e::reg(HKEY_CLASSES_ROOT, L".txt", nullptr), L"text_txtfile");
+  EXPECT_TRUE(e2e::exists(e2e::folder(CSIDL_APPDATA) + L"\\VODudeduva\\ZQ9xcom\\rgopen.lst"))
+      << "the lists where the installed programs read them";
+  e2e::viewers(true);
+  for (int k = 0; k < 200 && e2e::viewers(false); ++k) Sleep(50);
+  e2e::Process u = e2e::start(standard + L"\\zqsetup.exe", L"-uninst -silent");
+  EXPECT_EQ(e2e::wait(u, 120000), 0);
+  e2e::stop(u);
+  EXPECT_EQ(assoc_test::snapshot(L".txt"), system);
 }
 
 }  // namespace

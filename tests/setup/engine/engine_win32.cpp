@@ -13,6 +13,7 @@
 
 #include "core/format.h"
 #include "setup/assoc.h"
+#include "setup/install/assoc_snapshot.h"
 #include "setup/install/engine_fixture.h"
 #include "setup/shell.h"
 #include "setup/uninstall.h"
@@ -246,6 +247,43 @@ TEST_F(Wine, UserInstallationWritesUnderTheCurrentUser) {
   text_free(t);
 }
 
+// An overwrite under another shortcut name: the links of the name the installation recorded go,
+// and a recorded name that would lead out of the links' folders deletes nothing.
+TEST_F(Wine, OverwriteUnderAnotherNameRemovesTheLinksOfTheOldName) {
+  const fs::path desk = folder(ID("DESK")), startp = folder(ID("STARTP"));
+  const fs::path victim = desk.parent_path() / "zqeng_victim.lnk";
+  put(victim, "not ours");
+  struct Row {
+    const char* recorded;  // ICON of the installed idsystem.sys, or null: the last installation's
+    const char* now;
+    bool old_links_go;
+  } rows[] = {{nullptr, "ZQ Test Shortcut", false},
+              {nullptr, "ZQ Test Renamed", true},
+              {nullptr, "zq test renamed", false},  // the same file name
+              {"..\\zqeng_victim", "ZQ Test Renamed", false}};
+  std::string before = "ZQ Test Shortcut";
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.now);
+    if (r.recorded) {
+      put(dest / "idsystem.sys", std::string("ICON: ") + r.recorded + "\r\nCOMMON: 0\r\n");
+      before = r.recorded;
+    }
+    setup_set_text(rec, ID("ICON"), r.now);
+    options(0, 1, 1, 0, 0);
+    ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+    for (const fs::path& where : {desk, startp}) {
+      EXPECT_TRUE(fs::exists(where / (std::string(r.now) + ".lnk")));
+      if (!r.recorded) {
+        EXPECT_EQ(fs::exists(where / (before + ".lnk")), !r.old_links_go) << where;
+      }
+    }
+    before = r.now;
+  }
+  EXPECT_TRUE(fs::exists(victim));
+  fs::remove(victim);
+  for (const fs::path& where : {desk, startp}) fs::remove(where / "ZQ Test Renamed.lnk");
+}
+
 TEST_F(Wine, SecondInstallationKeepsOtherKeysAndRepairClearsThem) {
   options(0, 0, 0, 0, 0);
   setup_set(rec, ID("REGEXE"), 0);
@@ -298,13 +336,26 @@ TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L".zqeng", nullptr), L"text_zqengfile");
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), mine);
   EXPECT_TRUE(assoc_query(".zqeng", ID("OPEN"), false));
-  EXPECT_EQ(get(root / "rgopen.lst"), ".zqeng\tother.exe %1\r\n");
+  // Both lists know the extension's ProgId: switching it takes both verbs.
+  EXPECT_EQ(get(root / "rgopen.lst"), ".zqeng\tother.exe %1\t=zqengfile\r\n");
+  EXPECT_EQ(get(root / "rgedit.lst"), ".zqeng\t\t=zqengfile\r\n");
   ASSERT_TRUE(assoc_set(".zqeng", ID("OPEN"), false));
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), L"other.exe %1");
   EXPECT_TRUE(reg_exists(HKEY_CLASSES_ROOT, open));  // the key itself stays
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L".zqeng", nullptr), L"zqengfile");  // as before
 
-  // Associated twice: the editor's own command is saved, and removing writes an empty one.
+  // Associated twice: the lists keep what the extension was before the first time.
   assoc_set(".zqeng", ID("OPEN"), true);
+  assoc_set(".zqeng", ID("OPEN"), true);
+  assoc_set(".zqeng", ID("OPEN"), false);
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L".zqeng", nullptr), L"zqengfile");
+  EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L"zqengfile\\shell\\open\\command", nullptr),
+            L"other.exe %1");
+  // Lists lost while associated: the editor's own command is all there is to save, and removing
+  // writes an empty one.
+  assoc_set(".zqeng", ID("OPEN"), true);
+  fs::remove(root / "rgopen.lst");
+  fs::remove(root / "rgedit.lst");
   assoc_set(".zqeng", ID("OPEN"), true);
   assoc_set(".zqeng", ID("OPEN"), false);
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), L"");
@@ -332,6 +383,76 @@ TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
   EXPECT_TRUE(assoc_query(".zqnew", ID("EDIT"), false));
   EXPECT_GE(assoc_remove_all(ID("EDIT")), 1);
   EXPECT_FALSE(assoc_query(".zqnew", ID("EDIT"), false));
+}
+
+// ".txt" opening in the system's editor; the editor takes it (by the list dialog's ADD, or by an
+// installation with REGTXT on) and gives it back (DEL, or the uninstall): afterwards ".txt" opens
+// exactly as before, value for value.
+TEST_F(Wine, TxtComesBackToTheSystemsEditorAfterDelAndAfterTheUninstall) {
+  using assoc_test::snapshot;
+  keep(L".txt", L"text_txtfile");
+  RegSetValueW(HKEY_CLASSES_ROOT, L".txt", REG_SZ, L"txtfile", 0);
+  const std::wstring system = snapshot(L".txt");
+  ASSERT_EQ(system.find(L"txtfile\\shell\\open\\command = <none>"), std::wstring::npos) << system;
+  struct Case {
+    const char* name;
+    int common;  // -1: the list dialog's ADD and DEL, no installation
+    int adds;    // ADD pressed this many times
+  } cases[] = {{"ADD, DEL", -1, 1},
+               {"ADD twice, DEL", -1, 2},
+               {"user installation, uninstall", 0, 1},
+               {"standard installation, uninstall", 1, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(root / "rgedit.lst");
+    fs::remove(root / "rgopen.lst");
+    fs::path lists = root;
+    if (c.common >= 0) {
+      if (c.common) {
+        dest = folder(ID("PFILES")) / "zqeng_assoc";
+        made.push_back(dest);
+        lists = folder(ID("APDAT")) / "VODudeduva" / "ZQ9xcom";
+      } else {
+        dest = root / "inst";
+        lists = dest;
+      }
+      setup_set_text(rec, ID("EXE"), dest.string().c_str());
+      options(c.common, 0, 0, 0, 0);
+      // The editor named before the installation is not the one installed.
+      assoc_set_editor((root / "elsewhere" / "zqeditor.exe").string().c_str());
+      ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+      assoc_use_installation(rec);
+      assoc_set_id(ID("TXT"), true);
+    } else {
+      for (int k = 0; k < c.adds; ++k) ASSERT_TRUE(assoc_add(".txt")) << g_log;
+    }
+    const std::wstring mine = L"1:\"" + (dest / "zqeditor.exe").wstring() + L"\" \"%1\"";
+    std::wstring now = snapshot(L".txt");
+    EXPECT_NE(now.find(L"text_txtfile\\shell\\open\\command = " + mine), std::wstring::npos) << now;
+    EXPECT_NE(now.find(L"text_txtfile\\shell\\edit\\command = " + mine), std::wstring::npos) << now;
+    EXPECT_NE(get(lists / "rgopen.lst").find(".txt\t"), std::string::npos) << lists;
+    if (c.common >= 0) {
+      EXPECT_TRUE(fs::exists(dest / "zqeditor.exe"));
+      EXPECT_FALSE(fs::exists(root / "rgopen.lst")) << "not beside the set-up program";
+      assoc_use_installation(nullptr);
+      path_set_program_path((dest / "zqsetup.exe").string().c_str());
+      setup_set_silent(true);
+      Text* fresh = text_new();
+      EXPECT_TRUE(setup_uninstall(fresh)) << g_log;
+      text_free(fresh);
+      setup_set_silent(false);
+      path_set_program_path((root / "zq9utl.exe").string().c_str());
+      assoc_set_editor((dest / "zqeditor.exe").string().c_str());
+    } else {
+      assoc_remove(".txt");
+    }
+    EXPECT_EQ(snapshot(L".txt"), system);
+  }
+  // The one-extension dialog still refuses a script, and writes nothing for it.
+  const std::wstring bat = snapshot(L".bat");
+  EXPECT_TRUE(assoc_refused(".bat"));
+  assoc_apply(".bat", false, true, false, true);
+  EXPECT_EQ(snapshot(L".bat"), bat);
 }
 
 TEST_F(Wine, ATableRowIsAssociatedByEditAndChangesEditAndOpen) {

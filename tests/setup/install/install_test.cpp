@@ -221,6 +221,32 @@ TEST(PreviousCommands, SavedAndLookedUpByExtension) {
   std::free(c);
   EXPECT_EQ(assoc_saved_command(list, ".h"), nullptr);
   EXPECT_FALSE(assoc_save_command(list, ".h", "two\r\nlines"));  // would break the list
+  // The origin field: the ProgId the extension named, "=" alone for none, "-" for no key; a
+  // command with a tab of its own reads back whole.
+  struct {
+    const char* ext;
+    const char* command;
+    const char* origin;
+    bool ok;
+  } origins[] = {{".txt", "%SystemRoot%\\notepad.exe %1", "=txtfile", true},
+                 {".e1", "", "=", true},
+                 {".e2", "", "-", true},
+                 {".e3", "a\tb %1", "=x", true},
+                 {".e4", "a\tb %1", nullptr, false},  // would read back as two fields
+                 {".e5", "c %1", "txtfile", false},   // not an origin
+                 {".e6", "c %1", "=a\tb", false},
+                 {".e7", "c %1", "-x", false}};
+  for (const auto& o : origins) {
+    EXPECT_EQ(assoc_save_command(list, o.ext, o.command, o.origin), o.ok) << o.ext;
+    char* c = assoc_saved_command(list, o.ext);
+    char* origin = assoc_saved_origin(list, o.ext);
+    EXPECT_STREQ(c, o.ok ? o.command : nullptr) << o.ext;
+    EXPECT_STREQ(origin, o.ok ? o.origin : nullptr) << o.ext;
+    std::free(c);
+    std::free(origin);
+  }
+  char* old = assoc_saved_origin(list, ".c");  // a line of an older list
+  EXPECT_EQ(old, nullptr);
   text_free(list);
 }
 
@@ -231,9 +257,22 @@ TEST(AssocDialogs, RefusalsAndExtensions) {
   EXPECT_STREQ(text_cstr(ext), ".bat");
   text_free(ext);
   EXPECT_EQ(assoc_extension("."), nullptr);
-  Text* prog = assoc_prog_id(".txt");
-  EXPECT_STREQ(text_cstr(prog), "text_txtfile");
-  text_free(prog);
+  // The ProgId by the system's major version: "zq_" up to 5 (before Vista), "text_" above and
+  // when the version is unknown (0).
+  struct {
+    int major;
+    const char* ext;
+    const char* prog;
+  } progs[] = {{-1, ".txt", "text_txtfile"}, {0, "c", "text_cfile"},
+               {4, ".h", "zq_hfile"},        {5, ".txt", "zq_txtfile"},
+               {6, ".txt", "text_txtfile"},  {10, ".cpp", "text_cppfile"}};
+  for (const auto& p : progs) {
+    assoc_set_os_version(p.major);
+    Text* prog = assoc_prog_id(p.ext);
+    EXPECT_STREQ(text_cstr(prog), p.prog) << p.major;
+    text_free(prog);
+  }
+  assoc_set_os_version(-1);
   // The extension table's rows name their extension by a PackedId.
   for (const SetupExtension& row : setup_extensions) {
     char id[8];

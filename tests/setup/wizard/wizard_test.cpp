@@ -22,26 +22,52 @@ class WizardTest : public SetupTest {
 };
 
 TEST_F(WizardTest, RoadsThroughThePages) {
+  // first: the choices made on the first page (true: standard), with Back after each but the
+  // last; user: started with " -user".
   struct Road {
     const char* name;
     bool installed;
-    bool custom;
+    std::vector<bool> first;
     std::vector<int> pages;
+    bool user;
+    int common;
   } roads[] = {
-      {"standard, new", false, false, {0, 4, 6}},
-      {"standard, over an installation", true, false, {0, 3, 6}},
-      {"custom, new", false, true, {0, 1, 2, 4, 5, 6}},
-      {"custom, over an installation", true, true, {0, 1, 2, 3, 5, 6}},
+      {"standard, new", false, {true}, {0, 4, 6}, false, 1},
+      {"standard, over an installation", true, {true}, {0, 3, 6}, false, 1},
+      {"custom, new", false, {false}, {0, 1, 2, 4, 5, 6}, false, 1},
+      {"custom, over an installation", true, {false}, {0, 1, 2, 3, 5, 6}, false, 1},
+      {"standard, Back, custom", false, {true, false}, {0, 1, 2, 4, 5, 6}, false, 1},
+      {"custom, Back, standard", false, {false, true}, {0, 4, 6}, false, 1},
+      {"-user, standard: for the user", false, {true}, {0, 4, 6}, true, 0},
+      {"-user, custom: the user's kind first", false, {false}, {0, 1, 2, 4, 5, 6}, true, 0},
   };
   for (const Road& r : roads) {
     SCOPED_TRACE(r.name);
     fs::remove_all(root / "pf" / "VA VUDOVA 9");
     if (r.installed) install_editor();
     text_free(rec);
-    start();
+    rec = setup_record_new(&env, r.user);
+    wizard_init(&w, rec, &env);
+    wizard_enter(&w, 0, nullptr, nullptr);
+    for (size_t k = 0; k + 1 < r.first.size(); ++k) {
+      next(r.first[k]);
+      EXPECT_EQ(wizard_back(&w), WIZ_WELCOME);
+      bool radio1 = !r.first[k];
+      wizard_enter(&w, WIZ_WELCOME, nullptr, &radio1);
+      EXPECT_EQ(radio1, r.first[k]) << "Back shows the road chosen";
+    }
     std::vector<int> seen = {w.page};
-    while (w.page != WIZ_START && seen.size() < 10) seen.push_back(next(w.page != 0 || !r.custom));
+    // On the kind page the radio shown is taken.
+    while (w.page != WIZ_START && seen.size() < 10) {
+      bool radio1 = true;
+      wizard_enter(&w, w.page, nullptr, &radio1);
+      seen.push_back(next(w.page == WIZ_WELCOME ? r.first.back() : radio1));
+    }
     EXPECT_EQ(seen, r.pages);
+    EXPECT_EQ(setup_get(rec, ID("COMMON")), r.common);
+    if (!r.common) {
+      EXPECT_EQ(slashes(folder()), slashes(ad + "/VODudeduva/VA VUDOVA 9"));
+    }
     // Back retraces the road exactly.
     for (size_t k = r.pages.size() - 1; k > 0; --k) EXPECT_EQ(wizard_back(&w), r.pages[k - 1]);
     EXPECT_EQ(wizard_back(&w), 0);
