@@ -2,10 +2,16 @@
 
 #include "setup/setup_run.h"
 
+#include <cstring>
+
 #include "core/format.h"
+#include "files/file.h"
 #include "files/path.h"
+#include "setup/assoc.h"
 #include "setup/install.h"
+#include "setup/pak.h"
 #include "setup/setup_record.h"
+#include "setup/shell.h"
 #include "setup/wizard.h"
 #include "ui/notify.h"
 
@@ -97,46 +103,146 @@ int setup_association_changes(Text* rec, const bool current[4], SetupAssocChange
   return n;
 }
 
-// ---- the SET run ----
+// ---- the set-up run ----
 
 namespace {
 
 // Shows a message through the engine's one door for questions: a box, or in an unattended run
 // a log line and silent_answer.
-int say(SetupMessage which, unsigned kind, int silent_answer) {
+int say(Text* rec, SetupMessage which, unsigned kind, int silent_answer) {
   Text* t = text_new();
   setup_message(t, which);
-  int answer = setup_ask(text_cstr(t), kind, silent_answer);
+  int answer = setup_ask(rec, text_cstr(t), kind, silent_answer);
   text_free(t);
   return answer;
 }
 
-// The engine's questions are silent while an unattended run lasts.
-struct Silence {
-  bool was;
-  explicit Silence(bool on) : was(setup_silent()) { setup_set_silent(on); }
-  ~Silence() { setup_set_silent(was); }
-};
-
 // Waits for the user to close the running editor; false when they stop the set-up, or in an
 // unattended run, which cannot wait for anyone.
-bool editor_closed(const SetupRunOps* ops, bool silent) {
+bool editor_closed(const SetupRunOps* ops, Text* rec, bool silent) {
   while (ops->editor_running(ops->ctx)) {
-    // Unattended, nobody can close it: the run stops.
-    if (say(SETUP_MSG_RUNNING, SETUP_ASK_YES_NO, NOTIFY_NO) == NOTIFY_YES) continue;
-    if (silent || say(SETUP_MSG_STOP, SETUP_ASK_YES_NO, NOTIFY_YES) == NOTIFY_YES) return false;
+    if (say(rec, SETUP_MSG_RUNNING, SETUP_ASK_YES_NO, NOTIFY_NO) == NOTIFY_YES) continue;
+    if (silent || say(rec, SETUP_MSG_STOP, SETUP_ASK_YES_NO, NOTIFY_YES) == NOTIFY_YES)
+      return false;
   }
   return true;
 }
 
+// An unattended overwrite never makes the installed editor older unless asked to (-force).
+bool newer_allowed(const SetupRunOps* ops, Text* rec, bool silent) {
+  if (!silent || !ops->installed_newer(ops->ctx, rec)) return true;
+  bool force = setup_get(rec, ID("FORCE")) != 0;
+  char line[400];
+  notify_log(buf_printf(line, sizeof line,
+                        "セットアップ先の%sは、これからセットアップするZQよりも新しいバージョンで"
+                        "す。\n%s\n",
+                        SETUP_EDITOR_NAME,
+                        force ? "-force: 上書きします。" : "上書きするには -force を指定します。"));
+  return force;
+}
+
+bool installed_time(Text* rec, FileTime* out) {
+  Text* exe = setup_folder_exe(rec);
+  FileHandle h =
+      text_length(exe) > 0 ? file_open_read(exe, FSYS_READ, FSYS_SHARE_READ, 0) : FILE_INVALID;
+  text_free(exe);
+  if (h == FILE_INVALID) return false;
+  bool ok = file_get_time(h, out);
+  file_close(h);
+  return ok;
+}
+
+bool op_editor_running(void* window) {
+  return product_running(window);
+}
+bool op_installed_newer(void*, Text* rec) {
+  FileTime package, installed;
+  return pak_editor_date(pak_open(), &package) && installed_time(rec, &installed) &&
+         setup_installed_is_newer(package, installed);
+}
+// The log names the folder and, once every file is written, each file installed, so that an
+// unattended run's log says what it did.
+bool op_install(void*, Text* rec, Text* failure) {
+  const PakBlock* pak = pak_open();
+  Text* folder = setup_folder(rec);
+  char line[1200];
+  notify_log(buf_printf(line, sizeof line, "install: %s\n", text_cstr(folder)));
+  bool ok = pak_install(rec, pak, failure);
+  if (ok) pak_list_destinations(pak, folder);
+  text_free(folder);
+  return ok;
+}
+bool op_associated(void*, PackedId ext) {
+  return assoc_query_id(ext);
+}
+void op_associate(void*, PackedId ext, bool on) {
+  assoc_set_id(ext, on);
+}
+void op_uninstall_entry(void*, Text* rec, const char* name, const char* command) {
+  uninstall_entry(rec, name, command, false);
+}
+bool op_start(void*, const char* exe) {
+  return shell_start_program(exe);
+}
+
+// The completion message as a log line: what was done, without the announcement of a start
+// that an unattended run does not make.
+void log_done(Text* rec, SetupMessage which) {
+  Text* t = text_new();
+  setup_message(t, which);
+  const char* s = text_cstr(t);
+  Text* line = text_new();  // the first line says what was done
+  text_insert(line, s ? s : "", TI_RAW, s ? (int64_t)std::strcspn(s, "\r\n") : 0);
+  text_puts(line, "\n");
+  setup_ask(rec, text_cstr(line), SETUP_ASK_OK, NOTIFY_YES);
+  text_free(line);
+  text_free(t);
+}
+
 }  // namespace
 
-SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
-  SetupRunResult r = {SETUP_EXIT_OK, false};
-  Silence quiet(silent);
-  if (!editor_closed(ops, silent)) {
-    r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
-    return r;
+SetupRunOps setup_engine_ops(void* window) {
+  return {op_editor_running,  nullptr,       op_installed_newer,
+          op_install,         op_associated, op_associate,
+          op_uninstall_entry, op_start,      window};
+}
+
+SetupAction setup_begin(SetupRun* run, Text* commands, const SetupEnv* env) {
+  *run = SetupRun{};
+  run->log = text_new();
+  run->log_file = FILE_INVALID;
+  notify_set_transcript(run->log);
+  setup_switches_read(commands, &run->sw);
+  SetupSwitches& sw = run->sw;
+  run->rec = setup_record_new(env, sw.user);  // in memory only
+  // The log first: a log that cannot be written refuses the run before anything else.
+  if (sw.log) {
+    run->log_file = setup_log_open(text_cstr(sw.log));
+    if (run->log_file == FILE_INVALID) {
+      text_printf(run->log, "ログファイルを作成できません: %s\n", text_cstr(sw.log));
+      run->exit_code = SETUP_EXIT_REFUSED;
+      return run->action = SETUP_RUN_NONE;
+    }
+  }
+  if (sw.help) {
+    setup_usage(run->log);
+    run->exit_code = SETUP_EXIT_OK;
+    return run->action = SETUP_RUN_NONE;
+  }
+  run->action = setup_silent_record(&sw, run->rec, env, run->log, &run->exit_code);
+  if (sw.silent) setup_set(run->rec, ID("SILENT"), 1);
+  if (sw.force) setup_set(run->rec, ID("FORCE"), 1);
+  return run->action;
+}
+
+void setup_run(SetupRun* run, const SetupRunOps* ops) {
+  Text* rec = run->rec;
+  bool silent = setup_get(rec, ID("SILENT")) != 0;
+  run->exit_code = SETUP_EXIT_OK;
+  run->started = false;
+  if (!editor_closed(ops, rec, silent)) {
+    run->exit_code = SETUP_EXIT_RUNNING;
+    return;
   }
   // An extension the record says nothing about keeps its association: the default road and a
   // repeated installation change none, and the options page shows what is there.
@@ -144,22 +250,32 @@ SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
     if (!setup_has(rec, row.key))
       setup_set(rec, row.key, ops->associated(ops->ctx, row.ext) ? 1 : 0);
   if (!silent && !ops->wizard(ops->ctx, rec)) {
-    r.exit_code = SETUP_EXIT_REFUSED;  // cancelled: nothing written
-    return r;
+    run->exit_code = SETUP_EXIT_REFUSED;  // cancelled: nothing written
+    return;
   }
-  if (!editor_closed(ops, silent)) {
-    r.exit_code = silent ? SETUP_EXIT_FAILED : SETUP_EXIT_REFUSED;
-    return r;
+  // The editor may have started while the wizard was open: it would keep files open.
+  if (!editor_closed(ops, rec, silent)) {
+    run->exit_code = SETUP_EXIT_RUNNING;
+    return;
   }
+  if (!newer_allowed(ops, rec, silent)) {
+    run->exit_code = SETUP_EXIT_REFUSED;
+    return;
+  }
+  // The associations name the editor of the folder the wizard chose.
+  Text* exe = setup_folder_exe(rec);
+  assoc_set_editor(text_cstr(exe));
   Text* failure = text_new();
   if (!ops->install(ops->ctx, rec, failure)) {
     // The message names what failed and why.
     Text* message = install_failure_message(failure);
-    setup_ask(text_cstr(message), SETUP_ASK_OK, NOTIFY_YES);
+    setup_ask(rec, text_cstr(message), SETUP_ASK_OK, NOTIFY_YES);
     text_free(message);
     text_free(failure);
-    r.exit_code = SETUP_EXIT_FAILED;
-    return r;
+    assoc_set_editor(nullptr);
+    text_free(exe);
+    run->exit_code = SETUP_EXIT_FAILED;
+    return;
   }
   text_free(failure);
   bool current[4];
@@ -167,22 +283,33 @@ SetupRunResult setup_run(const SetupRunOps* ops, Text* rec, bool silent) {
   SetupAssocChange changes[4];
   int n = setup_association_changes(rec, current, changes);
   for (int k = 0; k < n; ++k) ops->associate(ops->ctx, changes[k].ext, changes[k].on);
+  assoc_set_editor(nullptr);
 
+  bool common = setup_get(rec, ID("COMMON")) != 0;
   bool start = false;
-  if (setup_get(rec, ID("COMMON"))) {
-    say(SETUP_MSG_DONE_COMMON, SETUP_ASK_OK, NOTIFY_YES);
-    start = !silent;
+  if (silent) {
+    log_done(rec, common ? SETUP_MSG_DONE_COMMON : SETUP_MSG_DONE_USER);  // nothing is started
+  } else if (common) {
+    say(rec, SETUP_MSG_DONE_COMMON, SETUP_ASK_OK, NOTIFY_YES);
+    start = true;
   } else {
-    // Unattended, nothing is started.
-    start = say(SETUP_MSG_DONE_USER, SETUP_ASK_YES_NO, NOTIFY_NO) == NOTIFY_YES && !silent;
+    start = say(rec, SETUP_MSG_DONE_USER, SETUP_ASK_YES_NO, NOTIFY_NO) == NOTIFY_YES;
   }
   Text* command = setup_uninstall_command(rec);
-  ops->uninstall_entry(ops->ctx, SETUP_PRODUCT, text_cstr(command));
+  ops->uninstall_entry(ops->ctx, rec, SETUP_PRODUCT, text_cstr(command));
   text_free(command);
-  if (start) {
-    Text* exe = setup_folder_exe(rec);
-    r.started = ops->start(ops->ctx, text_cstr(exe));
-    text_free(exe);
-  }
-  return r;
+  if (start) run->started = ops->start(ops->ctx, text_cstr(exe));
+  text_free(exe);
+}
+
+int setup_end(SetupRun* run) {
+  notify_set_transcript(nullptr);
+  if (run->log_file != FILE_INVALID && !setup_log_finish(run->log_file, run->log) &&
+      run->exit_code == SETUP_EXIT_OK)
+    run->exit_code = SETUP_EXIT_FAILED;
+  run->log_file = FILE_INVALID;
+  text_free(run->log);
+  run->log = nullptr;
+  setup_switches_free(&run->sw);
+  return run->exit_code;
 }

@@ -209,8 +209,8 @@ TEST_F(Wine, StandardInstallationRegistersLinksAndEveryUsersSettingsThenUninstal
   put(dest / "sample" / "txdos.c", "the user's own");  // newer than the samples: kept too
   put(dest / "sample" / "hc01.bmp", "changed by the user");
   path_set_program_path((dest / "zqsetup.exe").string().c_str());
-  setup_set_silent(true);
   Text* fresh = text_new();
+  setup_set(fresh, ID("SILENT"), 1);
   ASSERT_TRUE(setup_uninstall(fresh)) << g_log;
   text_free(fresh);
   std::vector<std::string> left;
