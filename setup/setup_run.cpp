@@ -2,9 +2,11 @@
 
 #include "setup/setup_run.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "core/format.h"
+#include "files/codes.h"
 #include "files/file.h"
 #include "files/path.h"
 #include "setup/assoc.h"
@@ -184,6 +186,71 @@ void op_uninstall_entry(void*, Text* rec, const char* name, const char* command)
 bool op_start(void*, const char* exe) {
   return shell_start_program(exe);
 }
+void op_rights(void*, Text* rec, SetupRights* out) {
+  Text* folder = setup_folder(rec);
+  elevate_probe(text_cstr(folder), out);
+  text_free(folder);
+}
+int op_elevate(void*, const char* args, bool* declined) {
+  return elevate_start(nullptr, args, declined);
+}
+
+// The elevated program's log (UTF-8) into this run's log and view.
+void take_child_log(const char* path) {
+  size_t n = 0;
+  uint8_t* bytes = file_read_all(path, &n);
+  Text* t = bytes ? bytes_from_code((const char*)bytes, (int64_t)n, CODE_UTF) : nullptr;
+  if (t && text_length(t) > 0) notify_log(text_cstr(t));
+  text_free(t);
+  std::free(bytes);
+}
+
+// A standard installation that the process may not write: the same program, elevated, does it
+// with the wizard's choices. False when the run ended here (exit code set).
+bool rights_enough(SetupRun* run, const SetupRunOps* ops, Text* rec, bool silent) {
+  SetupRights rights{};
+  ops->rights(ops->ctx, rec, &rights);
+  SetupElevation e = setup_elevation(rec, false, silent, rights);
+  if (e == SETUP_ELEVATE_NO) return true;
+  if (e == SETUP_ELEVATE_REFUSE) {  // deployment tools expect no prompt
+    setup_ask(rec, "標準（共用）のセットアップには管理者権限が必要です。\n", SETUP_ASK_OK,
+              NOTIFY_YES);
+    run->exit_code = SETUP_EXIT_REFUSED;
+    return false;
+  }
+  Text* log = temp_file_name(".log");
+  // The user has seen the newer-version warning of the wizard: the child needs -force for it.
+  Text* args = setup_elevated_args(rec, false, true, text_cstr(log));
+  bool declined = false;
+  int code = -1;
+  if (args) {
+    char line[2400];
+    notify_log(buf_printf(line, sizeof line, "elevate: %s\n", text_cstr(args)));
+    code = ops->elevate(ops->ctx, text_cstr(args), &declined);
+    if (log) take_child_log(text_cstr(log));
+  }
+  if (log) file_delete(text_cstr(log));
+  text_free(log);
+  bool built = args != nullptr;
+  text_free(args);
+  if (declined || !built) {
+    setup_ask(rec, "管理者権限が得られなかったため、セットアップを中止しました。\n", SETUP_ASK_OK,
+              NOTIFY_YES);
+    run->exit_code = SETUP_EXIT_REFUSED;
+  } else if (code < 0) {
+    setup_ask(rec, "管理者としてセットアップを起動できませんでした。\n", SETUP_ASK_OK, NOTIFY_YES);
+    run->exit_code = SETUP_EXIT_FAILED;
+  } else {
+    run->exit_code = code;
+    if (code == SETUP_EXIT_OK) {  // the elevated run starts nothing: the editor starts from here
+      say(rec, SETUP_MSG_DONE_COMMON, SETUP_ASK_OK, NOTIFY_YES);
+      Text* exe = setup_folder_exe(rec);
+      run->started = ops->start(ops->ctx, text_cstr(exe));
+      text_free(exe);
+    }
+  }
+  return false;
+}
 
 // The completion message as a log line: what was done, without the announcement of a start
 // that an unattended run does not make.
@@ -202,9 +269,8 @@ void log_done(Text* rec, SetupMessage which) {
 }  // namespace
 
 SetupRunOps setup_engine_ops(void* window) {
-  return {op_editor_running,  nullptr,       op_installed_newer,
-          op_install,         op_associated, op_associate,
-          op_uninstall_entry, op_start,      window};
+  return {op_editor_running,  nullptr,  op_installed_newer, op_install, op_associated, op_associate,
+          op_uninstall_entry, op_start, op_rights,          op_elevate, window};
 }
 
 SetupAction setup_begin(SetupRun* run, Text* commands, const SetupEnv* env) {
@@ -262,6 +328,7 @@ void setup_run(SetupRun* run, const SetupRunOps* ops) {
     run->exit_code = SETUP_EXIT_REFUSED;
     return;
   }
+  if (!rights_enough(run, ops, rec, silent)) return;
   // The associations name the editor of the folder the wizard chose.
   Text* exe = setup_folder_exe(rec);
   assoc_set_editor(text_cstr(exe));

@@ -5,6 +5,7 @@
 
 #include "core/ids.h"
 #include "core/text.h"
+#include "setup/elevate.h"
 #include "setup/switches.h"
 
 inline constexpr char SETUP_EDITOR_NAME[] = "VI ZIZUZA";
@@ -60,7 +61,9 @@ int setup_association_changes(Text* rec, const bool current[4], SetupAssocChange
 //   setup/setup_run.cpp      setup_run: editor check, wizard, editor check, newer-installation
 //                            check, pak_install (setup/install.cpp), associations
 //                            (setup/assoc.cpp), uninstall entry, completion; every line of it
-//                            goes to the run's log, which becomes the -log file
+//                            goes to the run's log, which becomes the -log file. A standard
+//                            installation without the rights it needs goes instead to the same
+//                            program started elevated with the choices as switches (elevate.h).
 //
 // The steps that belong to the system or to other modules; setup_engine_ops gives the engine's
 // own, the window puts its wizard in, tests replace any of them. ctx is the set-up's own window
@@ -76,6 +79,11 @@ struct SetupRunOps {
   void (*associate)(void* ctx, PackedId ext, bool on);  // assoc_set_id
   void (*uninstall_entry)(void* ctx, Text* rec, const char* name, const char* command);
   bool (*start)(void* ctx, const char* exe);  // starts the installed editor
+  // What the process may write for the record's road (elevate_probe on the installation folder).
+  void (*rights)(void* ctx, Text* rec, SetupRights* out);
+  // The same program elevated with args (elevate_start): its exit code, or -1 with *declined set
+  // when the user declined, -1 when it could not start.
+  int (*elevate)(void* ctx, const char* args, bool* declined);
   void* ctx;
 };
 SetupRunOps setup_engine_ops(void* window);

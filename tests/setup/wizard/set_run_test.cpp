@@ -14,6 +14,9 @@ struct Fake {
   bool wizard_ok = true, install_ok = true;
   bool starts_in_wizard = false;  // the user starts the editor while the wizard is open
   bool newer = false;             // the installed editor is newer than the package's
+  bool rights = true;             // the process may write the folder and HKLM
+  int child = 0;                  // the elevated program's exit code (-1: declined)
+  std::string elevated;           // the arguments it was started with
   bool associated[4] = {};
   std::vector<int> answers;  // to the questions, in turn (then NO)
   std::string calls;
@@ -26,6 +29,8 @@ int sink(NotifyKind kind, const char* message, unsigned) {
                     : m.find("中止しますか") != std::string::npos     ? "stop?"
                     : m.find("失敗") != std::string::npos             ? "failed"
                     : m.find("新しいバージョン") != std::string::npos ? "newer"
+                    : m.rfind("elevate: ", 0) == 0                    ? "elevate"
+                    : m.find("管理者") != std::string::npos           ? "rights"
                     // the completion: announcing a start only where one may follow
                     : m.find("を起動") != std::string::npos ? "done,start"
                                                             : "done";
@@ -56,6 +61,16 @@ SetupRunOps ops() {
     return ((Fake*)c)->wizard_ok;
   };
   o.installed_newer = [](void* c, Text*) { return ((Fake*)c)->newer; };
+  o.rights = [](void* c, Text*, SetupRights* out) {
+    out->folder = out->machine = ((Fake*)c)->rights;
+  };
+  o.elevate = [](void* c, const char* args, bool* declined) {
+    Fake* f = (Fake*)c;
+    f->calls += "elevate ";
+    f->elevated = args;
+    *declined = f->child < 0;
+    return f->child;
+  };
   o.install = [](void* c, Text*, Text* failure) {
     ((Fake*)c)->calls += "install ";
     if (!((Fake*)c)->install_ok) text_puts(failure, "C:\\ZQ\\zq9.txt: Access denied\n");
@@ -95,6 +110,13 @@ int run(int common, bool silent, bool force = false, Text** keep = nullptr) {
   else
     text_free(r.rec);
   return r.exit_code;
+}
+
+Fake no_rights(int child) {
+  Fake f;
+  f.rights = false;
+  f.child = child;
+  return f;
 }
 
 Fake newer(bool starts = false) {
@@ -148,6 +170,16 @@ TEST(SetRun, OrderQuestionsAndExitCodes) {
       {"newer, silent", true, 1, newer(), "log:newer ", 2},
       {"newer, silent, forced", true, 1, newer(),
        std::string("log:newer install log:done ") + entry, 0, true},
+      // a standard installation without the rights: the same program elevated does it all
+      {"no rights", false, 1, no_rights(0),
+       "wizard log:elevate elevate box:done,start start:C:\\ZQ\\zqeditor.exe ", 0},
+      {"no rights, elevated run fails", false, 1, no_rights(1), "wizard log:elevate elevate ", 1},
+      {"no rights, elevated run refuses", false, 1, no_rights(2), "wizard log:elevate elevate ", 2},
+      {"no rights, prompt declined", false, 1, no_rights(-1),
+       "wizard log:elevate elevate box:rights ", 2},
+      {"no rights, silent: never a prompt", true, 1, no_rights(0), "log:rights ", 2},
+      {"no rights, user installation", false, 0, no_rights(0),
+       std::string("wizard install box:done,start ") + entry, 0},
       {"silent, install fails", true, 1, fake(0, true, false), "install log:failed ", 1},
   };
   for (Row& r : rows) {
