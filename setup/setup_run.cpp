@@ -205,22 +205,25 @@ void take_child_log(const char* path) {
   std::free(bytes);
 }
 
-// A standard installation that the process may not write: the same program, elevated, does it
-// with the wizard's choices. False when the run ended here (exit code set).
-bool rights_enough(SetupRun* run, const SetupRunOps* ops, Text* rec, bool silent) {
+// A standard installation (or its uninstall) that the process may not write: the same program,
+// elevated, does it with the run's choices. False when the run ended here (exit code set).
+bool rights_enough(SetupRun* run, const SetupRunOps* ops, Text* rec, bool silent, bool uninstall) {
   SetupRights rights{};
   ops->rights(ops->ctx, rec, &rights);
-  SetupElevation e = setup_elevation(rec, false, silent, rights);
+  SetupElevation e = setup_elevation(rec, uninstall, silent, rights);
   if (e == SETUP_ELEVATE_NO) return true;
   if (e == SETUP_ELEVATE_REFUSE) {  // deployment tools expect no prompt
-    setup_ask(rec, "標準（共用）のセットアップには管理者権限が必要です。\n", SETUP_ASK_OK,
-              NOTIFY_YES);
+    char message[200];
+    setup_ask(rec,
+              buf_printf(message, sizeof message, "%sには管理者権限が必要です。\n",
+                         uninstall ? "アンインストール" : "標準（共用）のセットアップ"),
+              SETUP_ASK_OK, NOTIFY_YES);
     run->exit_code = SETUP_EXIT_REFUSED;
     return false;
   }
   Text* log = temp_file_name(".log");
   // The user has seen the newer-version warning of the wizard: the child needs -force for it.
-  Text* args = setup_elevated_args(rec, false, true, text_cstr(log));
+  Text* args = setup_elevated_args(rec, uninstall, true, text_cstr(log));
   bool declined = false;
   int code = -1;
   if (args) {
@@ -242,7 +245,8 @@ bool rights_enough(SetupRun* run, const SetupRunOps* ops, Text* rec, bool silent
     run->exit_code = SETUP_EXIT_FAILED;
   } else {
     run->exit_code = code;
-    if (code == SETUP_EXIT_OK) {  // the elevated run starts nothing: the editor starts from here
+    if (code == SETUP_EXIT_OK && !uninstall) {  // the elevated run starts nothing: the editor
+                                                // starts from here
       say(rec, SETUP_MSG_DONE_COMMON, SETUP_ASK_OK, NOTIFY_YES);
       Text* exe = setup_folder_exe(rec);
       run->started = ops->start(ops->ctx, text_cstr(exe));
@@ -328,7 +332,7 @@ void setup_run(SetupRun* run, const SetupRunOps* ops) {
     run->exit_code = SETUP_EXIT_REFUSED;
     return;
   }
-  if (!rights_enough(run, ops, rec, silent)) return;
+  if (!rights_enough(run, ops, rec, silent, false)) return;
   // The associations name the editor of the folder the wizard chose.
   Text* exe = setup_folder_exe(rec);
   assoc_set_editor(text_cstr(exe));
@@ -367,6 +371,22 @@ void setup_run(SetupRun* run, const SetupRunOps* ops) {
   text_free(command);
   if (start) run->started = ops->start(ops->ctx, text_cstr(exe));
   text_free(exe);
+}
+
+bool setup_uninstall_here(SetupRun* run, const SetupRunOps* ops, const char* folder) {
+  Text* rec = run->rec;
+  // The kind of installation as it recorded itself.
+  Text* path = text_new();
+  text_puts(path, folder);
+  path_add_separator(path);
+  path_join(path, SETUP_USER_SETTINGS);
+  Text* settings = text_new();
+  if (text_load(settings, path, TL_READ_ONLY_CONTENTS))
+    header_copy(rec, ID("COMMON"), settings, HK_ID);
+  text_free(settings);
+  text_free(path);
+  setup_set_text(rec, ID("EXE"), folder);
+  return rights_enough(run, ops, rec, setup_get(rec, ID("SILENT")) != 0, true);
 }
 
 int setup_end(SetupRun* run) {

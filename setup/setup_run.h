@@ -106,6 +106,10 @@ SetupAction setup_begin(SetupRun* run, Text* commands, const SetupEnv* env);
 // Steps 1 to 6 of SET (the busy bit and the closing of the window are the window's). Extension
 // keys absent from the record are first set from the current associations. Sets run->exit_code.
 void setup_run(SetupRun* run, const SetupRunOps* ops);
+// Before the uninstall of the installation in folder: true when it may go on in this process;
+// false when a standard installation's removal went to the same program elevated (or was
+// refused, unattended), with the exit code set.
+bool setup_uninstall_here(SetupRun* run, const SetupRunOps* ops, const char* folder);
 // Writes the -log file from the run's log and frees what the run holds but the record; returns
 // the exit code (1 when the log could not be written after a run that did its work).
 int setup_end(SetupRun* run);

@@ -252,6 +252,13 @@ void setup_switches_read(Text* commands, SetupSwitches* out) {
     Field name = {"exe", 3};
     refuse(out, "-uninst -", name);
   }
+  // The wizard asks for the folder and the options itself: these would be ignored there.
+  if (!out->silent && !out->uninst) {
+    if (out->exe)
+      refuse(out, "-silent -", {"exe", 3});  // reads "-silent -exe": one needs the other
+    if (out->opt) refuse(out, "-silent -", {"opt", 3});
+    if (out->force) refuse(out, "-silent -", {"force", 5});
+  }
 }
 
 void setup_switches_free(SetupSwitches* s) {

@@ -42,7 +42,8 @@ struct SetupSwitches {
 // Reads the records of the applet CAB (from its "app" record up to the next one; a list without
 // "app" records is read whole). In an unattended run a file, an unknown switch or word, a value
 // holding a double quote, a switch given twice with different values and -exe or -log without a
-// quoted value are refused into bad; -uninst with -exe is refused in any run.
+// quoted value are refused into bad; -uninst with -exe is refused in any run, and -exe, -opt and
+// -force without -silent (the wizard asks for these itself).
 void setup_switches_read(Text* commands, SetupSwitches* out);
 void setup_switches_free(SetupSwitches* s);
 // True when the records of the applet CAB make an unattended run.

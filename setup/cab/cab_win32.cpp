@@ -221,9 +221,14 @@ void uninst(Cab* c) {
   char title[128];
   frame_set(c->frame, ID("TITLE"),
             buf_printf(title, sizeof title, "%s アンインストール", SETUP_PRODUCT));
-  // Refused (not an installation) or declined: nothing was removed.
-  c->run.exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
-  if (c->run.exit_code == SETUP_EXIT_OK) remove_self_later();
+  Text* folder = special_folder(ID("ZQ"));
+  SetupRunOps ops = setup_engine_ops(c->frame);
+  if (setup_uninstall_here(&c->run, &ops, text_cstr(folder))) {
+    // Refused (not an installation) or declined: nothing was removed.
+    c->run.exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
+    if (c->run.exit_code == SETUP_EXIT_OK) remove_self_later();
+  }
+  text_free(folder);
   c->busy = false;
   close_window(c);
 }

@@ -270,3 +270,45 @@ TEST_F(SetupTest, TheRunKeepsItsOwnLogFromTheFirstStep) {
     text_free(commands);
   }
 }
+
+// The uninstall of a standard installation without the rights goes to the same program elevated
+// with the uninstall's switches; a user installation's stays here; unattended, nothing prompts.
+TEST_F(SetupTest, TheUninstallOfAStandardInstallationAsksForTheRights) {
+  struct Row {
+    const char* settings;  // the installation's idsystem.sys
+    bool silent, rights;
+    int child;
+    bool here;
+    std::string calls;
+    int code;
+  } rows[] = {
+      {"COMMON: 1\n", false, false, 0, false, "log:elevate elevate ", 0},
+      {"COMMON: 1\n", false, false, 1, false, "log:elevate elevate ", 1},
+      {"COMMON: 1\n", false, false, -1, false, "log:elevate elevate box:rights ", 2},
+      {"COMMON: 1\n", true, false, 0, false, "log:rights ", 2},
+      {"COMMON: 1\n", false, true, 0, true, "", 0},
+      {"COMMON: 0\n", false, false, 0, true, "", 0},
+      {"", true, false, 0, true, "", 0},  // no record: not a standard installation
+  };
+  fs::path inst = root / "pf" / "VA VUDOVA 9";
+  fs::create_directories(inst);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.settings) + (r.silent ? " silent" : ""));
+    std::ofstream(inst / "idsystem.sys") << r.settings;
+    Fake f = no_rights(r.child);
+    f.rights = r.rights;
+    g_fake = &f;
+    notify_set_sink(sink);
+    SetupRun run{};
+    run.rec = text_new();
+    if (r.silent) setup_set(run.rec, ID("SILENT"), 1);
+    SetupRunOps o = ops();
+    EXPECT_EQ(setup_uninstall_here(&run, &o, inst.string().c_str()), r.here);
+    notify_set_sink(nullptr);
+    EXPECT_EQ(f.calls, r.calls);
+    EXPECT_EQ(run.exit_code, r.code);
+    if (!r.here && r.rights == false && r.calls.find("elevate ") != std::string::npos)
+      EXPECT_EQ(f.elevated.rfind("-uninst -silent -log(\"", 0), 0u) << f.elevated;
+    text_free(run.rec);
+  }
+}
