@@ -87,6 +87,8 @@ bool setup_folder_valid(Text* rec, const SetupEnv* env, Text* message);
 // (HLPSUP is looked up as SETUP), as a new Text; null without help text or without that line.
 Text* help_section(Text* help, PackedId id);
 
+// The last write time of the editor installed in setup_folder; false when there is none.
+bool setup_installed_time(Text* rec, FileTime* out);
 // Whole-second comparison of the package's editor with the installed one: true when the installed
 // editor is newer (the version warning of the overwrite page).
 bool setup_installed_is_newer(FileTime package_editor, FileTime installed_editor);

@@ -143,23 +143,12 @@ bool newer_allowed(const SetupRunOps* ops, Text* rec, bool silent) {
   return force;
 }
 
-bool installed_time(Text* rec, FileTime* out) {
-  Text* exe = setup_folder_exe(rec);
-  FileHandle h =
-      text_length(exe) > 0 ? file_open_read(exe, FSYS_READ, FSYS_SHARE_READ, 0) : FILE_INVALID;
-  text_free(exe);
-  if (h == FILE_INVALID) return false;
-  bool ok = file_get_time(h, out);
-  file_close(h);
-  return ok;
-}
-
 bool op_editor_running(void* window) {
   return product_running(window);
 }
 bool op_installed_newer(void*, Text* rec) {
   FileTime package, installed;
-  return pak_editor_date(pak_open(), &package) && installed_time(rec, &installed) &&
+  return pak_editor_date(pak_open(), &package) && setup_installed_time(rec, &installed) &&
          setup_installed_is_newer(package, installed);
 }
 // The log names the folder and, once every file is written, each file installed, so that an

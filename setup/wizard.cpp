@@ -12,17 +12,6 @@
 
 namespace {
 
-bool installed_time(Text* rec, FileTime* out) {
-  Text* exe = setup_folder_exe(rec);
-  FileHandle h =
-      text_length(exe) > 0 ? file_open_read(exe, FSYS_READ, FSYS_SHARE_READ, 0) : FILE_INVALID;
-  text_free(exe);
-  if (h == FILE_INVALID) return false;
-  bool ok = file_get_time(h, out);
-  file_close(h);
-  return ok;
-}
-
 void overwrite_page(Wizard* w, Text* content) {
   Text* folder = setup_folder(w->rec);
   text_printf(content, "セットアップ先:\n  %s\n", text_cstr(folder));
@@ -36,7 +25,7 @@ void overwrite_page(Wizard* w, Text* content) {
       "すべての設定をクリアして%sを修復するには、\n「修復インストール」をONにしてください。\n",
       SETUP_PRODUCT);
   FileTime installed;
-  if (w->package_time_known && installed_time(w->rec, &installed) &&
+  if (w->package_time_known && setup_installed_time(w->rec, &installed) &&
       setup_installed_is_newer(w->package_time, installed))
     text_puts(content,
               "セットアップ先のVI "
