@@ -6,8 +6,9 @@
 // The set-up record is a header record keyed by PackedIds (COMMON, USER, STD, MODE, DST, FOLDER,
 // EXE, HIST, ICON, REGSM, REGDT, REGBRD, REGFIR, REGEXE, REGTXT, REGC, REGCPP, REGH, SPEAK,
 // RESCUE, NEW, SETUP, CHECK, EXT; and INSTKB, the KiB the last installation wrote, for the
-// uninstall entry). What these functions need from the system comes in a SetupEnv, so that the
-// Windows window, the installation engine and the tests fill it alike.
+// uninstall entry; SILENT and FORCE, the run's -silent and -force). What these functions need from
+// the system comes in a SetupEnv, so that the Windows window, the installation engine and the tests
+// fill it alike.
 
 #include <cstdint>
 

@@ -72,10 +72,16 @@ void close_window(Cab* c) {
 // the reason of a refusal, or the usage. False when there is none.
 bool console_write(DWORD which, const char* text) {
   HANDLE h = GetStdHandle(which);
+  bool opened = false;
   if (!h || h == INVALID_HANDLE_VALUE) {
     if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
     h = GetStdHandle(which);
-    if (!h || h == INVALID_HANDLE_VALUE) return false;
+    if (!h || h == INVALID_HANDLE_VALUE) {  // older systems leave a window program's handles
+      h = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return false;
+      opened = true;
+    }
   }
   wchar_t* w = (wchar_t*)to_wide_new(text, -1);
   if (!w) return false;
@@ -92,6 +98,7 @@ bool console_write(DWORD which, const char* text) {
     std::free(u);
   }
   std::free(w);
+  if (opened) CloseHandle(h);
   return ok;
 }
 
