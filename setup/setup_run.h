@@ -1,4 +1,19 @@
 #pragma once
+// The road of one run, top to bottom:
+//   app/zq9utl/main.cpp      wWinMain -> host_main
+//   host/cmdline.cpp         the command line, parsed once -> the CommandList
+//   host/dispatch_win32.cpp  applet_dispatch -> the applet's entry with its records
+//   setup/cab/cab_win32.cpp  cab_open -> setup_begin; the command SET -> setup_run; the window's
+//                            end -> setup_end. The window only asks and shows.
+//   setup/switches.cpp       the switches, the -log file (opened first), the unattended contract
+//                            and the record of an unattended run
+//   setup/setup_run.cpp      setup_run: editor check, wizard, editor check, newer-installation
+//                            check, pak_install (setup/install.cpp), associations
+//                            (setup/assoc.cpp), uninstall entry, completion; every line of it
+//                            goes to the run's log, which becomes the -log file. A standard
+//                            installation without the rights it needs goes instead to the same
+//                            program started elevated with the choices as switches (elevate.h).
+//
 // What the set-up window's commands say and decide without a window: the menus of both modes and
 // the title, the help window's description, the STAT and REGEXT lines, the texts of the SET run
 // and the association changes of its step 4.
@@ -49,21 +64,6 @@ struct SetupAssocChange {
 int setup_association_changes(Text* rec, const bool current[4], SetupAssocChange out[4]);
 
 // ---- the set-up run ----
-//
-// The road of one run, top to bottom:
-//   app/zq9utl/main.cpp      wWinMain -> host_main
-//   host/cmdline.cpp         the command line, parsed once -> the CommandList
-//   host/dispatch_win32.cpp  applet_dispatch -> the applet's entry with its records
-//   setup/cab/cab_win32.cpp  cab_open -> setup_begin; the command SET -> setup_run; the window's
-//                            end -> setup_end. The window only asks and shows.
-//   setup/switches.cpp       the switches, the -log file (opened first), the unattended contract
-//                            and the record of an unattended run
-//   setup/setup_run.cpp      setup_run: editor check, wizard, editor check, newer-installation
-//                            check, pak_install (setup/install.cpp), associations
-//                            (setup/assoc.cpp), uninstall entry, completion; every line of it
-//                            goes to the run's log, which becomes the -log file. A standard
-//                            installation without the rights it needs goes instead to the same
-//                            program started elevated with the choices as switches (elevate.h).
 //
 // The steps that belong to the system or to other modules; setup_engine_ops gives the engine's
 // own, the window puts its wizard in, tests replace any of them. ctx is the set-up's own window

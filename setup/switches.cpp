@@ -8,6 +8,7 @@
 #include "core/header.h"
 #include "files/codes.h"
 #include "files/path.h"
+#include "setup/pak.h"
 
 namespace {
 
@@ -296,15 +297,10 @@ bool setup_usage(Text* out) {
 }
 
 bool setup_icon_name_ok(const char* name) {
-  // A shortcut name is a file name in the shortcut folders: no separators, no characters the
-  // file system refuses, no ".." or trailing dot or space, no device names.
-  if (!name || !*name || std::strlen(name) > 80) return false;
-  for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
-    if (*p < 0x20 || std::strchr("\\/:*?\"<>|,=", *p)) return false;
-  }
-  size_t n = std::strlen(name);
-  if (name[n - 1] == '.' || name[n - 1] == ' ' || name[0] == ' ' || name[0] == '.') return false;
-  return !setup_log_is_device(name);
+  // The package's rule for a plain file name, and no character that cannot travel in -opt or
+  // that the file system refuses (none of them is a Shift-JIS trail byte).
+  return name && std::strlen(name) <= 80 && !std::strpbrk(name, ",=\"*?<>") &&
+         pak_name_is_safe(name);
 }
 
 namespace {

@@ -160,6 +160,10 @@ TEST_F(SetupTest, SilentRunTakesTheStandardRoadChangedOnlyByItsSwitches) {
        ""},
       {"icon a device", "sw\tsilent\t0\nswstr\topt\tICON=CON\n", SETUP_RUN_NONE, 2, -1, ""},
       {"icon empty", "sw\tsilent\t0\nswstr\topt\tICON=\n", SETUP_RUN_NONE, 2, -1, ""},
+      {"icon a wildcard", "sw\tsilent\t0\nswstr\topt\tICON=a*\n", SETUP_RUN_NONE, 2, -1, ""},
+      {"icon with a trail byte like a separator",
+       "sw\tsilent\t0\nswstr\topt\tICON=\x83\x5c\x83\x7c\n", SETUP_RUN_INSTALL, 0, 1,
+       pf + "/VA VUDOVA 9", "ICON=\x83\x5c\x83\x7c"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
