@@ -166,7 +166,10 @@ struct Parser {
     const char* p = t + 1;
     PackedId name = id_pack(p);
     while (is_alnum(*p)) ++p;
-    if (name == 0) return;  // not a valid word: dropped
+    if (name == 0) {  // not a valid word: the applet decides what it means
+      word(t);
+      return;
+    }
     bool escaped = false;
     if (p[0] == '.' && (p[1] | 0x20) == 'e' && (p[2] | 0x20) == 's') {
       escaped = true;
@@ -175,7 +178,11 @@ struct Parser {
     char* string = nullptr;
     long number = 0;
     if (p[0] == '(' && p[1] == '"') {
+      // A value that holds a quote runs to the token's closing quote and parenthesis, so that
+      // the applet sees the quote (and refuses it) instead of a shortened value.
       const char* q = to_quote(p + 2);
+      size_t n = std::strlen(p);
+      if (*q && n >= 4 && p[n - 2] == '"' && p[n - 1] == ')') q = p + n - 2;
       string = copy_value(p + 2, (size_t)(q - (p + 2)));
       if (!string) return;
       if (escaped) unescape(string);
@@ -198,6 +205,13 @@ struct Parser {
       text_printf(list, "sw\t%id\t%d\n", name, (int)number);
     }
     std::free(string);
+  }
+
+  // A token the host does not take (a slash word other than /j, a switch whose name is no
+  // word): passed on as written, for the applet to understand or refuse.
+  void word(const char* token) {
+    before_record();
+    text_printf(list, "word\t%s\n", token);
   }
 
   void file(const char* path) {
@@ -267,7 +281,7 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
     if (jump >= 0) {
       ps.jump = jump;
     } else if (!k.quoted && *t == '/') {
-      // other slash options are not ours
+      ps.word(t);
     } else if (*t == '@' && (!k.quoted || is_letter(t[1]))) {
       PackedId id = id_pack(t + 1);
       if (id == ID("0")) {

@@ -11,6 +11,8 @@
 //   sw    TAB id            a switch without value (SCRJMP)
 //   swstr TAB id TAB text   a switch with a string value (the rest of the line)
 //   file  TAB path          a file, folder, mask or empty name
+//   word  TAB token         a token the host does not take (a "/" word other than /j, a switch
+//                           whose name is no word), as written; the dispatcher skips it
 //
 // No record ever holds a CR, LF or NUL inside a value: a raw CR or LF of the command line becomes a
 // space, and an escape of the ".es" form that would give one of them stays as written.

@@ -155,16 +155,30 @@ BOOL CALLBACK collect_own(HWND w, LPARAM lp) {
 
 // A new window from the table. Its START 1 and SHOW go the way of the rest of the batch: posted,
 // or sent when the dispatch is synchronous (a posted START would arrive after the sent commands).
-HWND create_window(PackedId applet, const char* file, int show, const Sender& send) {
+HWND create_window(PackedId applet, const char* file, int show, const Sender& send,
+                   Text* records = nullptr) {
   for (int i = 0; i < g_applet_count; ++i) {
     if (g_applets[i].id != applet || !g_applets[i].create) continue;
-    HWND w = g_applets[i].create(applet, file, show);
+    HWND w = g_applets[i].create(applet, file, show, records);
     if (!w) return nullptr;
     send.command(w, ID("START"), 1);
     if (show != (int)ID("NOSHOW")) send.command(w, ID("SHOW"), show);
     return w;
   }
   return nullptr;
+}
+
+// The records of the applet whose "app" record is at the list's cursor, up to the next "app"
+// record (a new Text; the cursor stays).
+Text* applet_records(Text* list) {
+  Text* out = text_new();
+  const char* s = text_cstr(list);
+  if (!out || !s) return out;
+  const char* from = s + text_tell(list);
+  const char* end = std::strstr(from, "\napp\t");
+  text_insert(out, from, TI_RAW, end ? end + 1 - from : (int64_t)std::strlen(from));
+  text_top(out);
+  return out;
 }
 
 }  // namespace
@@ -315,6 +329,7 @@ void host_receiver_free(HostStringReceiver* r) {
 HWND applet_dispatch(Text* list, bool synchronous) {
   if (!list || text_at_end(list)) return nullptr;
   PackedId applet = id_pack(text_field(list, 2));
+  TextOwner records(applet_records(list));
   text_next_line(list);
   Sender send{synchronous};
   HWND existing = nullptr;
@@ -337,7 +352,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
         if (existing) {
           send.command(existing, ID("START"), 1);
           target = existing;
-        } else if (!(target = create_window(applet, nullptr, show, send))) {
+        } else if (!(target = create_window(applet, nullptr, show, send, records.t))) {
           return nullptr;
         }
       }
@@ -367,7 +382,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
         send_value(existing, false, ID("FILE"), name, send);
         next = existing;
       } else {
-        next = create_window(applet, name, show, send);
+        next = create_window(applet, name, show, send, records.t);
       }
       std::free(name);
       if (!next) return nullptr;
@@ -379,7 +394,7 @@ HWND applet_dispatch(Text* list, bool synchronous) {
   }
   if (applet && !target) {
     if (existing || files) return nullptr;
-    if (!(target = create_window(applet, nullptr, show, send))) return nullptr;
+    if (!(target = create_window(applet, nullptr, show, send, records.t))) return nullptr;
   }
   if (target) send.command(target, ID("START"), 0);
   return target;

@@ -32,8 +32,11 @@ inline constexpr UINT HOST_QUERY_TIMEOUT_MS = 500;
 inline constexpr wchar_t HOST_FRAME_CLASS[] = L"DuroDA64";
 
 // ---- applets ----
-// Creates the applet's main window (file may be null); null when it cannot.
-typedef HWND (*AppletCreateFn)(PackedId applet, const char* file, int show);
+// Creates the applet's main window (file may be null); null when it cannot. records are the
+// applet's own records of the CommandList (its "app" record up to the next one; null when the
+// host itself starts the applet): the command line as the host parsed it, the only reading of
+// it, so that the applet needs no other.
+typedef HWND (*AppletCreateFn)(PackedId applet, const char* file, int show, Text* records);
 // The program's entry point fills the table before host_main. False when the table is full.
 bool applet_register(PackedId applet, AppletCreateFn create);
 

@@ -19,8 +19,6 @@
 
 namespace {
 
-bool g_silent;
-
 void log_failure(const char* what, uint32_t code, Text* failure) {
   engine_log_failure(what, code, failure);
 }
@@ -201,16 +199,8 @@ void engine_log_failure(const char* what, uint32_t code, Text* failure) {
 
 // ---- questions ----
 
-void setup_set_silent(bool on) {
-  g_silent = on;
-}
-
-bool setup_silent() {
-  return g_silent;
-}
-
-int setup_ask(const char* message, unsigned kind, int silent_answer) {
-  if (!g_silent) return notify_box(message, kind);
+int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer) {
+  if (!setup_get(rec, ID("SILENT"))) return notify_box(message, kind);
   // One log line, ended.
   size_t n = std::strlen(message);
   if (n > 0 && message[n - 1] == '\n') {
@@ -237,7 +227,7 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
     uint32_t code = os_last_error();
     char message[1200];
     // A plain message: a silent run logs it and goes on to fail.
-    setup_ask(buf_printf(message, sizeof message, "%sが作成できません", dir), 0, NOTIFY_YES);
+    setup_ask(rec, buf_printf(message, sizeof message, "%sが作成できません", dir), 0, NOTIFY_YES);
     log_failure(dir, code, failure);
     return false;
   }

@@ -24,14 +24,16 @@ inline constexpr char SETUP_UNINSTALL_KEY[] =
 inline constexpr char SETUP_USER_DATA[] = "VODudeduva\\ZQ9xcom";  // under application data
 
 // ---- questions ----
-// A silent run (" -silent") shows nothing: the message goes to the log and the answer is the
-// one the caller states for that question.
-void setup_set_silent(bool on);
-bool setup_silent();
 // Every message and question of the engine comes here. kind is the message box's call word
-// (SETUP_ASK_OK, SETUP_ASK_YES_NO); returns NOTIFY_YES, NOTIFY_NO or NOTIFY_CANCEL.
+// (SETUP_ASK_OK, SETUP_ASK_YES_NO); returns NOTIFY_YES, NOTIFY_NO or NOTIFY_CANCEL. A silent run
+// (the record's SILENT, set by the run for " -silent") shows nothing: the message goes to the log
+// and the answer is the one the caller states for that question.
 enum : unsigned { SETUP_ASK_OK = 0, SETUP_ASK_YES_NO = 1 };
-int setup_ask(const char* message, unsigned kind, int silent_answer);
+int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer);
+// Outside a run (the association dialogs): always shown.
+inline int setup_ask(const char* message, unsigned kind, int silent_answer) {
+  return setup_ask(nullptr, message, kind, silent_answer);
+}
 
 // ---- installation ----
 // Walk mode 1: creates the installation folder with every missing level (the record's defaults

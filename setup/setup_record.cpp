@@ -288,6 +288,17 @@ Text* help_section(Text* help, PackedId id) {
   return out;
 }
 
+bool setup_installed_time(Text* rec, FileTime* out) {
+  Text* exe = setup_folder_exe(rec);
+  FileHandle h =
+      text_length(exe) > 0 ? file_open_read(exe, FSYS_READ, FSYS_SHARE_READ, 0) : FILE_INVALID;
+  text_free(exe);
+  if (h == FILE_INVALID) return false;
+  bool ok = file_get_time(h, out);
+  file_close(h);
+  return ok;
+}
+
 bool setup_installed_is_newer(FileTime package_editor, FileTime installed_editor) {
   const uint64_t second = 10000000;  // file-time ticks
   return installed_editor.ticks / second > package_editor.ticks / second;

@@ -6,8 +6,9 @@
 // The set-up record is a header record keyed by PackedIds (COMMON, USER, STD, MODE, DST, FOLDER,
 // EXE, HIST, ICON, REGSM, REGDT, REGBRD, REGFIR, REGEXE, REGTXT, REGC, REGCPP, REGH, SPEAK,
 // RESCUE, NEW, SETUP, CHECK, EXT; and INSTKB, the KiB the last installation wrote, for the
-// uninstall entry). What these functions need from the system comes in a SetupEnv, so that the
-// Windows window, the installation engine and the tests fill it alike.
+// uninstall entry; SILENT and FORCE, the run's -silent and -force). What these functions need from
+// the system comes in a SetupEnv, so that the Windows window, the installation engine and the tests
+// fill it alike.
 
 #include <cstdint>
 
@@ -87,6 +88,8 @@ bool setup_folder_valid(Text* rec, const SetupEnv* env, Text* message);
 // (HLPSUP is looked up as SETUP), as a new Text; null without help text or without that line.
 Text* help_section(Text* help, PackedId id);
 
+// The last write time of the editor installed in setup_folder; false when there is none.
+bool setup_installed_time(Text* rec, FileTime* out);
 // Whole-second comparison of the package's editor with the installed one: true when the installed
 // editor is newer (the version warning of the overwrite page).
 bool setup_installed_is_newer(FileTime package_editor, FileTime installed_editor);

@@ -18,6 +18,10 @@ uint32_t shell_link_create(const char* link, const char* target, const char* arg
 // belongs to the runtime's frame classes ("DuroDA64", "DuroDA64:...").
 bool product_running(void* except);
 
+// Starts a program of the installation (the editor after the set-up) without waiting for it,
+// with its folder as the working folder. False when it cannot be started (always natively).
+bool shell_start_program(const char* exe);
+
 // The major version of the running system (6 and above: Vista and later); 0 when unknown.
 int os_major_version();
 

@@ -15,6 +15,10 @@ bool product_running(void*) {
   return false;
 }
 
+bool shell_start_program(const char*) {
+  return false;
+}
+
 int os_major_version() {
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "core/codepage.h"
@@ -118,4 +119,34 @@ Text* os_error_text(uint32_t code) {
   if (w) LocalFree(w);
   if (t && text_length(t) == 0) text_printf(t, "error %d", (int64_t)code);
   return t;
+}
+
+bool shell_start_program(const char* exe) {
+  if (!exe || !*exe) return false;
+  wchar_t* path = (wchar_t*)to_wide_new(exe, -1);
+  if (!path) return false;
+  size_t n = std::wcslen(path);
+  wchar_t* line = (wchar_t*)std::malloc((n + 3) * sizeof(wchar_t));
+  wchar_t* folder = _wcsdup(path);
+  bool ok = false;
+  if (line && folder) {
+    line[0] = L'"';
+    std::memcpy(line + 1, path, n * sizeof(wchar_t));
+    line[n + 1] = L'"';
+    line[n + 2] = 0;
+    if (wchar_t* slash = std::wcsrchr(folder, L'\\')) *slash = 0;
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ok = CreateProcessW(path, line, nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi) != 0;
+    // Not handed to the host: the set-up ends when its window closes, whatever the editor does.
+    if (ok) {
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+  }
+  std::free(line);
+  std::free(folder);
+  std::free(path);
+  return ok;
 }

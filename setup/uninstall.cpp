@@ -285,7 +285,7 @@ bool uninstall_run(Text* rec) {
                "%sフォルダ\n    %s\nは%s。\n\nこのフォルダではアンインストールを実行できません。"
                "ファイルの削除も登録の解除もおこなっていません。\n",
                "ZQ", folder.t, why);
-    setup_ask(message, SETUP_ASK_OK, NOTIFY_YES);  // a silent run logs it
+    setup_ask(rec, message, SETUP_ASK_OK, NOTIFY_YES);  // a silent run logs it
     uninstall_guard_free(&guard);
     return false;
   }
@@ -328,8 +328,8 @@ bool setup_uninstall(Text* rec) {
       "をすべて終了してください。\n",
       "ZQ", folder.t, SETUP_PRODUCT, SETUP_PRODUCT);
   // A silent run (the quiet uninstall command) answers yes.
-  if (setup_ask(message, SETUP_ASK_YES_NO, NOTIFY_YES) != NOTIFY_YES) return false;
+  if (setup_ask(rec, message, SETUP_ASK_YES_NO, NOTIFY_YES) != NOTIFY_YES) return false;
   if (!uninstall_run(rec)) return false;
-  setup_ask("アンインストールが完了しました", SETUP_ASK_OK, NOTIFY_YES);
+  setup_ask(rec, "アンインストールが完了しました", SETUP_ASK_OK, NOTIFY_YES);
   return true;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The set-up wizard's page logic without windows, and the unattended run's switches.
+// The set-up wizard's page logic without windows.
 //
 // The wizard has seven pages (0 welcome, 1 kind, 2 destination, 3 overwrite, 4 agreement,
 // 5 options, 6 start). Each Next stores the page's controls into the set-up record first (the
@@ -10,8 +10,8 @@
 // standard road then installs for the logged-on user under application data. Back to the first
 // page shows the road chosen there.
 //
-// The unattended run (" -silent") takes the wizard's standard road without showing it: COMMON 1,
-// the program-files folder, the default options, changed only by the switches.
+// The unattended run (" -silent") takes the wizard's standard road without showing it
+// (setup/switches.h).
 
 #include <cstdint>
 
@@ -68,32 +68,3 @@ int wizard_back(Wizard* w);
 void wizard_hist(Wizard* w, const char* previous);
 // Button REFER: the chosen folder becomes DST and HIST is dropped.
 void wizard_refer(Wizard* w, const char* chosen);
-
-// ---- unattended ----
-
-// The switches of the set-up program, as the command list brings them.
-struct SetupSwitches {
-  bool silent, uninst, user, debug;
-  Text* exe;  // -exe("FOLDER"); null when absent
-  Text* log;  // -log("FILE"); null when absent
-  Text* bad;  // a description of the switches refused; null when all were understood
-};
-// Reads the "sw" and "swstr" records of the command list (records of other applets are not
-// read: the list's part after its first "app" record for CAB up to the next "app" record).
-// A switch of the wrong form (a string where a number belongs and the reverse), and in a silent
-// run an unknown switch or a file, are refused into bad.
-void setup_switches_read(Text* commands, SetupSwitches* out);
-void setup_switches_free(SetupSwitches* s);
-
-enum : int { SETUP_EXIT_OK = 0, SETUP_EXIT_FAILED = 1, SETUP_EXIT_REFUSED = 2 };
-enum SetupAction : int { SETUP_RUN_WIZARD, SETUP_RUN_INSTALL, SETUP_RUN_UNINSTALL, SETUP_RUN_NONE };
-
-// The record of an unattended run from its switches: the standard road of the wizard (with
-// -user the user's road), EXE from -exe checked as the destination page checks it. Returns
-// the action: SETUP_RUN_INSTALL (exit code 0 so far), SETUP_RUN_UNINSTALL, SETUP_RUN_WIZARD
-// (not silent), or SETUP_RUN_NONE with *exit_code 2 and the reason appended to log.
-SetupAction setup_silent_record(const SetupSwitches* s, Text* rec, const SetupEnv* env, Text* log,
-                                int* exit_code);
-
-// Writes the log view's text to path as UTF-8 (the -log switch); false when it cannot.
-bool setup_log_write(const char* path, Text* log);

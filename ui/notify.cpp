@@ -8,10 +8,21 @@
 #include <cstring>
 
 #include "core/codepage.h"
+#include "core/text.h"
 
 namespace {
 NotifySink g_sink;
 int g_answer = NOTIFY_YES;
+Text* g_transcript;
+
+// A box's message becomes one ended line; log lines are copied as they come (some are parts).
+void transcribe(const char* message, bool end_line) {
+  if (!g_transcript || !message) return;
+  text_bottom(g_transcript);
+  text_puts(g_transcript, message);
+  size_t n = std::strlen(message);
+  if (end_line && (n == 0 || message[n - 1] != '\n')) text_puts(g_transcript, "\n");
+}
 
 // Internal text to UTF-8 for the console; bytes that do not convert are written as they are.
 void print_utf8(FILE* f, const char* s) {
@@ -61,6 +72,9 @@ void notify_set_sink(NotifySink sink) {
 void notify_set_answer(int answer) {
   g_answer = answer;
 }
+void notify_set_transcript(Text* transcript) {
+  g_transcript = transcript;
+}
 
 void notify_status(const char* message) {
   if (g_sink) {
@@ -71,6 +85,7 @@ void notify_status(const char* message) {
 }
 
 void notify_log(const char* line) {
+  transcribe(line, false);
   if (g_sink) {
     g_sink(NOTIFY_LOG, line, 0);
     return;
@@ -79,6 +94,7 @@ void notify_log(const char* line) {
 }
 
 int notify_box(const char* message, unsigned callword) {
+  transcribe(message, true);
   if (g_sink) return g_sink(NOTIFY_BOX, message, callword);
   print_line("", message);
   if ((callword & 0xFF) == 0) return g_answer == NOTIFY_CANCEL ? NOTIFY_CANCEL : NOTIFY_YES;

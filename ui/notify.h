@@ -21,3 +21,8 @@ typedef int (*NotifySink)(NotifyKind kind, const char* message, unsigned callwor
 void notify_set_sink(NotifySink sink);
 // The answer the console implementation gives to questions (default NOTIFY_YES).
 void notify_set_answer(int answer);
+
+// A run that keeps its own log (the set-up's -log file) receives a copy of every log line and
+// every box's message here, wherever they are shown; null stops the copy.
+struct Text;
+void notify_set_transcript(Text* transcript);

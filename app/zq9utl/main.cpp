@@ -8,10 +8,8 @@
 #include "setup/cab/cab.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-  // The uninstall's helper copy: no window, no host.
-  int removed = cab_remove_helper(GetCommandLineW());
-  if (removed >= 0) return removed;
   applet_register(ID("CAB"), cab_open);
-  // The command line is read whole (GetCommandLineW): its first token is the program's path.
+  // The command line is read whole (GetCommandLineW), once, by the host: its first token is the
+  // program's path. The set-up applet gets its records through its entry.
   return host_main(instance, GetCommandLineW(), show);
 }

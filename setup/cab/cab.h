@@ -18,9 +18,11 @@ enum : int {
 };
 inline constexpr UINT CAB_START_DELAY_MS = 500;
 
-// The applet's entry (AppletCreateFn): creates the set-up window and returns it; null when it
-// cannot. One set-up window per process: its record lives until the process ends.
-HWND cab_open(PackedId applet, const char* file, int show);
+// The applet's entry (AppletCreateFn): begins the run from the applet's records (setup_begin),
+// creates the set-up window and returns it; null when there is nothing to show (a refused run,
+// the usage, the uninstall's helper copy), with the process's exit code set. One set-up window
+// per process: its record lives until the process ends.
+HWND cab_open(PackedId applet, const char* file, int show, Text* records);
 // One command of the table; sender is the window that sent it (null: the host or the menu).
 void cab_command(HWND window, PackedId id, HWND sender);
 
@@ -29,12 +31,7 @@ void cab_command(HWND window, PackedId id, HWND sender);
 void cab_help(HWND owner, PackedId id);
 
 // After an uninstall the running zqsetup.exe is still in the folder it emptied: a copy of it in
-// the temporary folder, started as `COPY -zqremove PID "PATH"`, waits for that process to end and
-// deletes PATH (a "zqsetup.exe" only) and its folder when empty. cab_remove_helper runs that
-// copy's part and returns its exit code, or -1 when the command line is not that request.
-inline constexpr wchar_t CAB_REMOVE_SWITCH[] = L"-zqremove";
-int cab_remove_helper(const wchar_t* command_line);
-
-// Starts a program of the installation (the editor after SET) without waiting for it, with its
-// folder as the working folder. False when it cannot be started.
-bool cab_start_program(const char* exe);
+// the temporary folder, started as `COPY -zqpid(PID) -zqrmv("PATH")`, waits for that process to
+// end and deletes PATH (a "zqsetup.exe" only) and its folder when empty. cab_open recognises
+// that request among its records and runs cab_remove_helper, whose result is the exit code.
+int cab_remove_helper(DWORD pid, const wchar_t* exe);

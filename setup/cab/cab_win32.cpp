@@ -4,8 +4,6 @@
 // the window and its menu.
 
 #include <windows.h>
-// after windows.h, which it needs
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 
 #include "core/codepage.h"
 #include "core/format.h"
+#include "core/records.h"
 #include "files/path.h"
 #include "host/cmdline.h"
 #include "host/host.h"
@@ -25,6 +24,7 @@
 #include "setup/setup_record.h"
 #include "setup/setup_run.h"
 #include "setup/shell.h"
+#include "setup/switches.h"
 #include "setup/uninstall.h"
 #include "setup/wizard.h"
 #include "ui/desc.h"
@@ -37,15 +37,12 @@ namespace {
 struct Cab {
   HWND frame;
   HWND log;  // the log view (30200)
-  Text* rec;
+  Text* rec;   // run.rec
   Text* help;  // zq9.txt as WLIST1 loaded it; null without a package
   SetupEnv env;
-  SetupSwitches sw;
-  SetupAction action;
-  bool debug, user, building, busy;
+  SetupRun run;  // the switches, the action, the run's log and exit code
+  bool debug, building, busy;
   bool uninst_done;
-  int exit_code;
-  int64_t log_from;  // where the -log file starts: the help text that WLIST1 shows is no log line
   HostStringReceiver receiver;
 };
 
@@ -71,21 +68,38 @@ void close_window(Cab* c) {
   PostMessageW(c->frame, WM_CLOSE, 0, 0);
 }
 
-// The process's command line as the host parses it, for the switches of the unattended run.
-void read_switches(Cab* c, int show) {
-  const wchar_t* line = GetCommandLineW();
-  c->debug = std::wcsstr(line, L" -debug") != nullptr;
-  c->user = std::wcsstr(line, L" -user") != nullptr;
-  int n = to_narrow((const char16_t*)line, -1, nullptr, 0);
-  char* mb = n > 0 ? (char*)std::malloc((size_t)n) : nullptr;
-  Text* list = nullptr;
-  if (mb && to_narrow((const char16_t*)line, -1, mb, n) > 0)
-    list = cmdline_parse(mb, show, cmdline_startup_options());
-  std::free(mb);
-  setup_switches_read(list, &c->sw);
-  text_free(list);
-  if (c->sw.user) c->user = true;
-  if (c->sw.debug) c->debug = true;
+// Text for a console, when the program was started from one (or its output is redirected):
+// the reason of a refusal, or the usage. False when there is none.
+bool console_write(DWORD which, const char* text) {
+  HANDLE h = GetStdHandle(which);
+  bool opened = false;
+  if (!h || h == INVALID_HANDLE_VALUE) {
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return false;
+    h = GetStdHandle(which);
+    if (!h || h == INVALID_HANDLE_VALUE) {  // older systems leave a window program's handles
+      h = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                      OPEN_EXISTING, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return false;
+      opened = true;
+    }
+  }
+  wchar_t* w = (wchar_t*)to_wide_new(text, -1);
+  if (!w) return false;
+  DWORD mode = 0, done = 0;
+  bool ok;
+  if (GetConsoleMode(h, &mode)) {
+    ok = WriteConsoleW(h, w, (DWORD)std::wcslen(w), &done, nullptr) != 0;
+  } else {
+    // A file or a pipe: UTF-8, as the -log file.
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    char* u = n > 0 ? (char*)std::malloc((size_t)n) : nullptr;
+    ok = u && WideCharToMultiByte(CP_UTF8, 0, w, -1, u, n, nullptr, nullptr) > 0 &&
+         WriteFile(h, u, (DWORD)(n - 1), &done, nullptr);
+    std::free(u);
+  }
+  std::free(w);
+  if (opened) CloseHandle(h);
+  return ok;
 }
 
 // A frame starts small: the set-up window takes a readable size in the middle of its monitor.
@@ -134,7 +148,6 @@ void wlist(Cab* c) {
     text_put_text(before, text_cstr(view));
     text_clear(view);
     text_put_text(view, text_cstr(c->help));
-    c->log_from = text_length(view);
     text_put_text(view, text_cstr(before));
     text_free(before);
     text_top(view);
@@ -167,7 +180,7 @@ void building_mode(Cab* c) {
 }
 
 void build_package(Cab* c, int mode) {
-  if (!pak_build(mode)) c->exit_code = SETUP_EXIT_FAILED;
+  if (!pak_build(mode)) c->run.exit_code = SETUP_EXIT_FAILED;
 }
 
 void regext(Cab* c) {
@@ -190,53 +203,18 @@ void regext(Cab* c) {
 
 // ---- SET ----
 
-bool op_editor_running(void* ctx) {
-  return product_running(((Cab*)ctx)->frame);
-}
 bool op_wizard(void* ctx, Text* rec) {
-  return setup_wizard(((Cab*)ctx)->frame, rec);
-}
-// The log names the folder and, once every file is written, each file installed, so that an
-// unattended run's log file says what it did.
-bool op_install(void*, Text* rec, Text* failure) {
-  const PakBlock* pak = pak_open();
-  Text* folder = setup_folder(rec);
-  char line[1200];
-  log_line(buf_printf(line, sizeof line, "install: %s\n", text_cstr(folder)));
-  bool ok = pak_install(rec, pak, failure);
-  if (ok) pak_list_destinations(pak, folder);
-  // The wizard has decided: the associations name the editor just installed, and keep their lists
-  // where the installed programs read them.
-  if (ok) assoc_use_installation(rec);
-  text_free(folder);
-  return ok;
-}
-bool op_associated(void*, PackedId ext) {
-  return assoc_query_id(ext);
-}
-void op_associate(void*, PackedId ext, bool on) {
-  assoc_set_id(ext, on);
-}
-void op_uninstall_entry(void* ctx, const char* name, const char* command) {
-  uninstall_entry(((Cab*)ctx)->rec, name, command, false);
-}
-bool op_start(void*, const char* exe) {
-  return cab_start_program(exe);
+  return setup_wizard((HWND)ctx, rec);
 }
 
+// The engine's run; the window only puts its wizard in.
 void set_run(Cab* c) {
   KillTimer(c->frame, CAB_TIMER_START);
   if (c->busy) return;
   c->busy = true;
-  bool silent = c->action == SETUP_RUN_INSTALL;
-  SetupRunOps ops = {op_editor_running, op_wizard,          op_install, op_associated,
-                     op_associate,      op_uninstall_entry, op_start,   c};
-  // Before the wizard the associations are asked about the default folder's editor; the
-  // installation sets the folder finally chosen.
-  assoc_use_installation(c->rec);
-  SetupRunResult r = setup_run(&ops, c->rec, silent);
-  assoc_use_installation(nullptr);
-  c->exit_code = r.exit_code;
+  SetupRunOps ops = setup_engine_ops(c->frame);
+  ops.wizard = op_wizard;
+  setup_run(&c->run, &ops);
   c->busy = false;
   close_window(c);
 }
@@ -250,12 +228,14 @@ void uninst(Cab* c) {
   char title[128];
   frame_set(c->frame, ID("TITLE"),
             buf_printf(title, sizeof title, "%s アンインストール", SETUP_PRODUCT));
-  bool silent = c->action == SETUP_RUN_UNINSTALL;
-  setup_set_silent(silent);
-  // Refused (not an installation) or declined: nothing was removed.
-  c->exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
-  setup_set_silent(false);
-  if (c->exit_code == SETUP_EXIT_OK) remove_self_later();
+  Text* folder = special_folder(ID("ZQ"));
+  SetupRunOps ops = setup_engine_ops(c->frame);
+  if (setup_uninstall_here(&c->run, &ops, text_cstr(folder))) {
+    // Refused (not an installation) or declined: nothing was removed.
+    c->run.exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
+    if (c->run.exit_code == SETUP_EXIT_OK) remove_self_later();
+  }
+  text_free(folder);
   c->busy = false;
   close_window(c);
 }
@@ -268,7 +248,7 @@ void remove_self_later() {
   if (n == 0 || n >= MAX_PATH || !GetTempPathW(MAX_PATH, temp)) return;
   swprintf(copy, sizeof copy / sizeof *copy, L"%lszqsetup-%lu.exe", temp, GetCurrentProcessId());
   if (!CopyFileW(self, copy, FALSE)) return;
-  swprintf(line, sizeof line / sizeof *line, L"\"%ls\" %ls %lu \"%ls\"", copy, CAB_REMOVE_SWITCH,
+  swprintf(line, sizeof line / sizeof *line, L"\"%ls\" -zqpid(%lu) -zqrmv(\"%ls\")", copy,
            GetCurrentProcessId(), self);
   STARTUPINFOW si = {};
   si.cb = sizeof si;
@@ -281,20 +261,11 @@ void remove_self_later() {
   CloseHandle(pi.hProcess);
 }
 
-// The end of the window: the -log file and the process's exit code.
+// The end of the window: the -log file from the run's log, and the process's exit code.
 void finish(Cab* c) {
   KillTimer(c->frame, CAB_TIMER_START);
-  if (c->sw.log && c->log) {
-    Text* view = pane_text(c->log);
-    Text* lines = text_new();
-    int64_t from = c->log_from <= text_length(view) ? c->log_from : 0;
-    text_insert(lines, text_cstr(view) + from, TI_RAW, text_length(view) - from);
-    if (!setup_log_write(text_cstr(c->sw.log), lines) && c->exit_code == SETUP_EXIT_OK)
-      c->exit_code = SETUP_EXIT_FAILED;
-    text_free(lines);
-  }
   ui_set_log_view(nullptr);
-  host_set_exit_code(c->exit_code);
+  host_set_exit_code(setup_end(&c->run));
   host_receiver_free(&c->receiver);
 }
 
@@ -348,19 +319,65 @@ bool hook(HWND w, UINT message, WPARAM wp, LPARAM lp, LRESULT* result) {
   return false;
 }
 
+// The uninstall's helper copy (`-zqpid(PID) -zqrmv("PATH")`): waits, deletes, ends. -1 when
+// the records are not that request.
+int remove_request(Text* records) {
+  int pid = -1;
+  Text* exe = nullptr;
+  for (text_top(records); !text_at_end(records); text_next_line(records)) {
+    PackedId kind = text_id(records);
+    PackedId name = id_pack(text_field(records, 2));
+    if (kind == ID("SW") && name == ID("ZQPID") && text_field(records, 3))
+      pid = std::atoi(text_field(records, 3));
+    if (kind == ID("SWSTR") && name == ID("ZQRMV") && !exe) {
+      const char* f = text_field(records, 3);
+      exe = text_new();
+      if (f) text_insert(exe, f, TI_RAW, (int64_t)std::strcspn(f, "\r\n"));  // to the line end
+    }
+  }
+  int code = -1;
+  if (exe && pid > 0) {
+    wchar_t* w = (wchar_t*)to_wide_new(text_cstr(exe), -1);
+    code = w ? cab_remove_helper((DWORD)pid, w) : 1;
+    std::free(w);
+  }
+  text_free(exe);
+  return code;
+}
+
 }  // namespace
 
-HWND cab_open(PackedId, const char*, int show) {
+HWND cab_open(PackedId, const char*, int show, Text* records) {
   Cab* c = &g_cab;
   if (c->frame) return nullptr;
+  int removed = remove_request(records);
+  if (removed >= 0) {  // no window
+    host_set_exit_code(removed);
+    return nullptr;
+  }
+  // The run begins before any window: the -log file first, then the switches' contract.
+  setup_env_load(&c->env);
+  SetupAction action = setup_begin(&c->run, records, &c->env);
+  c->rec = c->run.rec;
+  c->debug = c->run.sw.debug;
+  if (action == SETUP_RUN_NONE) {
+    // Refused, or the usage: on the console when there is one; a box only where someone looks.
+    bool help = c->run.sw.help && c->run.exit_code == SETUP_EXIT_OK;
+    const char* text = text_cstr(c->run.log);
+    bool shown = console_write(help ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, text);
+    if (!shown && (help || !c->run.sw.unattended)) msg_box(0, "%s", text);
+    host_set_exit_code(setup_end(&c->run));
+    return nullptr;
+  }
   c->frame = frame_new(FRAME_APPLET, nullptr);
   if (!c->frame) {
     // No window (no display): a script must not take this for an installation.
-    host_set_exit_code(SETUP_EXIT_FAILED);
+    notify_log("ウィンドウを作成できません\n");
+    c->run.exit_code = SETUP_EXIT_FAILED;
+    host_set_exit_code(setup_end(&c->run));
     return nullptr;
   }
   frame_set(c->frame, ID("HOOK"), hook);
-  read_switches(c, show);
   // 2: the menu and the class icon.
   if (!c->building) set_menu(c);
   HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(30020));
@@ -374,35 +391,15 @@ HWND cab_open(PackedId, const char*, int show) {
   ui_set_log_view(c->log);
   set_title(c);
   step(3);
-  // 4, 5: the record with its defaults.
-  setup_env_load(&c->env);
-  c->rec = setup_record_new(&c->env, c->user);
-  step(5);
-  // The unattended run decides now; the host's posted switch commands are then ignored.
-  Text* why = text_new();
-  c->action = setup_silent_record(&c->sw, c->rec, &c->env, why, &c->exit_code);
-  if (c->action == SETUP_RUN_WIZARD && c->sw.bad) {
-    // A switch of the wrong form: refused before anything is shown or written.
-    text_printf(why, "スイッチの指定が間違っています: %s\n", text_cstr(c->sw.bad));
-    c->action = SETUP_RUN_NONE;
-    c->exit_code = SETUP_EXIT_REFUSED;
-  }
-  if (c->action == SETUP_RUN_NONE) {
-    log_line(text_cstr(why));
-    if (!c->sw.silent) msg_box(0, "%s", text_cstr(why));
-    text_free(why);
-    close_window(c);
-    return c->frame;
-  }
-  text_free(why);
-  if (c->action == SETUP_RUN_INSTALL) {
+  step(5);  // 4, 5: the record with its defaults (setup_begin)
+  if (action == SETUP_RUN_INSTALL) {
     post(c->frame, ID("SET"));
     return c->frame;
   }
-  if (c->action == SETUP_RUN_UNINSTALL) return c->frame;  // the host posts UNINST
+  if (action == SETUP_RUN_UNINSTALL) return c->frame;  // the host posts UNINST
   // 6: shown, the timer that starts the wizard, the help text.
   ShowWindow(c->frame, show == (int)ID("NOSHOW") ? SW_SHOWNORMAL : show);
-  if (!c->sw.uninst) SetTimer(c->frame, CAB_TIMER_START, CAB_START_DELAY_MS, nullptr);
+  if (!c->run.sw.uninst) SetTimer(c->frame, CAB_TIMER_START, CAB_START_DELAY_MS, nullptr);
   post(c->frame, ID("WLIST1"));
   step(6);
   return c->frame;
@@ -480,6 +477,8 @@ void cab_command(HWND window, PackedId id, HWND sender) {
     case ID("SILENT"):
     case ID("USER"):
     case ID("DEBUG"):
+    case ID("FORCE"):
+    case ID("HELP"):
       break;
     default:
       post(sender ? sender : c->log, id);
@@ -514,16 +513,7 @@ void cab_help(HWND owner, PackedId id) {
   text_free(keys);
 }
 
-int cab_remove_helper(const wchar_t* command_line) {
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(command_line, &argc);
-  if (!argv) return -1;
-  if (argc != 4 || std::wcscmp(argv[1], CAB_REMOVE_SWITCH) != 0) {
-    LocalFree(argv);
-    return -1;
-  }
-  DWORD pid = (DWORD)std::wcstoul(argv[2], nullptr, 10);
-  const wchar_t* exe = argv[3];
+int cab_remove_helper(DWORD pid, const wchar_t* exe) {
   const wchar_t* name = std::wcsrchr(exe, L'\\');
   int code = 1;
   // Only a program of the suite's set-up name, so that the helper cannot be aimed elsewhere.
@@ -542,40 +532,9 @@ int cab_remove_helper(const wchar_t* command_line) {
     }
     code = GetFileAttributesW(exe) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
   }
-  LocalFree(argv);
   // The copy itself goes with the next restart (where the system lets it).
   wchar_t self[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
   if (n > 0 && n < MAX_PATH) MoveFileExW(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return code;
-}
-
-bool cab_start_program(const char* exe) {
-  if (!exe || !*exe) return false;
-  wchar_t* path = (wchar_t*)to_wide_new(exe, -1);
-  if (!path) return false;
-  size_t n = std::wcslen(path);
-  wchar_t* line = (wchar_t*)std::malloc((n + 3) * sizeof(wchar_t));
-  wchar_t* folder = _wcsdup(path);
-  bool ok = false;
-  if (line && folder) {
-    line[0] = L'"';
-    std::memcpy(line + 1, path, n * sizeof(wchar_t));
-    line[n + 1] = L'"';
-    line[n + 2] = 0;
-    if (wchar_t* slash = std::wcsrchr(folder, L'\\')) *slash = 0;
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    ok = CreateProcessW(path, line, nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi) != 0;
-    // Not handed to the host: the set-up ends when its window closes, whatever the editor does.
-    if (ok) {
-      CloseHandle(pi.hThread);
-      CloseHandle(pi.hProcess);
-    }
-  }
-  std::free(line);
-  std::free(folder);
-  std::free(path);
-  return ok;
 }

@@ -14,6 +14,8 @@
 
 #include "e2e.h"
 #include "setup/cab/cab.h"
+#include "setup/shell.h"
+#include "setup/switches.h"
 
 namespace {
 
@@ -198,7 +200,7 @@ TEST_F(Setup, InstalledEditorStartsAndTakesAHandedOverFile) {
   std::wstring to = standard_folder();
   ASSERT_EQ(setup(L"-silent -exe(\"" + to + L"\")"), 0);
   std::string exe = e2e::narrow(to + L"\\zqeditor.exe");
-  ASSERT_TRUE(cab_start_program(exe.c_str()));
+  ASSERT_TRUE(shell_start_program(exe.c_str()));
   EXPECT_NE(e2e::wait_window(L"DuroDA64", L"VI RIDEVA 9 64ved [読み取り専用]", 20000), nullptr);
 
   std::wstring a = dir + L"\\a.txt", b = dir + L"\\b.txt";
@@ -252,6 +254,178 @@ TEST_F(Setup, BuildingModeWritesAPackageThatInstalls) {
   EXPECT_TRUE(exists(to + L"\\zq9.txt"));
   e2e::remove_tree(L"C:\\zqr");
   e2e::remove_tree(src);
+}
+
+// Started with its standard output and error going to a file: what a console would show.
+int run_with_output(const std::wstring& exe, const std::wstring& args, const std::wstring& out,
+                    DWORD ms) {
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE f =
+      CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return -2;
+  std::wstring line = L"\"" + exe + L"\" " + args;
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = nullptr;
+  si.hStdOutput = si.hStdError = f;
+  PROCESS_INFORMATION pi = {};
+  int code = -2;
+  if (CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                     &pi)) {
+    CloseHandle(pi.hThread);
+    e2e::Process p{pi.hProcess, pi.dwProcessId};
+    code = e2e::wait(p, ms);
+    e2e::stop(p);
+  }
+  CloseHandle(f);
+  return code;
+}
+
+// The unattended contract, line by line: the exit code, what is installed (nothing, unless the
+// line asked for it and it was done), the log file and what a console sees. A line that would
+// open the wizard instead of being refused runs out of time (-1).
+TEST_F(Setup, CommandLinesKeepTheUnattendedContract) {
+  std::wstring logs = dir + L"\\logs";
+  ASSERT_EQ(SHCreateDirectoryExW(nullptr, logs.c_str(), nullptr), ERROR_SUCCESS);
+  std::wstring user_default = folder(CSIDL_APPDATA) + L"\\VODudeduva\\VA VUDOVA 9";
+  std::wstring self = e2e::build_path(kZq9);
+  std::wstring L = L" -log(\"" + log + L"\")";
+  struct Row {
+    std::wstring args;
+    int code;
+    std::wstring installed;  // this folder holds the editor afterwards ("" none)
+    std::vector<std::wstring> absent;
+    const char* in_log;  // with -log: the log says this ("" no log file at all)
+  } rows[] = {
+      {L"-silent -user -exe(" + dir + L"\\my folder)",
+       2,
+       L"",
+       {dir + L"\\my", dir + L"\\my folder"},
+       nullptr},
+      {L"-silent -user " + dir + L"\\y2", 2, L"", {dir + L"\\y2", user_default}, nullptr},
+      {L"-exe \"" + dir + L"\\y4\"", 2, L"", {dir + L"\\y4"}, nullptr},
+      {L"-exe(\"" + dir + L"\\y5\")" + L + L" extra", 2, L"", {dir + L"\\y5"}, "extra"},
+      {L"-silent -user -exe(\"" + dir + L"\\q\"uote\")" + L, 2, L"", {dir + L"\\q"}, "uote"},
+      {L"-silent -user -exe(\"" + dir + L"\\y6\") -log(\"" + logs + L"\\a\"b.log\")",
+       2,
+       L"",
+       {dir + L"\\y6", logs + L"\\a"},
+       nullptr},
+      {L"-silent -user -exe(\"" + dir + L"\\A\") -exe(\"" + dir + L"\\B\")" + L,
+       2,
+       L"",
+       {dir + L"\\A", dir + L"\\B"},
+       "-exe"},
+      {L"-silent -user -exe(\"" + dir + L"\\y7\") -opt(\"REGXYZ=1\")" + L,
+       2,
+       L"",
+       {dir + L"\\y7"},
+       "REGXYZ"},
+      {L"-silent -user -exe(\"" + dir + L"\\y7\") -opt(\"ICON=..\\..\\x\")" + L,
+       2,
+       L"",
+       {dir + L"\\y7"},
+       "ICON"},
+      // a log that cannot be written refuses the run before anything is done
+      {L"-silent -user -exe(\"" + dir + L"\\y8\") -log(\"" + dir + L"\\nonexist\\sub\\x.log\")",
+       2,
+       L"",
+       {dir + L"\\y8", dir + L"\\nonexist"},
+       nullptr},
+      {L"-silent -user -exe(\"" + dir + L"\\y8\") -log(\"" + logs + L"\")",
+       2,
+       L"",
+       {dir + L"\\y8"},
+       nullptr},
+      {L"-silent -user -exe(\"" + dir + L"\\y8\") -log(\"NUL\")", 2, L"", {dir + L"\\y8"}, nullptr},
+      {L"-silent -user -exe(\"" + dir + L"\\y8\") -log(\"" + self + L"\")",
+       2,
+       L"",
+       {dir + L"\\y8"},
+       nullptr},
+      // other installers' words for -silent never open a wizard
+      {L"/verysilent -bogus", 2, L"", {}, nullptr},
+      {L"/qn -user -exe(\"" + dir + L"\\y9\") /x" + L, 2, L"", {dir + L"\\y9"}, "/x"},
+      {L"/SILENT -user -exe(\"" + dir + L"\\y9\") -opt(\"REGDT=0,REGSM=0,ICON=ZQ e2e\")" + L,
+       0,
+       dir + L"\\y9",
+       {folder(CSIDL_DESKTOPDIRECTORY) + L"\\ZQ e2e.lnk"},
+       "install: "},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(e2e::narrow(r.args));
+    DeleteFileW(log.c_str());
+    EXPECT_EQ(setup(r.args), r.code) << log_text();
+    if (!r.installed.empty()) {
+      EXPECT_TRUE(exists(r.installed + L"\\zqeditor.exe"));
+    }
+    for (const std::wstring& a : r.absent) EXPECT_FALSE(exists(a)) << e2e::narrow(a);
+    if (r.in_log) {
+      EXPECT_NE(log_text().find(r.in_log), std::string::npos) << log_text();
+    } else {
+      EXPECT_FALSE(exists(log));
+    }
+  }
+  std::string done = log_text();
+  EXPECT_NE(done.find(utf8(L"セットアップを完了しました。")), std::string::npos) << done;
+  EXPECT_EQ(done.find(utf8(L"起動")), std::string::npos) << "no start announced: " << done;
+  EXPECT_EQ(viewers(false), 0);
+
+  // The reason goes to a console; the usage too, with the switches and exit codes, and 0.
+  std::wstring out = dir + L"\\out.txt";
+  EXPECT_EQ(run_with_output(self, L"-silent -bogus", out, 60000), 2);
+  EXPECT_NE(slurp(out).find("-bogus"), std::string::npos) << slurp(out);
+  for (const wchar_t* help : {L"/?", L"-?", L"-help"}) {
+    EXPECT_EQ(run_with_output(self, help, out, 60000), 0) << e2e::narrow(help);
+    std::string usage = slurp(out);
+    for (const char* word : {"-silent", "-exe", "-log", "-opt", "-force", "/verysilent", "  3  "})
+      EXPECT_NE(usage.find(word), std::string::npos) << word << usage;
+  }
+}
+
+// An installed editor newer than the package's: unattended, the overwrite is refused with 2 and
+// writes nothing unless -force; a running editor stops the run with 3 before anything is written.
+TEST_F(Setup, NewerOrRunningEditorStopsTheUnattendedRun) {
+  std::wstring to = dir + L"\\inst";
+  std::wstring args = L"-silent -user -exe(\"" + to + L"\") -log(\"" + log + L"\")";
+  ASSERT_EQ(setup(args), 0) << log_text();
+  std::wstring exe = to + L"\\zqeditor.exe", help = to + L"\\zq9.txt";
+  HANDLE h = CreateFileW(exe.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  FILETIME later;
+  GetSystemTimeAsFileTime(&later);
+  ULARGE_INTEGER t{{later.dwLowDateTime, later.dwHighDateTime}};
+  t.QuadPart += 3650ull * 24 * 3600 * 10000000;  // ten years on
+  later = {t.LowPart, t.HighPart};
+  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &later));
+  CloseHandle(h);
+  DeleteFileW(help.c_str());
+  EXPECT_EQ(setup(args), 2) << log_text();
+  EXPECT_NE(log_text().find("-force"), std::string::npos) << log_text();
+  EXPECT_FALSE(exists(help)) << "nothing written";
+  EXPECT_EQ(setup(args + L" -force"), 0) << log_text();
+  EXPECT_TRUE(exists(help));
+
+  started.push_back(e2e::start(exe, L""));
+  ASSERT_NE(e2e::wait_window(L"DuroDA64", L"VI RIDEVA 9 64ved [読み取り専用]", 20000), nullptr);
+  DeleteFileW(help.c_str());
+  EXPECT_EQ(setup(args + L" -force"), SETUP_EXIT_RUNNING) << log_text();
+  EXPECT_FALSE(exists(help)) << "nothing written";
+  EXPECT_NE(log_text().find(utf8(L"起動中")), std::string::npos) << log_text();
+}
+
+// The installed zqsetup.exe answers the same switches: refused with 2, or removed quietly after
+// a slash word.
+TEST_F(Setup, InstalledUninstallerKeepsTheContract) {
+  std::wstring to = dir + L"\\un";
+  ASSERT_EQ(setup(L"-silent -user -exe(\"" + to + L"\")"), 0);
+  std::wstring uninst = to + L"\\zqsetup.exe";
+  EXPECT_EQ(run(uninst, L"-uninst -silent -bogus -log(\"" + log + L"\")"), 2);
+  EXPECT_NE(log_text().find("-bogus"), std::string::npos) << log_text();
+  EXPECT_TRUE(exists(to + L"\\zqeditor.exe"));
+  EXPECT_EQ(run(uninst, L"-uninst /S -log(\"" + log + L"\")"), 0) << log_text();
+  EXPECT_FALSE(exists(to + L"\\zqeditor.exe"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/format.h"
+#include "core/records.h"
 #include "host/cmdline.h"
 #include "host/host.h"
 
@@ -44,7 +45,12 @@ HWND make_window(const wchar_t* cls) {
 
 std::vector<HWND> g_windows;
 
-HWND create_test_applet(PackedId applet, const char* file, int show) {
+std::string g_records;  // what the last created applet was handed, lines joined by "|"
+
+HWND create_test_applet(PackedId applet, const char* file, int show, Text* records) {
+  g_records.clear();
+  for (const char* p = records ? text_cstr(records) : "-"; *p; ++p)
+    if (*p != '\r') g_records += *p == '\n' ? '|' : *p;
   char line[512];
   g_log.push_back(
       buf_printf(line, sizeof line, "create\t%id\t%s\t%d", applet, file ? file : "-", show));
@@ -95,6 +101,32 @@ TEST_F(Dispatch, PostedBatchFromTheCommandLine) {
   EXPECT_EQ(g_log, want);
 }
 
+// The applet reads the command line from its own records, handed over through its entry: never
+// those of another applet on the same line.
+TEST_F(Dispatch, TheAppletIsHandedItsOwnRecords) {
+  const struct {
+    const char* line;
+    std::string records;
+  } rows[] = {
+      {"@tst -x(2) -s(\"a b\") /S", "app\ttst|show\t3|sw\tx\t2|swstr\ts\ta b|word\t/S|"},
+      {"@icon -y @tst -x", "app\ttst|show\t3|sw\tx\t0|"},
+      {"@tst -x @filer C:\\", "app\ttst|show\t3|sw\tx\t0|"},
+      {"@tst a.txt -z", "app\ttst|show\t3|file\ta.txt|sw\tz\t0|"},
+  };
+  for (const auto& r : rows) {
+    g_records = "none";
+    Text* list = cmdline_parse(r.line, 3, 0);
+    for (text_top(list); !text_at_end(list); text_next_line(list)) {
+      if (text_id(list) != ID("APP") || id_pack(text_field(list, 2)) != ID("TST")) continue;
+      applet_dispatch(list, true);
+      break;
+    }
+    text_free(list);
+    pump();
+    EXPECT_EQ(g_records, r.records) << r.line;
+  }
+}
+
 TEST_F(Dispatch, NoWindowForAnUnknownApplet) {
   EXPECT_EQ(cmdline_run(L"prog.exe @nosuch -x(1)", 1, CL_PROGRAM), 0);
   EXPECT_EQ(cmdline_run(L"prog.exe @icon", 1, CL_PROGRAM), 0);
@@ -137,11 +169,11 @@ TEST_F(Dispatch, ShortcutIsResolvedToItsTarget) {
 // its timers exist, its batch is handled inside the loop, and shutdown destroys the host window.
 TEST_F(Dispatch, HostMainRunsTheAppletsBetweenStartupAndShutdown) {
   static std::wstring host_class;
-  applet_register(ID("TST"), [](PackedId applet, const char* file, int show) {
+  applet_register(ID("TST"), [](PackedId applet, const char* file, int show, Text* records) {
     wchar_t name[32] = L"";
     GetClassNameW(host_window(), name, 32);
     host_class = name;
-    return create_test_applet(applet, file, show);
+    return create_test_applet(applet, file, show, records);
   });
   EXPECT_EQ(host_main(GetModuleHandleW(nullptr), L"prog.exe @tst -x(4)", 2), 0);
   EXPECT_EQ(host_class, L"TXMAINTIMER");

@@ -210,8 +210,8 @@ TEST_F(Wine, StandardInstallationRegistersLinksAndEveryUsersSettingsThenUninstal
   put(dest / "sample" / "txdos.c", "the user's own");  // newer than the samples: kept too
   put(dest / "sample" / "hc01.bmp", "changed by the user");
   path_set_program_path((dest / "zqsetup.exe").string().c_str());
-  setup_set_silent(true);
   Text* fresh = text_new();
+  setup_set(fresh, ID("SILENT"), 1);
   ASSERT_TRUE(setup_uninstall(fresh)) << g_log;
   text_free(fresh);
   std::vector<std::string> left;
@@ -436,11 +436,10 @@ TEST_F(Wine, TxtComesBackToTheSystemsEditorAfterDelAndAfterTheUninstall) {
       EXPECT_FALSE(fs::exists(root / "rgopen.lst")) << "not beside the set-up program";
       assoc_use_installation(nullptr);
       path_set_program_path((dest / "zqsetup.exe").string().c_str());
-      setup_set_silent(true);
       Text* fresh = text_new();
+      setup_set(fresh, ID("SILENT"), 1);
       EXPECT_TRUE(setup_uninstall(fresh)) << g_log;
       text_free(fresh);
-      setup_set_silent(false);
       path_set_program_path((root / "zq9utl.exe").string().c_str());
       assoc_set_editor((dest / "zqeditor.exe").string().c_str());
     } else {

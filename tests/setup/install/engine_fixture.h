@@ -115,7 +115,6 @@ class EngineTest : public ::testing::Test {
     text_free(rec);
     notify_set_sink(nullptr);
     path_set_program_path(nullptr);
-    setup_set_silent(false);
     // The previous-folder record that an installation writes (run under Wine, these tests use
     // the prefix's registry too).
     reg_delete_key(REG_USER, SETUP_HIST_KEY);

@@ -143,7 +143,7 @@ TEST_F(EngineTest, AFolderThatCannotBeMadeFailsWithAMessageOrALineWhenSilent) {
   for (bool silent : {false, true}) {
     g_boxes.clear();
     g_log.clear();
-    setup_set_silent(silent);
+    setup_set(rec, ID("SILENT"), silent ? 1 : 0);
     EXPECT_FALSE(pak_install(rec, &block));
     std::string shown = silent ? g_log : (g_boxes.empty() ? "" : g_boxes[0]);
     EXPECT_EQ(g_boxes.size(), silent ? 0u : 1u);
