@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../setup/install/assoc_snapshot.h"
 #include "e2e.h"
 #include "setup/cab/cab.h"
 #include "setup/shell.h"
@@ -426,6 +427,44 @@ TEST_F(Setup, InstalledUninstallerKeepsTheContract) {
   EXPECT_TRUE(exists(to + L"\\zqeditor.exe"));
   EXPECT_EQ(run(uninst, L"-uninst /S -log(\"" + log + L"\")"), 0) << log_text();
   EXPECT_FALSE(exists(to + L"\\zqeditor.exe"));
+}
+
+// -opt("REGTXT=1") unattended, for both kinds of installation: ".txt" opens in the editor of the
+// folder installed (which exists), and the installed zqsetup.exe's uninstall gives it back to the
+// system's editor, value for value.
+TEST_F(Setup, UnattendedAssociationNamesTheInstalledEditorUntilTheUninstall) {
+  const std::wstring before = assoc_test::value_of(L".txt");
+  RegSetValueW(HKEY_CLASSES_ROOT, L".txt", REG_SZ, L"txtfile", 0);
+  const std::wstring system = assoc_test::snapshot(L".txt");
+  struct Case {
+    const wchar_t* kind;
+    std::wstring to;
+  } cases[] = {{L"", standard_folder()}, {L"-user ", dir + L"\\assoc\\VA VUDOVA 9"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(e2e::narrow(c.to));
+    ASSERT_EQ(setup(L"-silent " + std::wstring(c.kind) + L"-opt(\"REGTXT=1,REGDT=0\") -exe(\"" +
+                    c.to + L"\") -log(\"" + log + L"\")"),
+              0)
+        << log_text();
+    const std::wstring exe = c.to + L"\\zqeditor.exe";
+    EXPECT_TRUE(exists(exe));
+    for (const wchar_t* verb : {L"open", L"edit"})
+      EXPECT_EQ(
+          reg(HKEY_CLASSES_ROOT,
+              (std::wstring(L"text_txtfile\\shell\\") + verb + L"\\command").c_str(), nullptr),
+          L"\"" + exe + L"\" \"%1\"")
+          << e2e::narrow(verb);
+    EXPECT_EQ(reg(HKEY_CLASSES_ROOT, L".txt", nullptr), L"text_txtfile");
+    EXPECT_FALSE(exists(folder(CSIDL_DESKTOPDIRECTORY) + L"\\VI Rideva 9 64ved.lnk"))
+        << "REGDT=0: no desktop link";
+    EXPECT_EQ(run(c.to + L"\\zqsetup.exe", L"-uninst -silent -log(\"" + log + L"\")"), 0)
+        << log_text();
+    EXPECT_EQ(assoc_test::snapshot(L".txt"), system);
+  }
+  if (before != L"<none>")
+    RegSetValueW(HKEY_CLASSES_ROOT, L".txt", REG_SZ, before.substr(before.find(L':') + 1).c_str(),
+                 0);
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, L"text_txtfile");
 }
 
 }  // namespace
