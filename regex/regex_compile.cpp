@@ -277,6 +277,24 @@ void analyse_prefix(RegexProgram* prog) {
   }
 }
 
+// The opening chain (see RegexProgram::chain). A chain of single transitions never returns to a
+// state (a loop needs a closure, whose state has two), and it is cut at 16 labels anyway.
+void analyse_chain(RegexProgram* prog) {
+  int s = prog->start_state, len = 0, tests = 0;
+  bool backref = false;
+  while (s != prog->end_state && len < (int)(sizeof prog->chain / sizeof prog->chain[0]) &&
+         prog->first[s + 1] - prog->first[s] == 1) {
+    const RxTransition& t = prog->trans[prog->first[s]];
+    prog->chain[len++] = t.label;
+    if (rx_is_backref(t.label)) backref = true;
+    if (t.label != RX_EMPTY && !rx_is_tag_mark(t.label)) ++tests;
+    s = t.target;
+  }
+  prog->chain_length = len;
+  // A prefix is checked whole by its scan already.
+  prog->chain_check = prog->prefix_length == 0 && (backref || tests >= 2);
+}
+
 }  // namespace
 
 bool rx_build(RegexProgram* prog, RxNodePool* pool, int root) {
@@ -319,6 +337,7 @@ bool rx_build(RegexProgram* prog, RxNodePool* pool, int root) {
 void rx_analyse(RegexProgram* prog) {
   analyse_start(prog);
   analyse_prefix(prog);
+  analyse_chain(prog);
   int m = prog->prefix_length;
   for (int b = 0; b < 256; ++b) prog->prefix_skip[b] = (uint8_t)(m ? m : 1);
   for (int i = 0; i + 1 < m; ++i)

@@ -250,6 +250,48 @@ void run(Walk* w, int start_state, long p) {
   }
 }
 
+// Whether the attempt that begin_attempt set up at p fails on the program's opening chain: its
+// labels tested in order as the walk would, tags and back-references included. A chain of at most
+// 16 labels trips no guard, so a failure here is the walk's own.
+bool chain_fails(const Walk* w, long p) {
+  const RegexProgram* prog = w->prog;
+  long open[REGEX_TAG_SLOTS], begin[REGEX_TAG_SLOTS], end[REGEX_TAG_SLOTS];
+  for (int k = 0; k < REGEX_TAG_SLOTS; ++k) open[k] = begin[k] = end[k] = -1;
+  for (int i = 0; i < prog->chain_length; ++i) {
+    int32_t label = prog->chain[i];
+    if (label == RX_EMPTY) continue;
+    if (label <= RX_NONDIGIT) {  // character, class (negative) or special class
+      RxChar ch = rx_read(w->t, p, w->n, w->bytes);
+      if (ch.length == 0) return true;
+      uint32_t c = w->icase ? rx_upper(ch.code) : ch.code;
+      bool ok = label < 0         ? rx_class_match(&prog->classes[label & 0x7FFFFFFF], c)
+                : label < RX_EMPTY ? c == (uint32_t)label
+                                   : rx_special_match(label, c);
+      if (!ok) return true;
+      p += ch.length;
+    } else if (rx_is_tag_mark(label)) {
+      int tag = (label - RX_TAG_START) & 0xFF;
+      if (tag >= REGEX_TAG_SLOTS) return false;  // not ours to judge
+      if (label < RX_TAG_END) {
+        open[tag] = p;
+      } else {
+        // The tag's text is its last end and the last start before that end.
+        begin[tag] = open[tag];
+        end[tag] = open[tag] >= 0 ? p : -1;
+      }
+    } else if (rx_is_backref(label)) {
+      int tag = label - RX_BACKREF;
+      if (tag >= prog->group_count || tag >= REGEX_TAG_SLOTS || end[tag] < 0) return true;
+      long len = end[tag] - begin[tag];
+      if (len > w->n - p || memcmp(w->t + begin[tag], w->t + p, (size_t)len) != 0) return true;
+      p += len;
+    } else if (!anchor_holds(w, label, p)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void begin_attempt(Walk* w, long p, long prev, bool capture, long target) {
   w->start_pos = p;
   w->start_prev = prev;
@@ -264,6 +306,7 @@ void begin_attempt(Walk* w, long p, long prev, bool capture, long target) {
 // The furthest end of a search attempt at p: -1 for none, -2 when a guard stopped the search.
 long attempt(Walk* w, long p, long prev) {
   begin_attempt(w, p, prev, false, 0);
+  if (w->prog->chain_check && chain_fails(w, p)) return -1;
   run(w, w->prog->start_state, p);
   if (w->abort || w->guarded) return -2;
   return w->furthest;
