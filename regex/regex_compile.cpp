@@ -281,18 +281,20 @@ void analyse_prefix(RegexProgram* prog) {
 // state (a loop needs a closure, whose state has two), and it is cut at 16 labels anyway.
 void analyse_chain(RegexProgram* prog) {
   int s = prog->start_state, len = 0, tests = 0;
-  bool backref = false;
+  bool backref = false, anchor = false;
   while (s != prog->end_state && len < (int)(sizeof prog->chain / sizeof prog->chain[0]) &&
          prog->first[s + 1] - prog->first[s] == 1) {
     const RxTransition& t = prog->trans[prog->first[s]];
     prog->chain[len++] = t.label;
     if (rx_is_backref(t.label)) backref = true;
+    if (rx_is_anchor(t.label)) anchor = true;
     if (t.label != RX_EMPTY && !rx_is_tag_mark(t.label)) ++tests;
     s = t.target;
   }
   prog->chain_length = len;
   // A prefix is checked whole by its scan already.
   prog->chain_check = prog->prefix_length == 0 && (backref || tests >= 2);
+  prog->chain_scan = prog->chain_check && !anchor;
 }
 
 }  // namespace

@@ -115,6 +115,7 @@ struct RegexProgram {
   int32_t chain[16];
   int chain_length;
   bool chain_check;
+  bool chain_scan;  // no anchor on it: the candidate scan may try it too
 
   // The last match.
   const char* text;

@@ -252,11 +252,16 @@ void run(Walk* w, int start_state, long p) {
 
 // Whether the attempt that begin_attempt set up at p fails on the program's opening chain: its
 // labels tested in order as the walk would, tags and back-references included. A chain of at most
-// 16 labels trips no guard, so a failure here is the walk's own.
+// 16 labels trips no guard, so a failure here is the walk's own. Without anchors on the chain the
+// answer depends on p alone, so it may also be asked at a byte that is not a character boundary
+// (the candidate scan does): failing there only skips a position no attempt would start at.
 bool chain_fails(const Walk* w, long p) {
   const RegexProgram* prog = w->prog;
+  // Set bits say which entries hold a position (no clearing per attempt: this runs at every
+  // candidate byte).
   long open[REGEX_TAG_SLOTS], begin[REGEX_TAG_SLOTS], end[REGEX_TAG_SLOTS];
-  for (int k = 0; k < REGEX_TAG_SLOTS; ++k) open[k] = begin[k] = end[k] = -1;
+  unsigned opened = 0, closed = 0;
+  int tags = prog->group_count < REGEX_TAG_SLOTS ? prog->group_count : REGEX_TAG_SLOTS;
   for (int i = 0; i < prog->chain_length; ++i) {
     int32_t label = prog->chain[i];
     if (label == RX_EMPTY) continue;
@@ -271,19 +276,28 @@ bool chain_fails(const Walk* w, long p) {
       p += ch.length;
     } else if (rx_is_tag_mark(label)) {
       int tag = (label - RX_TAG_START) & 0xFF;
-      if (tag >= REGEX_TAG_SLOTS) return false;  // not ours to judge
+      if (tag >= tags) return false;  // not ours to judge
+      unsigned bit = 1u << tag;
       if (label < RX_TAG_END) {
         open[tag] = p;
-      } else {
+        opened |= bit;
+      } else if (opened & bit) {
         // The tag's text is its last end and the last start before that end.
         begin[tag] = open[tag];
-        end[tag] = open[tag] >= 0 ? p : -1;
+        end[tag] = p;
+        closed |= bit;
+      } else {
+        closed &= ~bit;
       }
     } else if (rx_is_backref(label)) {
       int tag = label - RX_BACKREF;
-      if (tag >= prog->group_count || tag >= REGEX_TAG_SLOTS || end[tag] < 0) return true;
+      if (tag >= tags || !(closed & 1u << tag)) return true;
       long len = end[tag] - begin[tag];
-      if (len > w->n - p || memcmp(w->t + begin[tag], w->t + p, (size_t)len) != 0) return true;
+      if (len > w->n - p) return true;
+      const uint8_t* a = w->t + begin[tag];
+      const uint8_t* b = w->t + p;
+      for (long k = 0; k < len; ++k)  // mostly a character or two: no call
+        if (a[k] != b[k]) return true;
       p += len;
     } else if (!anchor_holds(w, label, p)) {
       return true;
@@ -360,9 +374,12 @@ long next_candidate(const Walk* w, const Skip& skip, long p) {
     }
     const uint8_t* pairs = prog->pairs;
     const uint8_t* firsts = prog->first_bits;
+    bool chain = prog->chain_scan;
     while (p < limit) {
       unsigned b = t[p];
-      if (((firsts[b >> 3] >> (b & 7)) & 1) && get_bit(pairs, b * 256u + t[p + 1])) return p;
+      if (((firsts[b >> 3] >> (b & 7)) & 1) && get_bit(pairs, b * 256u + t[p + 1]) &&
+          !(chain && chain_fails(w, p)))
+        return p;
       ++p;
     }
   }

@@ -482,6 +482,9 @@ bool lz_header(const void* stream, size_t available, uint32_t* total, uint32_t* 
 
 namespace {
 
+// The source of a plain literal's words in the fast loop.
+const uint8_t kZeros[24] = {};
+
 inline uint64_t load_be64(const uint8_t* p) {
   uint64_t w;
   std::memcpy(&w, p, 8);
@@ -509,42 +512,64 @@ int decode_tokens(const uint8_t* bits, uint64_t nbytes, uint64_t start_bits, uin
   while (bit < fast_end && cap - op >= kRoom) {
     uint64_t w = load_be64(bits + (bit >> 3)) << (bit & 7);
     for (int k = 0; k < 3; ++k) {
+      if (!kKeyed) {
+        // Literal or match is a coin toss to the branch predictor, so a plain token takes one
+        // road, chosen by masks: a literal is a "match" from a block of zeros whose first word is
+        // the byte.
+        uint64_t m = (uint64_t)((int64_t)w >> 63);  // all ones for a match
+        uint32_t m32 = (uint32_t)m;
+        uint32_t len = ((uint32_t)(w >> 59 & 15) + 3) & m32;     // 0 for a literal
+        uint32_t dist = ((uint32_t)(w >> 47 & 0xFFF) + 3) & m32;  // 0 for a literal
+        uint64_t literal = w >> 55 & 0xFF & ~m;
+        uint8_t* dst = out + op;
+        if (dist > op) {
+          *op_out = op;
+          return LZ_BAD_DISTANCE;
+        }
+        if (len > dist && dist < 16) {
+          // Repeats output that the first two words would read before writing it. The encoder
+          // never writes such a match (its length stays within its distance).
+          const uint8_t* src = dst - dist;
+          for (uint32_t j = 0; j < len; ++j) dst[j] = src[j];
+        } else {
+          // Two words, then a third after them: every byte of the token's output comes from the
+          // output before it (len <= dist, or the third word reads what the first two wrote); the
+          // bytes past it are rewritten later or lie in the slack.
+          const uint8_t* src =
+              (const uint8_t*)(((uintptr_t)(dst - dist) & m) | ((uintptr_t)kZeros & ~m));
+          uint64_t x, y;
+          std::memcpy(&x, src, 8);
+          std::memcpy(&y, src + 8, 8);
+          x |= literal;
+          std::memcpy(dst, &x, 8);
+          std::memcpy(dst + 8, &y, 8);
+          if (len > 16) {
+            std::memcpy(&x, src + 16, 8);
+            std::memcpy(dst + 16, &x, 8);
+          }
+        }
+        unsigned used = 9 + (8 & m32);
+        op += 1 + ((len - 1) & m32);
+        w <<= used;
+        bit += used;
+        continue;
+      }
       if (!(w >> 63)) {
-        uint8_t b = (uint8_t)(w >> 55);
-        if (kKeyed) b ^= ks->literal_mask();
-        out[op++] = b;
+        out[op++] = (uint8_t)(w >> 55) ^ ks->literal_mask();
         w <<= 9;
         bit += 9;
         continue;
       }
       uint32_t len = (uint32_t)(w >> 59 & 15) + 3;
-      uint32_t field = (uint32_t)(w >> 47 & 0xFFF);
+      uint32_t dist = ((uint32_t)(w >> 47 & 0xFFF) ^ ks->distance_mask()) + 3;
       w <<= 17;
       bit += 17;
-      if (kKeyed) field ^= ks->distance_mask();
-      uint32_t dist = field + 3;
-      if (dist > op || (kKeyed && dist < len)) {
+      if (dist > op || dist < len) {
         *op_out = op;
         return LZ_BAD_DISTANCE;
       }
-      uint8_t* dst = out + op;
-      const uint8_t* src = dst - dist;
+      std::memcpy(out + op, out + op - dist, len);  // no overlap: dist >= len
       op += len;
-      if (dist >= 8) {
-        // Each word reads only bytes written before it; the bytes past len are rewritten later
-        // (or lie in the slack).
-        uint64_t a, b, c;
-        std::memcpy(&a, src, 8);
-        std::memcpy(dst, &a, 8);
-        std::memcpy(&b, src + 8, 8);
-        std::memcpy(dst + 8, &b, 8);
-        if (len > 16) {
-          std::memcpy(&c, src + 16, 8);
-          std::memcpy(dst + 16, &c, 8);
-        }
-      } else {
-        for (uint32_t j = 0; j < len; ++j) dst[j] = src[j];  // may repeat the output
-      }
     }
   }
   while (bit < start_bits) {
