@@ -27,6 +27,10 @@
 
 #include "core/bytes.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr uint32_t kWindow = 4098;
@@ -537,15 +541,22 @@ int decode_tokens(const uint8_t* bits, uint64_t nbytes, uint64_t start_bits, uin
           // bytes past it are rewritten later or lie in the slack.
           const uint8_t* src =
               (const uint8_t*)(((uintptr_t)(dst - dist) & m) | ((uintptr_t)kZeros & ~m));
+#if defined(__SSE2__)
+          __m128i v = _mm_loadu_si128((const __m128i*)src);
+          v = _mm_or_si128(v, _mm_cvtsi64_si128((long long)literal));
+          _mm_storeu_si128((__m128i*)dst, v);
+#else
           uint64_t x, y;
           std::memcpy(&x, src, 8);
           std::memcpy(&y, src + 8, 8);
           x |= literal;
           std::memcpy(dst, &x, 8);
           std::memcpy(dst + 8, &y, 8);
+#endif
           if (len > 16) {
-            std::memcpy(&x, src + 16, 8);
-            std::memcpy(dst + 16, &x, 8);
+            uint64_t z;
+            std::memcpy(&z, src + 16, 8);
+            std::memcpy(dst + 16, &z, 8);
           }
         }
         unsigned used = 9 + (8 & m32);
