@@ -34,6 +34,7 @@ void rx_clear_graph(RegexProgram* prog) {
   prog->nullable = true;
   prog->bol_only = false;
   prog->prefix_length = 0;
+  prog->prefix_bol = false;
   prog->chain_length = 0;
   prog->chain_check = false;
   prog->chain_scan = false;

@@ -249,15 +249,24 @@ void analyse_start(RegexProgram* prog) {
   }
 }
 
-// The bytes every match starts with: a chain of states with a single transition each.
+// The bytes every match starts with: a chain of states with a single transition each. A line
+// start before them puts a LF in front of the bytes (a match then starts after a LF, or at a range
+// start that is a line start).
 void analyse_prefix(RegexProgram* prog) {
   prog->prefix_length = 0;
+  prog->prefix_bol = false;
   int s = prog->start_state, walked = 0;
   while (s != prog->end_state && walked < 900) {
     if (prog->first[s + 1] - prog->first[s] != 1) break;
     const RxTransition& t = prog->trans[prog->first[s]];
     ++walked;
     if (t.label == RX_EMPTY || rx_is_tag_mark(t.label)) {
+      s = t.target;
+      continue;
+    }
+    if (t.label == RX_LINE_START && prog->prefix_length == (prog->prefix_bol ? 1 : 0)) {
+      if (!prog->prefix_bol) prog->prefix[prog->prefix_length++] = '\n';
+      prog->prefix_bol = true;
       s = t.target;
       continue;
     }
@@ -274,6 +283,10 @@ void analyse_prefix(RegexProgram* prog) {
     }
     prog->prefix_length = len;
     s = t.target;
+  }
+  if (prog->prefix_bol && prog->prefix_length == 1) {
+    prog->prefix_length = 0;
+    prog->prefix_bol = false;
   }
 }
 

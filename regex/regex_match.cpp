@@ -348,13 +348,19 @@ long next_candidate(const Walk* w, const Skip& skip, long p) {
   const uint8_t* t = w->t;
   long limit = w->n - 1;
   if (skip.prefix) {
-    // Horspool: shift by the table entry of the byte under the prefix's last byte.
+    // Horspool: shift by the table entry of the byte under the prefix's last byte. A prefix
+    // that starts with the LF before a line start is found one byte before the candidate; the
+    // range start has no LF before it and is tried on its own.
     long m = prog->prefix_length;
     const uint8_t* pre = (const uint8_t*)prog->prefix;
+    long lf = prog->prefix_bol ? 1 : 0;
+    if (lf && p == 0 && !(w->mopts & REGEX_NOT_BOL) && m - 1 <= w->n &&
+        memcmp(t, pre + 1, (size_t)(m - 1)) == 0)
+      return 0;
     uint8_t last = pre[m - 1];
-    for (long q = p; q + m <= w->n;) {
+    for (long q = p > 0 ? p - lf : 0; q + m <= w->n;) {
       uint8_t b = t[q + m - 1];
-      if (b == last && memcmp(t + q, pre, (size_t)(m - 1)) == 0) return q;
+      if (b == last && memcmp(t + q, pre, (size_t)(m - 1)) == 0) return q + lf;
       q += prog->prefix_skip[b];
     }
     return w->n;

@@ -613,7 +613,8 @@ namespace {
 
 // Patterns that open with a chain of single transitions (classes, tags, back-references,
 // anchors), which the engine tries before the walk and, without anchors, inside the candidate scan
-// at every byte: over long texts of mixed characters the engine agrees with the reference.
+// at every byte, and patterns that open with a line start and fixed bytes, found by a scan for the
+// LF and the bytes: over long texts of mixed characters the engine agrees with the reference.
 TEST(RegexReference, OpeningChainsKeepEveryMatch) {
   Messages m;
   struct Case {
@@ -635,6 +636,10 @@ TEST(RegexReference, OpeningChainsKeepEveryMatch) {
       {"[ab]\\b ", 0},
       {"[ab]$", 0},
       {" <[ab]", 0},
+      {"^ab", 0},
+      {"^^b\x82\xa0", 0},
+      {"(^a)\\1", 0},
+      {"^\r\nb", 0},
   };
   std::mt19937 rng(23);
   for (const Case& c : cases) {
@@ -645,7 +650,7 @@ TEST(RegexReference, OpeningChainsKeepEveryMatch) {
       for (int j = 0; j < 150; ++j) {
         std::string text;
         for (int k = 0; k < 12; ++k) text += random_text(rng);
-        text += "aabbc1 b \x82\xa0\x82\xa0" "b\x82\xa1" "b\x82\xa1";
+        text += "aabbc1 b \x82\xa0\x82\xa0" "b\x82\xa1" "b\x82\xa1" "\naa\nab\nb\x82\xa0";
         unsigned sopts = rng() % 8;
         if (rng() % 4 == 0) sopts |= REGEX_BACKWARD;
         RefMatch want = ref_search(prog, text, sopts);
