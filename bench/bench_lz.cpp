@@ -180,8 +180,8 @@ const DecodeSet& package_set() {
     PakBlock pak;
     if (bytes && pak_block(bytes, n, &pak)) {
       pak_walk(&pak, add_entry, &set);
-      std::printf("package: %s, %zu compressed entries, %zu bytes decoded\n", path,
-                  set.lz.size(), set.bytes);
+      std::printf("package: %s, %zu compressed entries, %zu bytes decoded\n", path, set.lz.size(),
+                  set.bytes);
     }
     std::free(bytes);
   }
@@ -230,7 +230,8 @@ void decode_vs_inflate_on(benchmark::State& state, const DecodeSet& set) {
       double t1 = cpu_seconds();
       size_t b = inflate_zlib(set.zlib[k], set.sizes[k], &out);
       double t2 = cpu_seconds();
-      if (a != set.sizes[k] || b != set.sizes[k]) return state.SkipWithError("a file decoded wrong");
+      if (a != set.sizes[k] || b != set.sizes[k])
+        return state.SkipWithError("a file decoded wrong");
       lz += t1 - t0;
       zl += t2 - t1;
     }

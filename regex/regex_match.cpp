@@ -273,7 +273,7 @@ bool chain_fails(const Walk* w, long p) {
       RxChar ch = rx_read(w->t, p, w->n, w->bytes);
       if (ch.length == 0) return true;
       uint32_t c = w->icase ? rx_upper(ch.code) : ch.code;
-      bool ok = label < 0         ? rx_class_match(&prog->classes[label & 0x7FFFFFFF], c)
+      bool ok = label < 0          ? rx_class_match(&prog->classes[label & 0x7FFFFFFF], c)
                 : label < RX_EMPTY ? c == (uint32_t)label
                                    : rx_special_match(label, c);
       if (!ok) return true;

@@ -522,7 +522,7 @@ int decode_tokens(const uint8_t* bits, uint64_t nbytes, uint64_t start_bits, uin
         // the byte.
         uint64_t m = (uint64_t)((int64_t)w >> 63);  // all ones for a match
         uint32_t m32 = (uint32_t)m;
-        uint32_t len = ((uint32_t)(w >> 59 & 15) + 3) & m32;     // 0 for a literal
+        uint32_t len = ((uint32_t)(w >> 59 & 15) + 3) & m32;      // 0 for a literal
         uint32_t dist = ((uint32_t)(w >> 47 & 0xFFF) + 3) & m32;  // 0 for a literal
         uint64_t literal = w >> 55 & 0xFF & ~m;
         uint8_t* dst = out + op;
@@ -667,10 +667,9 @@ uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_
   KeyState ks;
   ks.key = key;
   size_t op = 0;
-  int err = key ? decode_tokens<true>(in + LZ_HEADER, total - LZ_HEADER, start_bits, out, cap, &ks,
-                                      &op)
-                : decode_tokens<false>(in + LZ_HEADER, total - LZ_HEADER, start_bits, out, cap,
-                                       &ks, &op);
+  int err =
+      key ? decode_tokens<true>(in + LZ_HEADER, total - LZ_HEADER, start_bits, out, cap, &ks, &op)
+          : decode_tokens<false>(in + LZ_HEADER, total - LZ_HEADER, start_bits, out, cap, &ks, &op);
   if (err == LZ_OK && op < ulen) err = LZ_SHORT;
   if (err != LZ_OK) {
     *error = err;

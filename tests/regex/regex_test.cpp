@@ -650,7 +650,11 @@ TEST(RegexReference, OpeningChainsKeepEveryMatch) {
       for (int j = 0; j < 150; ++j) {
         std::string text;
         for (int k = 0; k < 12; ++k) text += random_text(rng);
-        text += "aabbc1 b \x82\xa0\x82\xa0" "b\x82\xa1" "b\x82\xa1" "\naa\nab\nb\x82\xa0";
+        text +=
+            "aabbc1 b \x82\xa0\x82\xa0"
+            "b\x82\xa1"
+            "b\x82\xa1"
+            "\naa\nab\nb\x82\xa0";
         unsigned sopts = rng() % 8;
         if (rng() % 4 == 0) sopts |= REGEX_BACKWARD;
         RefMatch want = ref_search(prog, text, sopts);
