@@ -9,6 +9,28 @@
 
 #include "setup/lz.h"
 
+// The masks of the keyed variant, one literal or match after another.
+struct LzReferenceKey {
+  const LzKey* key;
+  int ls = 1, ln = 0, ds = 3, dn = 0;
+  uint8_t literal() {
+    uint8_t mask = (uint8_t)(key->word[ln] >> ls);
+    if (ls + 5 > 24)
+      ls -= 19, ln ^= 1;
+    else
+      ls += 5;
+    return mask;
+  }
+  uint32_t distance() {
+    uint32_t mask = (key->word[dn] >> ds) & 0xFFF;
+    if (ds + 5 > 20)
+      ds -= 15, dn ^= 1;
+    else
+      ds += 5;
+    return mask;
+  }
+};
+
 inline uint8_t* lz_encode_reference(const void* bytes, size_t n, size_t* out_length,
                                     const LzKey* key) {
   const uint8_t* d = (const uint8_t*)bytes;
@@ -20,7 +42,7 @@ inline uint8_t* lz_encode_reference(const void* bytes, size_t n, size_t* out_len
     for (int k = count - 1; k >= 0; --k, ++bit)
       if (value >> k & 1) out[10 + bit / 8] |= (uint8_t)(0x80 >> (bit % 8));
   };
-  int ls = 1, ln = 0, ds = 3, dn = 0;  // key schedule
+  LzReferenceKey mask = {key};
   size_t i = 0;
   while (i < n) {
     size_t best_len = 0, best_pos = 0;
@@ -66,26 +88,14 @@ inline uint8_t* lz_encode_reference(const void* bytes, size_t n, size_t* out_len
     }
     if (best_len) {
       uint32_t field = (uint32_t)(i - best_pos - 3);
-      if (key) {
-        field ^= (key->word[dn] >> ds) & 0xFFF;
-        if (ds + 5 > 20)
-          ds -= 15, dn ^= 1;
-        else
-          ds += 5;
-      }
+      if (key) field ^= mask.distance();
       put(1, 1);
       put((uint32_t)best_len - 3, 4);
       put(field, 12);
       i += best_len;
     } else {
       uint8_t b = d[i];
-      if (key) {
-        b ^= (uint8_t)(key->word[ln] >> ls);
-        if (ls + 5 > 24)
-          ls -= 19, ln ^= 1;
-        else
-          ls += 5;
-      }
+      if (key) b ^= mask.literal();
       put(0, 1);
       put(b, 8);
       ++i;
@@ -128,19 +138,13 @@ inline uint8_t* lz_decode_reference(const void* stream, size_t available, const 
     }
     return v;
   };
-  int ls = 1, ln = 0, ds = 3, dn = 0;  // key schedule
+  LzReferenceKey mask = {key};
   size_t op = 0;
   int err = LZ_OK;
   while (err == LZ_OK && bit < end_bit) {
     if (get(1) == 0) {
       uint8_t b = (uint8_t)get(8);
-      if (key) {
-        b ^= (uint8_t)(key->word[ln] >> ls);
-        if (ls + 5 > 24)
-          ls -= 19, ln ^= 1;
-        else
-          ls += 5;
-      }
+      if (key) b ^= mask.literal();
       if (op >= cap)
         err = LZ_OVERRUN;
       else
@@ -148,13 +152,7 @@ inline uint8_t* lz_decode_reference(const void* stream, size_t available, const 
       continue;
     }
     uint32_t len = get(4) + 3, field = get(12);
-    if (key) {
-      field ^= (key->word[dn] >> ds) & 0xFFF;
-      if (ds + 5 > 20)
-        ds -= 15, dn ^= 1;
-      else
-        ds += 5;
-    }
+    if (key) field ^= mask.distance();
     uint32_t dist = field + 3;
     if (dist > op || (key && dist < len))
       err = LZ_BAD_DISTANCE;
