@@ -34,6 +34,10 @@ void rx_clear_graph(RegexProgram* prog) {
   prog->nullable = true;
   prog->bol_only = false;
   prog->prefix_length = 0;
+  prog->prefix_bol = false;
+  prog->chain_length = 0;
+  prog->chain_check = false;
+  prog->chain_scan = false;
   memset(prog->first_bits, 0, sizeof prog->first_bits);
   for (int i = 0; i < REGEX_TAG_SLOTS; ++i) prog->tag_start_state[i] = prog->tag_end_state[i] = -1;
 }

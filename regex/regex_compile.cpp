@@ -249,15 +249,24 @@ void analyse_start(RegexProgram* prog) {
   }
 }
 
-// The bytes every match starts with: a chain of states with a single transition each.
+// The bytes every match starts with: a chain of states with a single transition each. A line
+// start before them puts a LF in front of the bytes (a match then starts after a LF, or at a range
+// start that is a line start).
 void analyse_prefix(RegexProgram* prog) {
   prog->prefix_length = 0;
+  prog->prefix_bol = false;
   int s = prog->start_state, walked = 0;
   while (s != prog->end_state && walked < 900) {
     if (prog->first[s + 1] - prog->first[s] != 1) break;
     const RxTransition& t = prog->trans[prog->first[s]];
     ++walked;
     if (t.label == RX_EMPTY || rx_is_tag_mark(t.label)) {
+      s = t.target;
+      continue;
+    }
+    if (t.label == RX_LINE_START && prog->prefix_length == (prog->prefix_bol ? 1 : 0)) {
+      if (!prog->prefix_bol) prog->prefix[prog->prefix_length++] = '\n';
+      prog->prefix_bol = true;
       s = t.target;
       continue;
     }
@@ -275,6 +284,30 @@ void analyse_prefix(RegexProgram* prog) {
     prog->prefix_length = len;
     s = t.target;
   }
+  if (prog->prefix_bol && prog->prefix_length == 1) {
+    prog->prefix_length = 0;
+    prog->prefix_bol = false;
+  }
+}
+
+// The opening chain (see RegexProgram::chain). A chain of single transitions never returns to a
+// state (a loop needs a closure, whose state has two), and it is cut at 16 labels anyway.
+void analyse_chain(RegexProgram* prog) {
+  int s = prog->start_state, len = 0, tests = 0;
+  bool backref = false, anchor = false;
+  while (s != prog->end_state && len < (int)(sizeof prog->chain / sizeof prog->chain[0]) &&
+         prog->first[s + 1] - prog->first[s] == 1) {
+    const RxTransition& t = prog->trans[prog->first[s]];
+    prog->chain[len++] = t.label;
+    if (rx_is_backref(t.label)) backref = true;
+    if (rx_is_anchor(t.label)) anchor = true;
+    if (t.label != RX_EMPTY && !rx_is_tag_mark(t.label)) ++tests;
+    s = t.target;
+  }
+  prog->chain_length = len;
+  // A prefix is checked whole by its scan already.
+  prog->chain_check = prog->prefix_length == 0 && (backref || tests >= 2);
+  prog->chain_scan = prog->chain_check && !anchor;
 }
 
 }  // namespace
@@ -319,6 +352,7 @@ bool rx_build(RegexProgram* prog, RxNodePool* pool, int root) {
 void rx_analyse(RegexProgram* prog) {
   analyse_start(prog);
   analyse_prefix(prog);
+  analyse_chain(prog);
   int m = prog->prefix_length;
   for (int b = 0; b < 256; ++b) prog->prefix_skip[b] = (uint8_t)(m ? m : 1);
   for (int i = 0; i + 1 < m; ++i)

@@ -108,7 +108,15 @@ struct RegexProgram {
   uint8_t first_bits[32];  // possible first bytes
   char prefix[64];         // bytes every match starts with
   int prefix_length;
+  bool prefix_bol;  // the prefix begins with the LF before a line start (see analyse_prefix)
   uint8_t prefix_skip[256];  // Horspool shifts for the prefix
+  // The opening chain: the labels from the start state on while each state has one transition.
+  // Every match walks it, so an attempt that fails on it fails; tried before the walk when it
+  // tests more than the filters do (a back-reference, or characters after the first).
+  int32_t chain[16];
+  int chain_length;
+  bool chain_check;
+  bool chain_scan;  // no anchor on it: the candidate scan may try it too
 
   // The last match.
   const char* text;

@@ -17,6 +17,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/ids.h"
 #include "regex/regex_internal.h"
 
@@ -250,6 +254,62 @@ void run(Walk* w, int start_state, long p) {
   }
 }
 
+// Whether the attempt that begin_attempt set up at p fails on the program's opening chain: its
+// labels tested in order as the walk would, tags and back-references included. A chain of at most
+// 16 labels trips no guard, so a failure here is the walk's own. Without anchors on the chain the
+// answer depends on p alone, so it may also be asked at a byte that is not a character boundary
+// (the candidate scan does): failing there only skips a position no attempt would start at.
+bool chain_fails(const Walk* w, long p) {
+  const RegexProgram* prog = w->prog;
+  // Set bits say which entries hold a position (no clearing per attempt: this runs at every
+  // candidate byte).
+  long open[REGEX_TAG_SLOTS], begin[REGEX_TAG_SLOTS], end[REGEX_TAG_SLOTS];
+  unsigned opened = 0, closed = 0;
+  int tags = prog->group_count < REGEX_TAG_SLOTS ? prog->group_count : REGEX_TAG_SLOTS;
+  for (int i = 0; i < prog->chain_length; ++i) {
+    int32_t label = prog->chain[i];
+    if (label == RX_EMPTY) continue;
+    if (label <= RX_NONDIGIT) {  // character, class (negative) or special class
+      RxChar ch = rx_read(w->t, p, w->n, w->bytes);
+      if (ch.length == 0) return true;
+      uint32_t c = w->icase ? rx_upper(ch.code) : ch.code;
+      bool ok = label < 0          ? rx_class_match(&prog->classes[label & 0x7FFFFFFF], c)
+                : label < RX_EMPTY ? c == (uint32_t)label
+                                   : rx_special_match(label, c);
+      if (!ok) return true;
+      p += ch.length;
+    } else if (rx_is_tag_mark(label)) {
+      int tag = (label - RX_TAG_START) & 0xFF;
+      if (tag >= tags) return false;  // not ours to judge
+      unsigned bit = 1u << tag;
+      if (label < RX_TAG_END) {
+        open[tag] = p;
+        opened |= bit;
+      } else if (opened & bit) {
+        // The tag's text is its last end and the last start before that end.
+        begin[tag] = open[tag];
+        end[tag] = p;
+        closed |= bit;
+      } else {
+        closed &= ~bit;
+      }
+    } else if (rx_is_backref(label)) {
+      int tag = label - RX_BACKREF;
+      if (tag >= tags || !(closed & 1u << tag)) return true;
+      long len = end[tag] - begin[tag];
+      if (len > w->n - p) return true;
+      const uint8_t* a = w->t + begin[tag];
+      const uint8_t* b = w->t + p;
+      for (long k = 0; k < len; ++k)  // mostly a character or two: no call
+        if (a[k] != b[k]) return true;
+      p += len;
+    } else if (!anchor_holds(w, label, p)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void begin_attempt(Walk* w, long p, long prev, bool capture, long target) {
   w->start_pos = p;
   w->start_prev = prev;
@@ -264,6 +324,7 @@ void begin_attempt(Walk* w, long p, long prev, bool capture, long target) {
 // The furthest end of a search attempt at p: -1 for none, -2 when a guard stopped the search.
 long attempt(Walk* w, long p, long prev) {
   begin_attempt(w, p, prev, false, 0);
+  if (w->prog->chain_check && chain_fails(w, p)) return -1;
   run(w, w->prog->start_state, p);
   if (w->abort || w->guarded) return -2;
   return w->furthest;
@@ -285,6 +346,46 @@ struct Skip {
   bool bol;
 };
 
+// The first line start at or after p followed by the prefix (which starts with the LF before a
+// line start), else n. The range start has no LF before it and is tried on its own; the others are
+// found by the LF and the byte after it, sixteen positions at a time where the vector unit allows.
+long next_line_prefix(const Walk* w, long p) {
+  const uint8_t* t = w->t;
+  const uint8_t* pre = (const uint8_t*)w->prog->prefix;
+  long n = w->n, m = w->prog->prefix_length;
+  if (p == 0 && !(w->mopts & REGEX_NOT_BOL) && m - 1 <= n &&
+      memcmp(t, pre + 1, (size_t)(m - 1)) == 0)
+    return 0;
+  long q = p > 0 ? p - 1 : 0;  // where the LF may be
+  while (q + m <= n) {
+#if defined(__SSE2__)
+    if (q + 17 <= n) {
+      __m128i a = _mm_loadu_si128((const __m128i*)(t + q));
+      __m128i b = _mm_loadu_si128((const __m128i*)(t + q + 1));
+      int hits = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8('\n')),
+                                                 _mm_cmpeq_epi8(b, _mm_set1_epi8((char)pre[1]))));
+      if (!hits) {
+        q += 16;
+        continue;
+      }
+      q += __builtin_ctz((unsigned)hits);
+      if (q + m > n) break;
+    } else if (t[q] != '\n' || t[q + 1] != pre[1]) {
+      ++q;
+      continue;
+    }
+#else
+    const void* lf = memchr(t + q, '\n', (size_t)(n - q));
+    if (!lf) break;
+    q = (const uint8_t*)lf - t;
+    if (q + m > n) break;
+#endif
+    if (memcmp(t + q + 1, pre + 1, (size_t)(m - 1)) == 0) return q + 1;
+    ++q;
+  }
+  return n;
+}
+
 // The first position at or after p (below n - 1) that the filters let through, else n - 1.
 long next_candidate(const Walk* w, const Skip& skip, long p) {
   const RegexProgram* prog = w->prog;
@@ -294,6 +395,7 @@ long next_candidate(const Walk* w, const Skip& skip, long p) {
     // Horspool: shift by the table entry of the byte under the prefix's last byte.
     long m = prog->prefix_length;
     const uint8_t* pre = (const uint8_t*)prog->prefix;
+    if (prog->prefix_bol) return next_line_prefix(w, p);
     uint8_t last = pre[m - 1];
     for (long q = p; q + m <= w->n;) {
       uint8_t b = t[q + m - 1];
@@ -317,9 +419,12 @@ long next_candidate(const Walk* w, const Skip& skip, long p) {
     }
     const uint8_t* pairs = prog->pairs;
     const uint8_t* firsts = prog->first_bits;
+    bool chain = prog->chain_scan;
     while (p < limit) {
       unsigned b = t[p];
-      if (((firsts[b >> 3] >> (b & 7)) & 1) && get_bit(pairs, b * 256u + t[p + 1])) return p;
+      if (((firsts[b >> 3] >> (b & 7)) & 1) && get_bit(pairs, b * 256u + t[p + 1]) &&
+          !(chain && chain_fails(w, p)))
+        return p;
       ++p;
     }
   }

@@ -21,10 +21,15 @@
 
 #include "setup/lz.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/bytes.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -479,6 +484,154 @@ bool lz_header(const void* stream, size_t available, uint32_t* total, uint32_t* 
   return true;
 }
 
+namespace {
+
+// The source of a plain literal's words in the fast loop.
+const uint8_t kZeros[24] = {};
+
+inline uint64_t load_be64(const uint8_t* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return __builtin_bswap64(w);
+}
+
+// Decodes the tokens that begin below bit start_bits of the nbytes-byte token stream into out
+// (cap bytes); *op is the output length. Returns LZ_OK or the error.
+//
+// The fast loop reads one 64-bit word per three tokens (at most 51 bits; the word holds at least
+// 57 past the first bit) and checks nothing but the distance: it runs only while the word lies
+// inside the stream, the three tokens all begin below start_bits and the output has room for
+// three matches copied by whole words. The careful loop after it decodes the rest one token at a
+// time, reading bits past the stream as 0, with every bound checked.
+template <bool kKeyed>
+int decode_tokens(const uint8_t* bits, uint64_t nbytes, uint64_t start_bits, uint8_t* out,
+                  size_t cap, KeyState* ks, size_t* op_out) {
+  enum : uint64_t { kGroupBits = 2 * 17, kRoom = 3 * 24 };
+  uint64_t bit = 0;
+  size_t op = 0;
+  uint64_t fast_end = 0;  // the fast loop runs while bit < fast_end
+  if (nbytes >= 8 && start_bits > kGroupBits) {
+    fast_end = std::min<uint64_t>((nbytes - 7) * 8, start_bits - kGroupBits);
+  }
+  while (bit < fast_end && cap - op >= kRoom) {
+    uint64_t w = load_be64(bits + (bit >> 3)) << (bit & 7);
+    for (int k = 0; k < 3; ++k) {
+      if (!kKeyed) {
+        // Literal or match is a coin toss to the branch predictor, so a plain token takes one
+        // road, chosen by masks: a literal is a "match" from a block of zeros whose first word is
+        // the byte.
+        uint64_t m = (uint64_t)((int64_t)w >> 63);  // all ones for a match
+        uint32_t m32 = (uint32_t)m;
+        uint32_t len = ((uint32_t)(w >> 59 & 15) + 3) & m32;      // 0 for a literal
+        uint32_t dist = ((uint32_t)(w >> 47 & 0xFFF) + 3) & m32;  // 0 for a literal
+        uint64_t literal = w >> 55 & 0xFF & ~m;
+        uint8_t* dst = out + op;
+        if (dist > op) {
+          *op_out = op;
+          return LZ_BAD_DISTANCE;
+        }
+        if (len > dist && dist < 16) {
+          // Repeats output that the first two words would read before writing it. The encoder
+          // never writes such a match (its length stays within its distance).
+          const uint8_t* src = dst - dist;
+          for (uint32_t j = 0; j < len; ++j) dst[j] = src[j];
+        } else {
+          // Two words, then a third after them: every byte of the token's output comes from the
+          // output before it (len <= dist, or the third word reads what the first two wrote); the
+          // bytes past it are rewritten later or lie in the slack.
+          const uint8_t* src =
+              (const uint8_t*)(((uintptr_t)(dst - dist) & m) | ((uintptr_t)kZeros & ~m));
+#if defined(__SSE2__)
+          __m128i v = _mm_loadu_si128((const __m128i*)src);
+          v = _mm_or_si128(v, _mm_cvtsi64_si128((long long)literal));
+          _mm_storeu_si128((__m128i*)dst, v);
+#else
+          uint64_t x, y;
+          std::memcpy(&x, src, 8);
+          std::memcpy(&y, src + 8, 8);
+          x |= literal;
+          std::memcpy(dst, &x, 8);
+          std::memcpy(dst + 8, &y, 8);
+#endif
+          if (len > 16) {
+            uint64_t z;
+            std::memcpy(&z, src + 16, 8);
+            std::memcpy(dst + 16, &z, 8);
+          }
+        }
+        unsigned used = 9 + (8 & m32);
+        op += 1 + ((len - 1) & m32);
+        w <<= used;
+        bit += used;
+        continue;
+      }
+      if (!(w >> 63)) {
+        out[op++] = (uint8_t)(w >> 55) ^ ks->literal_mask();
+        w <<= 9;
+        bit += 9;
+        continue;
+      }
+      uint32_t len = (uint32_t)(w >> 59 & 15) + 3;
+      uint32_t dist = ((uint32_t)(w >> 47 & 0xFFF) ^ ks->distance_mask()) + 3;
+      w <<= 17;
+      bit += 17;
+      if (dist > op || dist < len) {
+        *op_out = op;
+        return LZ_BAD_DISTANCE;
+      }
+      std::memcpy(out + op, out + op - dist, len);  // no overlap: dist >= len
+      op += len;
+    }
+  }
+  while (bit < start_bits) {
+    uint64_t at = bit >> 3;
+    uint64_t w;  // the bits from the byte holding the token's first bit, most significant first
+    if (at + 8 <= nbytes) {
+      w = load_be64(bits + at);
+    } else {
+      w = 0;
+      for (int k = 0; k < 8; ++k) w = w << 8 | (at + k < nbytes ? bits[at + k] : 0);
+    }
+    w <<= bit & 7;  // the token's first bit at bit 63
+    if (!(w >> 63)) {
+      if (op >= cap) {
+        *op_out = op;
+        return LZ_OVERRUN;
+      }
+      uint8_t b = (uint8_t)(w >> 55);
+      if (kKeyed) b ^= ks->literal_mask();
+      out[op++] = b;
+      bit += 9;
+      continue;
+    }
+    uint32_t len = (uint32_t)(w >> 59 & 15) + 3;
+    uint32_t field = (uint32_t)(w >> 47 & 0xFFF);
+    if (kKeyed) field ^= ks->distance_mask();
+    uint32_t dist = field + 3;
+    bit += 17;
+    if (dist > op || (kKeyed && dist < len)) {
+      *op_out = op;
+      return LZ_BAD_DISTANCE;
+    }
+    if (len > cap - op) {
+      *op_out = op;
+      return LZ_OVERRUN;
+    }
+    uint8_t* dst = out + op;
+    const uint8_t* src = dst - dist;
+    if (dist >= len) {
+      std::memcpy(dst, src, len);
+    } else {
+      for (uint32_t k = 0; k < len; ++k) dst[k] = src[k];  // overlapping: repeats the output
+    }
+    op += len;
+  }
+  *op_out = op;
+  return LZ_OK;
+}
+
+}  // namespace
+
 uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_t* out_length,
                    int* error) {
   int dummy;
@@ -513,61 +666,13 @@ uint8_t* lz_decode(const void* stream, size_t available, const LzKey* key, size_
   }
   KeyState ks;
   ks.key = key;
-  const uint8_t* bits = in + LZ_HEADER;
-  uint64_t nbytes = total - LZ_HEADER;  // bytes of the token stream; beyond them bits read as 0
-  uint64_t bit = 0;
   size_t op = 0;
-  while (bit < start_bits) {
-    uint64_t at = bit >> 3;
-    uint64_t w;  // the bits from the byte holding the token's first bit, most significant first
-    if (at + 8 <= nbytes) {
-      std::memcpy(&w, bits + at, 8);
-      w = __builtin_bswap64(w);
-    } else {
-      w = 0;
-      for (int k = 0; k < 8; ++k) w = w << 8 | (at + k < nbytes ? bits[at + k] : 0);
-    }
-    w <<= bit & 7;  // the token's first bit at bit 63
-    if (!(w >> 63)) {
-      if (op >= cap) {
-        *error = LZ_OVERRUN;
-        std::free(out);
-        return nullptr;
-      }
-      uint8_t b = (uint8_t)(w >> 55);
-      if (key) b ^= ks.literal_mask();
-      out[op++] = b;
-      bit += 9;
-      continue;
-    }
-    uint32_t len = (uint32_t)(w >> 59 & 15) + 3;
-    uint32_t field = (uint32_t)(w >> 47 & 0xFFF);
-    if (key) field ^= ks.distance_mask();
-    uint32_t dist = field + 3;
-    bit += 17;
-    if (dist > op || (key && dist < len)) {
-      *error = LZ_BAD_DISTANCE;
-      std::free(out);
-      return nullptr;
-    }
-    if (len > cap - op) {
-      *error = LZ_OVERRUN;
-      std::free(out);
-      return nullptr;
-    }
-    uint8_t* dst = out + op;
-    const uint8_t* src = dst - dist;
-    if (dist >= 18 && cap - op >= 18) {
-      std::memcpy(dst, src, 18);  // a fixed size is faster; the bytes past len are rewritten later
-    } else if (dist >= len) {
-      std::memcpy(dst, src, len);
-    } else {
-      for (uint32_t k = 0; k < len; ++k) dst[k] = src[k];  // overlapping: repeats the output
-    }
-    op += len;
-  }
-  if (op < ulen) {
-    *error = LZ_SHORT;
+  int err =
+      key ? decode_tokens<true>(in + LZ_HEADER, total - LZ_HEADER, start_bits, out, cap, &ks, &op)
+          : decode_tokens<false>(in + LZ_HEADER, total - LZ_HEADER, start_bits, out, cap, &ks, &op);
+  if (err == LZ_OK && op < ulen) err = LZ_SHORT;
+  if (err != LZ_OK) {
+    *error = err;
     std::free(out);
     return nullptr;
   }

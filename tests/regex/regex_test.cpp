@@ -608,3 +608,73 @@ TEST(RegexReference, SkippingKeepsEveryMatch) {
 }
 
 }  // namespace
+
+namespace {
+
+// Patterns that open with a chain of single transitions (classes, tags, back-references,
+// anchors), which the engine tries before the walk and, without anchors, inside the candidate scan
+// at every byte, and patterns that open with a line start and fixed bytes, found by a scan for the
+// LF and the bytes: over long texts of mixed characters the engine agrees with the reference.
+TEST(RegexReference, OpeningChainsKeepEveryMatch) {
+  Messages m;
+  struct Case {
+    const char* pattern;
+    unsigned options;
+  };
+  const Case cases[] = {
+      {"([a-z])\\1", 0},
+      {"([a-c])\\1", REGEX_ICASE},
+      {"(.)\\1", 0},
+      {"([^a])\\1", 0},
+      {"(\\w)(\\w)\\2\\1", 0},
+      {"([ab])\\1c", 0},
+      {"[ab]c\\d", 0},
+      {"\\S[ab]\x82\xa0", 0},
+      {"([ab]\x82\xa1)\\1", 0},
+      {"(a)(b)?\\1", 0},
+      {"^[ab]c", 0},
+      {"[ab]\\b ", 0},
+      {"[ab]$", 0},
+      {" <[ab]", 0},
+      {"^ab", 0},
+      {"^^b\x82\xa0", 0},
+      {"(^a)\\1", 0},
+      {"^\r\nb", 0},
+  };
+  std::mt19937 rng(23);
+  for (const Case& c : cases) {
+    for (unsigned mopts : {0u, (unsigned)REGEX_BYTES}) {
+      RegexProgram* prog = regex_new(c.pattern, c.options, mopts, 0);
+      ASSERT_NE(prog, nullptr) << c.pattern;
+      int matched = 0;
+      for (int j = 0; j < 150; ++j) {
+        std::string text;
+        for (int k = 0; k < 12; ++k) text += random_text(rng);
+        text +=
+            "aabbc1 b \x82\xa0\x82\xa0"
+            "b\x82\xa1"
+            "b\x82\xa1"
+            "\naa\nab\nb\x82\xa0";
+        unsigned sopts = rng() % 8;
+        if (rng() % 4 == 0) sopts |= REGEX_BACKWARD;
+        RefMatch want = ref_search(prog, text, sopts);
+        Found got = search(prog, text, sopts);
+        SCOPED_TRACE(std::string("pattern [") + c.pattern + "] text [" + text + "]");
+        ASSERT_EQ(got.found, want.found);
+        if (!want.found) continue;
+        ++matched;
+        ASSERT_EQ(got.start, want.start);
+        ASSERT_EQ(got.length, want.length);
+        for (int k = 0; k < regex_tag_count(prog); ++k) {
+          long len = -1;
+          const char* t = regex_tag(prog, k, &len, REGEX_TAG_POSITION);
+          ASSERT_EQ(t ? t - text.data() : -1, want.tag_begin[k]) << "tag " << k;
+        }
+      }
+      EXPECT_GT(matched, 0) << c.pattern;
+      regex_free(prog);
+    }
+  }
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -393,3 +394,59 @@ TEST(LzDecoder, MutatedStreamsFailCleanlyOrDecodeToTheirLength) {
 }
 
 }  // namespace
+
+// The decoder reads a word per several tokens and copies matches by words; the plain decoder reads
+// bit by bit. Both must give the same bytes or the same error on every stream, whole or damaged,
+// plain or keyed, short (the careful tail alone) or long (mostly the fast loop).
+TEST(LzDecoder, EqualsThePlainDecoderOnWholeAndDamagedStreams) {
+  std::mt19937 rng(6);
+  // Overlapping matches of every short distance, which no encoder writes: long enough for the
+  // fast loop.
+  std::vector<std::pair<uint32_t, int>> overlaps;
+  for (int k = 0; k < 20; ++k) overlaps.push_back({'a' + k, 9});
+  for (int k = 0; k < 400; ++k) overlaps.push_back({1u << 16 | (k % 16) << 12 | (k % 15), 17});
+  struct Case {
+    const char* name;
+    Bytes stream;
+    const LzKey* key;
+  };
+  static const LzKey key = {{0x1234567u, 0x89ABCDEu}};
+  Bytes text = wordy(rng, 20000), noise = random_bytes(rng, 20000, 5);
+  std::vector<Case> cases = {
+      {"text", encode(text), nullptr},
+      {"noise", encode(noise), nullptr},
+      {"run", encode(Bytes(9000, 0)), nullptr},
+      {"short text", encode(Bytes(text.begin(), text.begin() + 40)), nullptr},
+      {"keyed text", encode(text, &key), &key},
+      {"keyed noise", encode(noise, &key), &key},
+      {"overlaps", build_stream(overlaps, 4220), nullptr},  // 20 + 25 * (0 + 1 + ... + 15 + 16 * 3)
+  };
+  for (const auto& path : real_files(1)) {
+    Bytes b = read_file(path, 1 << 16);
+    cases.push_back({"real file", encode(b), nullptr});
+  }
+  for (const Case& c : cases) {
+    for (int round = 0; round < 300; ++round) {
+      Bytes s = c.stream;
+      if (round > 0) {
+        int flips = 1 + rng() % 4;
+        for (int k = 0; k < flips; ++k) s[2 + rng() % (s.size() - 2)] ^= (uint8_t)(1 << rng() % 8);
+        if (round % 4 == 0) s.resize(rng() % s.size());
+      }
+      size_t n = 0, rn = 0;
+      int err = -1, rerr = -1;
+      std::unique_ptr<uint8_t, Freer> d(lz_decode(s.data(), s.size(), c.key, &n, &err));
+      std::unique_ptr<uint8_t, Freer> r(lz_decode_reference(s.data(), s.size(), c.key, &rn, &rerr));
+      ASSERT_EQ(err, rerr) << c.name << " round " << round;
+      ASSERT_EQ(!d, !r) << c.name << " round " << round;
+      if (d) {
+        ASSERT_EQ(n, rn);
+        ASSERT_EQ(Bytes(d.get(), d.get() + n + 1), Bytes(r.get(), r.get() + rn + 1))
+            << c.name << " round " << round;
+      }
+      if (round == 0) {
+        EXPECT_TRUE(d) << c.name << ": " << lz_error_text(err);
+      }
+    }
+  }
+}
