@@ -10,6 +10,7 @@
 #include "core/clock.h"
 #include "core/codepage.h"
 #include "core/format.h"
+#include "core/strbuf.h"
 
 namespace {
 
@@ -122,49 +123,6 @@ bool starts_with_name(const char* s, int64_t n, const char* name, int64_t m) {
   return true;
 }
 
-// ---- A small growable byte buffer (malloc); the first failure sticks -------------------------
-
-struct Buf {
-  char* p = nullptr;
-  size_t n = 0, cap = 0;
-  bool failed = false;
-  ~Buf() { free(p); }
-  void add(const char* s, size_t k) {
-    if (failed || k == 0) return;
-    if (n + k + 1 > cap) {
-      size_t c = cap ? cap * 2 : 128;
-      while (c < n + k + 1) c *= 2;
-      char* q = (char*)realloc(p, c);
-      if (!q) {
-        failed = true;
-        return;
-      }
-      p = q;
-      cap = c;
-    }
-    memcpy(p + n, s, k);
-    n += k;
-    p[n] = 0;
-  }
-  void add(const char* s) { add(s, strlen(s)); }
-  void addc(char c) { add(&c, 1); }
-  // Makes sure p holds a (possibly empty) string.
-  bool ensure() {
-    if (!p && !failed) {
-      p = (char*)calloc(1, 16);
-      cap = 16;
-      failed = p == nullptr;
-    }
-    return !failed;
-  }
-  char* release() {
-    if (!ensure()) return nullptr;
-    char* r = p;
-    p = nullptr;
-    return r;
-  }
-};
-
 // ---- Header names ------------------------------------------------------------------------------
 
 struct MailName {
@@ -267,7 +225,7 @@ bool lookup(Text* rec, HeaderKey key, uint32_t kind, Line* line, int64_t* name_l
 }
 
 // The whole value; with HK_FOLDED the continuation lines joined by one space each.
-bool joined_value(Text* rec, HeaderKey key, uint32_t kind, Buf* out) {
+bool joined_value(Text* rec, HeaderKey key, uint32_t kind, StrBuf* out) {
   Line l;
   int64_t m;
   if (!lookup(rec, key, kind, &l, &m)) return false;
@@ -291,7 +249,7 @@ bool joined_value(Text* rec, HeaderKey key, uint32_t kind, Buf* out) {
 
 // The raw value of a found header: the first line's value and, when folded, each continuation
 // line after a CR LF, as header_copy writes it back.
-bool raw_body(Text* t, const Hit& h, int64_t m, Buf* out) {
+bool raw_body(Text* t, const Hit& h, int64_t m, StrBuf* out) {
   Line l;
   if (!read_line(t, h.pos, &l)) return false;
   int64_t n;
@@ -406,7 +364,7 @@ bool put_header(Text* rec, HeaderKey key, uint32_t kind, const char* body, size_
   Hit h = scan(rec, name, m, kind, (kind & HK_ADD) != 0);
   bool replace = h.pos >= 0 && !(kind & HK_ADD);
   TextPos at = replace ? h.pos : h.stop;
-  Buf line;
+  StrBuf line;
   if (!replace && at >= length_of(rec)) {
     int64_t len = length_of(rec);
     // A record without a header block first receives a line end.
@@ -419,12 +377,12 @@ bool put_header(Text* rec, HeaderKey key, uint32_t kind, const char* body, size_
   line.add(body, n);
   line.add("\r\n");
   if (line.failed) return false;
-  if (!insert_at(rec, at, line.p, line.n)) return false;
+  if (!insert_at(rec, at, line.s, line.len)) return false;
   if (replace) {
     int64_t old = h.end - h.pos;
     if (text_delete(rec, old) != old) {
       text_seek(rec, at);
-      text_delete(rec, (int64_t)line.n);
+      text_delete(rec, (int64_t)line.len);
       return false;
     }
   }
@@ -433,7 +391,7 @@ bool put_header(Text* rec, HeaderKey key, uint32_t kind, const char* body, size_
 
 // The body of a string value: line breaks become continuation lines (CR LF TAB) when folded;
 // without HK_FOLDED a line break refuses the value (it would forge header lines).
-bool string_body(const char* s, int64_t n, uint32_t kind, Buf* out) {
+bool string_body(const char* s, int64_t n, uint32_t kind, StrBuf* out) {
   for (int64_t i = 0; i < n; ++i) {
     char c = s[i];
     if (c == '\r' || c == '\n') {
@@ -591,8 +549,8 @@ bool config_name_matches(const char* v, const char* e, PackedId name, unsigned f
   return false;
 }
 
-// Copies [pos, pos + n) of a Text into a Buf.
-bool copy_range(const Text* t, TextPos pos, int64_t n, Buf* out) {
+// Copies [pos, pos + n) of a Text into a StrBuf.
+bool copy_range(const Text* t, TextPos pos, int64_t n, StrBuf* out) {
   while (n > 0) {
     int64_t k;
     const char* p = piece_at(t, pos, &k);
@@ -605,8 +563,8 @@ bool copy_range(const Text* t, TextPos pos, int64_t n, Buf* out) {
   return !out->failed;
 }
 
-bool buf_starts_with_marker(const Buf& b) {
-  return b.n >= RECORD_MARKER_TEST_LEN && memcmp(b.p, RECORD_MARKER, RECORD_MARKER_TEST_LEN) == 0;
+bool buf_starts_with_marker(const StrBuf& b) {
+  return b.len >= RECORD_MARKER_TEST_LEN && memcmp(b.s, RECORD_MARKER, RECORD_MARKER_TEST_LEN) == 0;
 }
 
 }  // namespace
@@ -732,7 +690,7 @@ bool header_get(Text* rec, HeaderKey key, uint32_t kind, RecordId* out) {
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, char** out) {
   *out = nullptr;
   if ((kind & HV_TYPE_MASK) != HV_COPY) return false;
-  Buf b;
+  StrBuf b;
   if (!joined_value(rec, key, kind, &b)) return false;
   *out = b.release();
   return *out != nullptr;
@@ -741,12 +699,12 @@ bool header_get(Text* rec, HeaderKey key, uint32_t kind, char** out) {
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, char16_t** out) {
   *out = nullptr;
   if ((kind & HV_TYPE_MASK) != HV_WIDE) return false;
-  Buf b;
+  StrBuf b;
   if (!joined_value(rec, key, kind, &b)) return false;
-  if (b.n == 0) {
+  if (b.len == 0) {
     *out = (char16_t*)calloc(1, sizeof(char16_t));
   } else {
-    *out = to_wide_new(b.p, (int)b.n);
+    *out = to_wide_new(b.s, (int)b.len);
   }
   return *out != nullptr;
 }
@@ -754,11 +712,11 @@ bool header_get(Text* rec, HeaderKey key, uint32_t kind, char16_t** out) {
 bool header_get(Text* rec, HeaderKey key, uint32_t kind, Text** out) {
   *out = nullptr;
   if ((kind & HV_TYPE_MASK) != HV_TEXT) return false;
-  Buf b;
+  StrBuf b;
   if (!joined_value(rec, key, kind, &b)) return false;
   Text* t = text_new();
   if (!t) return false;
-  if (b.n > 0 && text_write(t, b.p, (int64_t)b.n) != (int64_t)b.n) {
+  if (b.len > 0 && text_write(t, b.s, (int64_t)b.len) != (int64_t)b.len) {
     text_free(t);
     return false;
   }
@@ -773,9 +731,9 @@ bool header_set(Text* rec, HeaderKey key, uint32_t kind, TextArg value) {
   int64_t n = 0;
   const char* s = value.p ? text_view(value, &n) : "";
   if (!s) s = "", n = 0;
-  Buf body;
+  StrBuf body;
   if (!string_body(s, n, kind, &body)) return false;
-  return put_header(rec, key, kind, body.p, body.n);
+  return put_header(rec, key, kind, body.s, body.len);
 }
 
 bool header_set_number(Text* rec, HeaderKey key, uint32_t kind, int64_t value) {
@@ -861,7 +819,7 @@ bool header_copy(Text* target, HeaderKey key, Text* source, uint32_t kind) {
   int m = header_name(key, kind, name);
   if (m <= 0) return false;
   // Copied out first: source and target may be the same Text.
-  Buf body;
+  StrBuf body;
   Hit h = scan(source, name, m, find_kind, false);
   if (h.pos < 0) {
     if (!(kind & HK_COPY_EMPTY)) {
@@ -874,12 +832,12 @@ bool header_copy(Text* target, HeaderKey key, Text* source, uint32_t kind) {
   if (!body.ensure()) return false;
   if (kind & HK_COPY_IF_DIFFERENT) {
     Hit t = scan(target, name, m, find_kind, false);
-    Buf cur;
-    if (t.pos >= 0 && raw_body(target, t, m, &cur) && cur.ensure() && cur.n == body.n &&
-        memcmp(cur.p, body.p, body.n) == 0)
+    StrBuf cur;
+    if (t.pos >= 0 && raw_body(target, t, m, &cur) && cur.ensure() && cur.len == body.len &&
+        memcmp(cur.s, body.s, body.len) == 0)
       return true;
   }
-  return put_header(target, key, kind, body.p, body.n);
+  return put_header(target, key, kind, body.s, body.len);
 }
 
 // ---- Records -----------------------------------------------------------------------------------
@@ -1002,11 +960,11 @@ Text* record_extract(Text* store, const RecordId& id, unsigned flags) {
   int64_t n;
   TextPos pos = record_find(store, id, &n, flags);
   if (pos < 0) return nullptr;
-  Buf b;
+  StrBuf b;
   if (!copy_range(store, pos, n, &b)) return nullptr;
   Text* t = text_new();
   if (!t) return nullptr;
-  if (b.n > 0 && text_write(t, b.p, (int64_t)b.n) != (int64_t)b.n) {
+  if (b.len > 0 && text_write(t, b.s, (int64_t)b.len) != (int64_t)b.len) {
     text_free(t);
     return nullptr;
   }
@@ -1027,7 +985,7 @@ bool record_move(Text* store, const RecordId& id, int direction, unsigned flags)
   TextPos pos = record_find(store, id, &n, flags);
   if (pos < 0 || direction == 0) return false;
   int64_t len = length_of(store);
-  Buf block;
+  StrBuf block;
   TextPos dest;
   if (direction < 0) {
     if (pos == 0) return false;
@@ -1040,20 +998,20 @@ bool record_move(Text* store, const RecordId& id, int direction, unsigned flags)
     // The record that ends the store may lack its line end.
     if (dest == len && text_byte_at(store, len - 1) != '\n') block.add("\r\n");
   }
-  Buf rec;
+  StrBuf rec;
   if (!copy_range(store, pos, n, &rec)) return false;
   if (!buf_starts_with_marker(rec)) block.add(RECORD_MARKER, RECORD_MARKER_LEN);
-  block.add(rec.p, rec.n);
-  if (rec.n == 0 || rec.p[rec.n - 1] != '\n') block.add("\r\n");
+  block.add(rec.s, rec.len);
+  if (rec.len == 0 || rec.s[rec.len - 1] != '\n') block.add("\r\n");
   // A first record without marker that now follows another record needs one.
   if (direction < 0 && dest == 0 && !record_is_marker(store, 0))
     block.add(RECORD_MARKER, RECORD_MARKER_LEN);
   if (block.failed) return false;
-  if (!insert_at(store, dest, block.p, block.n)) return false;
-  TextPos old = direction < 0 ? pos + (TextPos)block.n : pos;
+  if (!insert_at(store, dest, block.s, block.len)) return false;
+  TextPos old = direction < 0 ? pos + (TextPos)block.len : pos;
   if (!text_seek(store, old) || text_delete(store, n) != n) {
     text_seek(store, dest);
-    text_delete(store, (int64_t)block.n);
+    text_delete(store, (int64_t)block.len);
     return false;
   }
   return true;
@@ -1061,7 +1019,7 @@ bool record_move(Text* store, const RecordId& id, int direction, unsigned flags)
 
 TextPos record_append(Text* store, TextArg record) {
   if (!store || !record.p) return -1;
-  Buf rec;
+  StrBuf rec;
   if (text_is_handle(record.p)) {
     const Text* r = (const Text*)record.p;
     if (!copy_range(r, 0, length_of(r), &rec)) return -1;
@@ -1070,14 +1028,14 @@ TextPos record_append(Text* store, TextArg record) {
   }
   if (rec.failed) return -1;
   int64_t len = length_of(store);
-  Buf block;
+  StrBuf block;
   if (len > 0 && text_byte_at(store, len - 1) != '\n') block.add("\r\n");
-  TextPos at = len + (TextPos)block.n;
+  TextPos at = len + (TextPos)block.len;
   if (!buf_starts_with_marker(rec)) block.add(RECORD_MARKER, RECORD_MARKER_LEN);
-  block.add(rec.p, rec.n);
-  if (rec.n > 0 && rec.p[rec.n - 1] != '\n') block.add("\r\n");
+  block.add(rec.s, rec.len);
+  if (rec.len > 0 && rec.s[rec.len - 1] != '\n') block.add("\r\n");
   if (block.failed) return -1;
-  if (!insert_at(store, len, block.p, block.n)) return -1;
+  if (!insert_at(store, len, block.s, block.len)) return -1;
   return at;
 }
 

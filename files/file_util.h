@@ -1,7 +1,6 @@
 #pragma once
 // Small helpers shared by the files module's sources (not a public interface): strings from
-// Text-or-string arguments, Texts from strings and UTF-16, and a growable string whose first
-// allocation failure sticks.
+// Text-or-string arguments, Texts from strings and UTF-16.
 
 #include <cstddef>
 #include <cstdlib>
@@ -62,37 +61,3 @@ inline Text* text_from_wide(const char16_t* w) {
   std::free(s);
   return t;
 }
-
-struct StrBuf {
-  char* s = nullptr;
-  size_t len = 0, cap = 0;
-  bool failed = false;
-  StrBuf() = default;
-  StrBuf(const StrBuf&) = delete;
-  StrBuf& operator=(const StrBuf&) = delete;
-  ~StrBuf() { std::free(s); }
-  void add(const char* p, size_t n) {
-    if (failed || !p) return;
-    if (len + n + 1 > cap) {
-      size_t c = (len + n + 1) * 2;
-      char* q = (char*)std::realloc(s, c);
-      if (!q) {
-        failed = true;
-        return;
-      }
-      s = q;
-      cap = c;
-    }
-    std::memcpy(s + len, p, n);
-    len += n;
-    s[len] = 0;
-  }
-  void add(const char* p) {
-    if (p) add(p, std::strlen(p));
-  }
-  void clear() {
-    len = 0;
-    if (s) s[0] = 0;
-  }
-  const char* str() const { return s ? s : ""; }
-};
