@@ -48,16 +48,9 @@ inline Text* text_from(const char* s) {
 // UTF-16 (system path) to a new Text of internal text; null for null or on failure.
 inline Text* text_from_wide(const char16_t* w) {
   if (!w) return nullptr;
-  int n = to_narrow(w, -1, nullptr, 0);
-  if (n <= 0) return nullptr;
-  char* s = (char*)std::malloc((size_t)n + 1);
+  char* s = to_narrow_new(w, -1);
   if (!s) return nullptr;
-  int got = to_narrow(w, -1, s, n);
-  Text* t = nullptr;
-  if (got > 0) {
-    s[got < n ? got : n] = 0;
-    t = text_from(s);
-  }
+  Text* t = text_from(s);
   std::free(s);
   return t;
 }
