@@ -418,15 +418,8 @@ bool header_get(Text* rec, HeaderKey key, uint32_t kind, Text** out) {
   if ((kind & HV_TYPE_MASK) != HV_TEXT) return false;
   StrBuf b;
   if (!joined_value(rec, key, kind, &b)) return false;
-  Text* t = text_new();
-  if (!t) return false;
-  if (b.len > 0 && text_write(t, b.s, (int64_t)b.len) != (int64_t)b.len) {
-    text_free(t);
-    return false;
-  }
-  text_top(t);
-  *out = t;
-  return true;
+  *out = text_of_buf(b);
+  return *out != nullptr;
 }
 
 bool header_set(Text* rec, HeaderKey key, uint32_t kind, TextArg value) {

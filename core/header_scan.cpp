@@ -122,4 +122,15 @@ bool insert_at(Text* t, TextPos pos, const char* line, size_t n) {
   return text_write(t, line, (int64_t)n) == (int64_t)n;
 }
 
+Text* text_of_buf(const StrBuf& b) {
+  Text* t = text_new();
+  if (!t) return nullptr;
+  if (b.len > 0 && text_write(t, b.s, (int64_t)b.len) != (int64_t)b.len) {
+    text_free(t);
+    return nullptr;
+  }
+  text_top(t);
+  return t;
+}
+
 }  // namespace header_scan

@@ -61,6 +61,8 @@ PackedId pack_bounded(const char* p, int64_t n);
 
 // Copies [pos, pos + n) of a Text into a StrBuf.
 bool copy_range(const Text* t, TextPos pos, int64_t n, StrBuf* out);
+// A new Text holding the buffer's bytes, its cursor at the top; null without memory.
+Text* text_of_buf(const StrBuf& b);
 // Inserts `line` (complete, with its line end) at pos; false and nothing changed on failure.
 bool insert_at(Text* t, TextPos pos, const char* line, size_t n);
 

@@ -158,14 +158,9 @@ Text* record_extract(Text* store, const RecordId& id, unsigned flags) {
   if (pos < 0) return nullptr;
   StrBuf b;
   if (!copy_range(store, pos, n, &b)) return nullptr;
-  Text* t = text_new();
+  Text* t = text_of_buf(b);
   if (!t) return nullptr;
-  if (b.len > 0 && text_write(t, b.s, (int64_t)b.len) != (int64_t)b.len) {
-    text_free(t);
-    return nullptr;
-  }
   t->flags |= TX_RECORD;
-  text_top(t);
   return t;
 }
 
