@@ -157,3 +157,14 @@ char16_t* to_wide_new(const char* mb, int length) {
   w[k] = 0;
   return w;
 }
+
+char* to_narrow_new(const char16_t* wide, int length) {
+  if (!wide) return nullptr;
+  int n = to_narrow(wide, length, nullptr, 0);
+  if (length == 0) n = 0;
+  char* s = (char*)std::malloc(size_t(n) + 1);
+  if (!s) return nullptr;
+  int k = n > 0 ? to_narrow(wide, length, s, n) : 0;
+  s[k] = 0;
+  return s;
+}

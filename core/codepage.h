@@ -20,6 +20,8 @@ int to_wide(const char* mb, int length, char16_t* buffer, int capacity);
 int to_narrow(const char16_t* wide, int length, char* buffer, int capacity);
 // A new NUL-terminated UTF-16 string (malloc; the caller frees), or null.
 char16_t* to_wide_new(const char* mb, int length);
+// Its twin: a new NUL-terminated string of internal text (malloc; the caller frees), or null.
+char* to_narrow_new(const char16_t* wide, int length);
 
 // The unit that stands for a byte sequence the code page does not know (as Windows does for 932).
 inline constexpr char16_t CP_DEFAULT_UNIT = 0x30FB;

@@ -321,18 +321,14 @@ void put_menu_path(Sink& out, const char* src, size_t srclen) {
 }
 
 void put_wide(Sink& out, const char16_t* w) {
-  if (!w) return;
-  int need = to_narrow(w, -1, nullptr, 0);
-  if (need <= 1) return;
-  Sink tmp;
-  char* d = tmp.room((size_t)need);
+  if (!w || !w[0]) return;
+  char* d = to_narrow_new(w, -1);
   if (!d) {
     out.fail();
     return;
   }
-  int got = to_narrow(w, -1, d, need);
-  if (got <= 1) return;
-  put_crlf(out, d, (size_t)got - 1);  // the terminator is counted
+  put_crlf(out, d, std::strlen(d));
+  std::free(d);
 }
 
 // A handle of a Text that is alive; a stale handle (its slot given back) prints nothing.

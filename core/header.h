@@ -1,10 +1,14 @@
 #pragma once
-// Header records and record stores.
+// Header lines: reading and writing the typed header lines of a header record.
 //
 // A header record is a Text of header lines (name, colon, separator, value, CR LF) up to the first
 // empty line, then an optional body, in the manner of a mail message. Settings files, the set-up
-// record, package entry headers, configurations and mails are header records. A record store is
-// one Text holding several records, each opened by the marker line "\b<mh>\r\n".
+// record, package entry headers, configurations and mails are header records. The other parts of
+// header records have headers of their own, included here for the callers that use them together:
+//   core/record_id.h     record identifiers (RecordId): made, parsed, written
+//   core/record_store.h  whole records and record stores (marker lines, find, move, append)
+//   core/stamp.h         creation stamps
+//   core/mime.h          charset names, content types and transfer encodings
 //
 // Every header operation takes the record, a key and a key-and-type word (`kind`): the low byte is
 // the value type (HV_*), the other bits say how the key names the header and how to search and
@@ -24,6 +28,10 @@
 #include <type_traits>
 
 #include "core/ids.h"
+#include "core/mime.h"
+#include "core/record_id.h"
+#include "core/record_store.h"
+#include "core/stamp.h"
 #include "core/text.h"
 
 // Value types (low byte of kind).
@@ -81,18 +89,6 @@ struct HeaderKey {
   HeaderKey(std::nullptr_t) : id(0), name(nullptr) {}
 };
 
-// Record identifier: four 32-bit words, text form "<%zd-%zd-%zd-%zd>" (lower-case base 36).
-struct RecordId {
-  uint32_t w[4];
-};
-inline bool operator==(const RecordId& a, const RecordId& b) {
-  return a.w[0] == b.w[0] && a.w[1] == b.w[1] && a.w[2] == b.w[2] && a.w[3] == b.w[3];
-}
-inline bool identifier_is_empty(const RecordId& id) {
-  return id == RecordId{};
-}
-enum { RECORD_ID_TEXT_MAX = 40 };  // "<" + 4 x 7 digits + 3 "-" + ">" + NUL fits
-
 // The header name a key gives under a kind, into buffer (HEADER_NAME_MAX bytes); its length, or
 // -1 when the key is null or invalid.
 int header_name(HeaderKey key, uint32_t kind, char* buffer);
@@ -149,92 +145,6 @@ int header_delete(Text* rec, HeaderKey key, uint32_t kind);
 // An absent source header deletes the target's unless HK_COPY_EMPTY. Returns false on failure.
 bool header_copy(Text* target, HeaderKey key, Text* source, uint32_t kind);
 
-// Records ---------------------------------------------------------------------------------------
-
-inline constexpr const char RECORD_MARKER[] = "\b<mh>\r\n";
-enum { RECORD_MARKER_LEN = 7, RECORD_MARKER_TEST_LEN = 5 };
-
-// A fresh record: Message-Id, Date, x:cdate (creation stamp), x:edate, x:ydate, Subject (title),
-// Content-Type text/plain with the charset Shift-JISex; the Text is marked TX_RECORD and its cursor
-// is at the top. record_init does the same on an existing Text (cleared first).
-Text* record_new(const char* title = "");
-bool record_init(Text* rec, const char* title = "");
-
 // Tab-separated mode (see the top of this header).
 void record_set_tab_mode(Text* rec, bool on);
 bool record_tab_mode(const Text* rec);
-
-// The record's own identifier: "Message-Id:" parsed, or for a "Config:" record the configuration
-// identifier of its name; the empty identifier when neither is there.
-RecordId record_identifier(Text* rec);
-// Writes "Message-Id:", or "Config:" and the name for a configuration identifier.
-bool record_set_identifier(Text* rec, const RecordId& id);
-
-// Whether the line at pos is a marker line (its first five bytes are "\b<mh>").
-bool record_is_marker(const Text* store, TextPos pos);
-// The first marker line starting after pos (pos -1: at or after the top), or -1.
-TextPos record_next_marker(Text* store, TextPos pos);
-// The last marker line starting before pos (pos -1: before the end), or -1.
-TextPos record_previous_marker(Text* store, TextPos pos);
-
-enum : unsigned {
-  RECORD_FIND_LIST = 1,  // a "Config:" value is a ';'-separated list; any element matches
-};
-// Position of the record with that identifier and its length (to the next marker or the end), or
-// -1. Only the header block of each record is looked at, so a body that quotes a key header never
-// matches. The first record may lack its marker line.
-TextPos record_find(Text* store, const RecordId& id, int64_t* length = nullptr, unsigned flags = 0);
-// A new Text holding a copy of the record, or null.
-Text* record_extract(Text* store, const RecordId& id, unsigned flags = 0);
-// Deletes the record from the store.
-bool record_remove(Text* store, const RecordId& id, unsigned flags = 0);
-// Moves the record one place up (direction < 0) or down (> 0). False, the store unchanged, when
-// there is no neighbour in that direction or the store cannot take the change. Both records keep
-// (or receive) their marker lines and end with a line end.
-bool record_move(Text* store, const RecordId& id, int direction, unsigned flags = 0);
-// Appends a record (a Text's whole contents, or a string) to the store with a marker line in front
-// of it when it has none and a line end after it when it lacks one. Returns the record's position
-// in the store, or -1 with the store unchanged.
-TextPos record_append(Text* store, TextArg record);
-
-// Identifiers -------------------------------------------------------------------------------------
-
-// A new identifier from the local time (word 0), a process-wide counter, the thread and the
-// seconds (word 1), the millisecond tick count (word 2) and a process-wide seed made once from the
-// clock (word 3).
-RecordId identifier_new();
-// Parses an identifier text, stopping at NUL, CR, LF or after length bytes (length -1: up to the
-// NUL). An optional "<" is skipped. Own forms: four base-36 fields joined by "-" ("<a-b-c-d>"), or
-// an optional pair of letters and four decimal fields each after a "." ("ab.1.2.3.4"); either
-// must end at the end or at ">", and each field must fit 32 bits. An empty value gives the empty
-// identifier. Anything else is a foreign identifier and is hashed: in the part before "@" (or ">"
-// or the end), its digits, in order, make groups of ten, group g added to word g mod 4; then its
-// letters (either case, A = 0) make groups of six read in base 26, added to the words that follow
-// in turn (the group counter goes on from the digit groups); the part after "@" (up to ">") adds
-// to word 3 the sum of its letters and digits taken in chunks of six, each read in base 36. Word 0
-// is then taken modulo 2000000000 (0 becomes 1999999999) and a word 1 of 0 becomes 1999999999.
-// Partial last groups count; sums wrap modulo 2^32.
-RecordId identifier_parse(const char* text, int64_t length = -1);
-// "<%zd-%zd-%zd-%zd>" into buffer (RECORD_ID_TEXT_MAX bytes); returns buffer.
-char* identifier_format(const RecordId& id, char* buffer);
-
-// Configuration identifiers: {0, 0, CONFIG, name}; such a record is keyed by "Config:" and the
-// name.
-RecordId identifier_config(PackedId name);
-bool identifier_is_config(const RecordId& id);
-// The key header of an identifier: "Config:" or "Message-Id:".
-const char* identifier_key(const RecordId& id);
-
-// Creation stamp: UTC packed from the top bit down as year-2000 (7 bits), month-1 (4), day-1 (5),
-// hour (5), minute (6), second/2 (5). 0 for years outside 2000..2127.
-uint32_t stamp_now();
-uint32_t stamp_make(int year, int month, int day, int hour, int minute, int second);
-
-// MIME vocabulary ---------------------------------------------------------------------------------
-
-// Charset name of a character-code id (EUC, JIS, UTF, SJIS, ASCII, SJISEX), or null.
-const char* mime_charset_name(PackedId code);
-// Content-type word at the start of a value -> HTML, MIX, ALT, PLAIN, STREAM, IMAGE, RSS, XML; 0.
-PackedId mime_content_type_id(const char* value);
-// Transfer-encoding word at the start of a value -> SEVEN, BASE, QP, UU, EIGHT; 0.
-PackedId mime_transfer_encoding_id(const char* value);

@@ -656,6 +656,14 @@ void text_unlock(Text* t) {
   if (t && (t->lock_level & 15) > 0) t->lock_level--;
 }
 
+void text_set_save_on_free(Text* t, bool on) {
+  if (!t) return;
+  if (on)
+    t->flags |= TX_SAVE_ON_FREE;
+  else
+    t->flags &= ~(uint32_t)TX_SAVE_ON_FREE;
+}
+
 intptr_t text_prop(const Text* t, PackedId id) {
   if (!t || !id) return 0;
   for (const TextProp& p : t->props)

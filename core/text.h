@@ -127,6 +127,8 @@ bool text_is_handle(const void* p);
 bool text_is_live(const void* p);
 void text_lock(Text* t);    // raises the lock level
 void text_unlock(Text* t);  // lowers it
+// Whether a modified Text is saved when it is released (TX_SAVE_ON_FREE).
+void text_set_save_on_free(Text* t, bool on);
 
 // Properties of a Text (_KC, _LF, _FIXHED, ...): small id -> value pairs. 0 when absent.
 intptr_t text_prop(const Text* t, PackedId id);

@@ -8,16 +8,12 @@
 
 int64_t text_put_wide(Text* t, const char16_t* s) {
   if (!t || !s) return 0;
-  int n = to_narrow(s, -1, nullptr, 0);
-  if (n <= 0) return 0;
-  char* mb = (char*)malloc((size_t)n + 1);
+  char* mb = to_narrow_new(s, -1);
   if (!mb) {
     t->flags |= TX_OUT_OF_MEMORY;
     return 0;
   }
-  int done = to_narrow(s, -1, mb, n);
-  mb[done > 0 ? (done < n ? done : n) : 0] = 0;
-  int64_t r = done > 0 ? text_puts(t, (const char*)mb) : 0;
+  int64_t r = text_puts(t, (const char*)mb);
   free(mb);
   return r;
 }

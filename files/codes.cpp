@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/codepage.h"
+#include "core/utf8.h"
 #include "ui/notify.h"
 
 const char* const CODE_EURO_MESSAGE = "欧文に変換できない文字があり、削除しました。\n";
@@ -444,29 +445,6 @@ Text* to_euro(const u8* p, const u8* end) {
   return r;
 }
 
-void put_utf8(Out& o, uint32_t v) {
-  char* b = o.buf + o.n;
-  if (v < 0x80) {
-    b[0] = char(v);
-    o.n += 1;
-  } else if (v < 0x800) {
-    b[0] = char(0xC0 | v >> 6);
-    b[1] = char(0x80 | (v & 0x3F));
-    o.n += 2;
-  } else if (v < 0x10000) {
-    b[0] = char(0xE0 | v >> 12);
-    b[1] = char(0x80 | (v >> 6 & 0x3F));
-    b[2] = char(0x80 | (v & 0x3F));
-    o.n += 3;
-  } else {
-    b[0] = char(0xF0 | v >> 18);
-    b[1] = char(0x80 | (v >> 12 & 0x3F));
-    b[2] = char(0x80 | (v >> 6 & 0x3F));
-    b[3] = char(0x80 | (v & 0x3F));
-    o.n += 4;
-  }
-}
-
 // UTF-8 (utf8) or UTF-16 in either byte order. A high surrogate is joined with a low one that
 // follows; a lone surrogate is written as it is (three UTF-8 bytes).
 Text* to_unicode(const u8* p, const u8* end, PackedId code, int mode) {
@@ -501,7 +479,7 @@ Text* to_unicode(const u8* p, const u8* end, PackedId code, int mode) {
             p = q;
           }
         }
-        put_utf8(o, u);
+        o.n += utf8_put(u, o.buf + o.n);
       }
     } else {
       while (p < stop) {

@@ -465,6 +465,15 @@ TextFile* text_file(Text* t) {
   return (TextFile*)t->file_data;
 }
 
+bool text_set_region(Text* t, int64_t offset, int64_t length) {
+  TextFile* f = text_file(t);
+  if (!f) return false;
+  f->flags |= TF_REGION;
+  f->region_offset = offset;
+  f->region_length = length;
+  return true;
+}
+
 uint32_t text_lock_share(int lock) {
   if (lock <= 0) return FSYS_SHARE_READ | FSYS_SHARE_WRITE;
   return lock == 1 ? (uint32_t)FSYS_SHARE_READ : 0u;

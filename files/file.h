@@ -102,6 +102,9 @@ enum : uint32_t {
   TF_TAGGED = 0x400,     // the first line is a "text-header:" line
 };
 TextFile* text_file(Text* t);  // created on demand; null for null or without memory
+// Makes t hold only `length` bytes from `offset` of its file (TF_REGION): loading reads that part
+// and saving writes it back into its place. False for null or without memory.
+bool text_set_region(Text* t, int64_t offset, int64_t length);
 // Binds t to a name (the held handle is closed); null unbinds.
 bool text_bind_name(Text* t, const char* name);
 // Closes a held handle (kept in the Text when the lock level is above 0).

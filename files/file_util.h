@@ -1,7 +1,6 @@
 #pragma once
 // Small helpers shared by the files module's sources (not a public interface): strings from
-// Text-or-string arguments, Texts from strings and UTF-16, and a growable string whose first
-// allocation failure sticks.
+// Text-or-string arguments, Texts from strings and UTF-16.
 
 #include <cstddef>
 #include <cstdlib>
@@ -49,50 +48,9 @@ inline Text* text_from(const char* s) {
 // UTF-16 (system path) to a new Text of internal text; null for null or on failure.
 inline Text* text_from_wide(const char16_t* w) {
   if (!w) return nullptr;
-  int n = to_narrow(w, -1, nullptr, 0);
-  if (n <= 0) return nullptr;
-  char* s = (char*)std::malloc((size_t)n + 1);
+  char* s = to_narrow_new(w, -1);
   if (!s) return nullptr;
-  int got = to_narrow(w, -1, s, n);
-  Text* t = nullptr;
-  if (got > 0) {
-    s[got < n ? got : n] = 0;
-    t = text_from(s);
-  }
+  Text* t = text_from(s);
   std::free(s);
   return t;
 }
-
-struct StrBuf {
-  char* s = nullptr;
-  size_t len = 0, cap = 0;
-  bool failed = false;
-  StrBuf() = default;
-  StrBuf(const StrBuf&) = delete;
-  StrBuf& operator=(const StrBuf&) = delete;
-  ~StrBuf() { std::free(s); }
-  void add(const char* p, size_t n) {
-    if (failed || !p) return;
-    if (len + n + 1 > cap) {
-      size_t c = (len + n + 1) * 2;
-      char* q = (char*)std::realloc(s, c);
-      if (!q) {
-        failed = true;
-        return;
-      }
-      s = q;
-      cap = c;
-    }
-    std::memcpy(s + len, p, n);
-    len += n;
-    s[len] = 0;
-  }
-  void add(const char* p) {
-    if (p) add(p, std::strlen(p));
-  }
-  void clear() {
-    len = 0;
-    if (s) s[0] = 0;
-  }
-  const char* str() const { return s ? s : ""; }
-};

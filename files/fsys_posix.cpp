@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/utf8.h"
 #include "files/fsys.h"
 
 namespace {
@@ -63,21 +64,7 @@ char* utf8_of(const char16_t* w) {
       c = 0xFFFD;
     }
     if (c == '\\') c = '/';
-    if (c < 0x80) {
-      *o++ = (char)c;
-    } else if (c < 0x800) {
-      *o++ = (char)(0xC0 | (c >> 6));
-      *o++ = (char)(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *o++ = (char)(0xE0 | (c >> 12));
-      *o++ = (char)(0x80 | ((c >> 6) & 0x3F));
-      *o++ = (char)(0x80 | (c & 0x3F));
-    } else {
-      *o++ = (char)(0xF0 | (c >> 18));
-      *o++ = (char)(0x80 | ((c >> 12) & 0x3F));
-      *o++ = (char)(0x80 | ((c >> 6) & 0x3F));
-      *o++ = (char)(0x80 | (c & 0x3F));
-    }
+    o += utf8_put(c, o);
   }
   *o = 0;
   return out;

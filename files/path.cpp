@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/codepage.h"
+#include "core/strbuf.h"
 #include "files/file.h"
 #include "files/file_util.h"
 #include "files/fsys.h"

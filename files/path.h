@@ -16,6 +16,9 @@
 #include "core/text.h"
 
 // The system path of an internal path (malloc'd UTF-16; the caller frees it), or null.
+// Not a pure function: in per-user mode, resolving "zqcfg://NAME" when the settings folder lacks
+// NAME copies the default of that name from the program folder into the settings folder first,
+// so that the caller finds the user's own copy.
 char16_t* path_resolve(TextArg path);
 bool path_is_scheme(TextArg path);
 

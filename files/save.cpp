@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/strbuf.h"
 #include "files/file.h"
 #include "files/file_util.h"
 #include "files/path.h"

@@ -9,6 +9,7 @@
 
 #include "core/codepage.h"
 #include "core/text.h"
+#include "core/utf8.h"
 
 namespace {
 NotifySink g_sink;
@@ -26,34 +27,19 @@ void transcribe(const char* message, bool end_line) {
 
 // Internal text to UTF-8 for the console; bytes that do not convert are written as they are.
 void print_utf8(FILE* f, const char* s) {
-  int n = to_wide(s, -1, nullptr, 0);
-  char16_t* w = n > 0 ? (char16_t*)std::malloc(sizeof(char16_t) * (size_t)n) : nullptr;
-  if (!w || to_wide(s, -1, w, n) != n) {
+  char16_t* w = to_wide_new(s, -1);
+  if (!w) {
     std::fputs(s, f);
-    std::free(w);
     return;
   }
-  for (int i = 0; i < n && w[i]; ++i) {
+  for (size_t i = 0; w[i]; ++i) {
     uint32_t c = w[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+    if (c >= 0xD800 && c < 0xDC00 && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (w[i + 1] - 0xDC00);
       ++i;
     }
-    if (c < 0x80) {
-      std::fputc((int)c, f);
-    } else if (c < 0x800) {
-      std::fputc(0xC0 | (c >> 6), f);
-      std::fputc(0x80 | (c & 0x3F), f);
-    } else if (c < 0x10000) {
-      std::fputc(0xE0 | (c >> 12), f);
-      std::fputc(0x80 | ((c >> 6) & 0x3F), f);
-      std::fputc(0x80 | (c & 0x3F), f);
-    } else {
-      std::fputc(0xF0 | (c >> 18), f);
-      std::fputc(0x80 | ((c >> 12) & 0x3F), f);
-      std::fputc(0x80 | ((c >> 6) & 0x3F), f);
-      std::fputc(0x80 | (c & 0x3F), f);
-    }
+    char b[4];
+    std::fwrite(b, 1, (size_t)utf8_put(c, b), f);
   }
   std::free(w);
 }

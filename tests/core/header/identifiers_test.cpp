@@ -8,6 +8,9 @@
 #include <string>
 
 #include "core/clock.h"
+#include "core/mime.h"
+#include "core/record_id.h"
+#include "core/stamp.h"
 #include "header_util.h"
 
 namespace {

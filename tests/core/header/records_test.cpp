@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "core/format.h"
+#include "core/record_store.h"
 #include "core/text_fault.h"
 #include "header_util.h"
 

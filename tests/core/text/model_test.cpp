@@ -377,7 +377,7 @@ TEST(TextAttachments, ReleaseCallsFileHooksAndHandler) {
   EXPECT_EQ(g_release, 2);
   // Save on release with a handler: DELETE, then SAVE to the handler, not the hook.
   Text* c = text_new();
-  c->flags |= TX_SAVE_ON_FREE;
+  text_set_save_on_free(c, true);
   c->command = [](Text*, PackedId cmd, intptr_t, uint32_t) -> intptr_t {
     g_commands.push_back(cmd);
     return 0;
@@ -389,7 +389,7 @@ TEST(TextAttachments, ReleaseCallsFileHooksAndHandler) {
   EXPECT_EQ(g_save, 0);
   // Save on release without a handler: the hook saves.
   Text* d = text_new();
-  d->flags |= TX_SAVE_ON_FREE;
+  text_set_save_on_free(d, true);
   d->file_name = strdup("zq://x.txt");
   text_write(d, "x", 1);
   text_free(d);

@@ -417,14 +417,10 @@ TEST_F(TextLoad, ContentsOnlyRebindAndTags) {
 TEST_F(TextLoad, RegionOfAFile) {
   ASSERT_TRUE(write_file(at("r.txt"), "0123456789"));
   TextOwner t;
-  TextFile* f = text_file(t);
-  f->flags |= TF_REGION;
-  f->region_offset = 3;
-  f->region_length = 4;
+  ASSERT_TRUE(text_set_region(t, 3, 4));
   ASSERT_TRUE(text_load(t, at("r.txt").c_str(), 0));
   EXPECT_EQ(str(t), "3456");
-  f->region_offset = 8;
-  f->region_length = 100;
+  ASSERT_TRUE(text_set_region(t, 8, 100));
   ASSERT_TRUE(text_load(t, at("r.txt").c_str(), 0));
   EXPECT_EQ(str(t), "89");
   EXPECT_EQ(text_file(t)->region_length, 2);

@@ -191,7 +191,7 @@ TEST_F(Save, HeldFileIsWrittenBackOnRelease) {
   std::string q = at("s.txt");
   ASSERT_TRUE(write_file(q, "old"));
   Text* u = loaded(q, 0, "saved on release");
-  u->flags |= TX_SAVE_ON_FREE;
+  text_set_save_on_free(u, true);
   text_free(u);
   EXPECT_EQ(read_file(q), "saved on release");
 }
@@ -200,10 +200,7 @@ TEST_F(Save, RegionGrowsAndShrinks) {
   std::string p = at("region.txt");
   ASSERT_TRUE(write_file(p, "HEAD[region]TAIL-END"));
   TextOwner t;
-  TextFile* f = text_file(t);
-  f->flags |= TF_REGION;
-  f->region_offset = 4;
-  f->region_length = 8;
+  ASSERT_TRUE(text_set_region(t, 4, 8));
   ASSERT_TRUE(text_load(t, p.c_str(), 0));
   ASSERT_EQ(str(t), "[region]");
   text_bottom(t);
@@ -223,10 +220,7 @@ TEST_F(Save, HeldRegionIsWrittenBackIntoItsPlace) {
   std::string p = at("region.txt");
   ASSERT_TRUE(write_file(p, "HEAD[region]TAIL"));
   Text* t = text_new();
-  TextFile* f = text_file(t);
-  f->flags |= TF_REGION;
-  f->region_offset = 4;
-  f->region_length = 8;
+  ASSERT_TRUE(text_set_region(t, 4, 8));
   ASSERT_TRUE(text_load(t, p.c_str(), 1));
   ASSERT_NE(t->file_handle, nullptr);
   text_clear(t);
@@ -242,9 +236,7 @@ TEST_F(Save, FailedRegionSaveKeepsTheOldFile) {
   for (int fail : {0, 1, 2, -1}) {
     ASSERT_TRUE(write_file(p, "HEAD[region]TAIL-END"));
     TextOwner t;
-    text_file(t)->flags |= TF_REGION;
-    text_file(t)->region_offset = 4;
-    text_file(t)->region_length = 8;
+    ASSERT_TRUE(text_set_region(t, 4, 8));
     ASSERT_TRUE(text_load(t, p.c_str(), 0));
     text_insert(t, "0123456789", TI_RAW, 10);
     ASSERT_TRUE(fail >= 0 || file_set_attributes(p.c_str(), FSYS_ATTR_READONLY));
@@ -410,8 +402,7 @@ TEST_F(StampedBackups, HeldHandleIsReadForTheBackupAndItsTimeKept) {
   EXPECT_EQ(d.written.ticks / 10000000, t0.ticks / 10000000);
   // A region Text gets no time-stamped backup.
   TextOwner r;
-  text_file(r)->flags |= TF_REGION;
-  text_file(r)->region_length = 1;
+  ASSERT_TRUE(text_set_region(r, 0, 1));
   ASSERT_TRUE(text_load(r, p.c_str(), 0));
   EXPECT_FALSE(backup_make(r));
 }
