@@ -18,6 +18,10 @@ uint32_t shell_link_create(const char* link, const char* target, const char* arg
 // belongs to the runtime's frame classes ("DuroDA64", "DuroDA64:...").
 bool product_running(void* except);
 
+// The full path of a running program (another process) whose executable lies in folder or below
+// it, as a new Text; null when there is none.
+Text* program_running_in(const char* folder);
+
 // The major version of the running system (6 and above: Vista and later); 0 when unknown.
 int os_major_version();
 

@@ -82,6 +82,8 @@ void setup_switches_read(Text* commands, SetupSwitches* out);
 void setup_switches_free(SetupSwitches* s);
 
 enum : int { SETUP_EXIT_OK = 0, SETUP_EXIT_FAILED = 1, SETUP_EXIT_REFUSED = 2 };
+// A program of the suite runs from the installation: nothing was done.
+enum : int { SETUP_EXIT_RUNNING = 3 };
 enum SetupAction : int { SETUP_RUN_WIZARD, SETUP_RUN_INSTALL, SETUP_RUN_UNINSTALL, SETUP_RUN_NONE };
 
 // The record of an unattended run from its switches: the standard road of the wizard (with
