@@ -126,6 +126,7 @@ Text* folder_identity(TextArg folder) {
   if (!s || !*s) return nullptr;
   Owned plain(plain_form(s));
   if (!plain.t || !rooted(text_cstr(plain.t))) return nullptr;
+  path_add_separator(plain.t);  // a last ".." is resolved only before a separator
   path_normalise(plain.t);
   path_strip_separator(plain.t, 2);
   // The longest part that exists gets its final path; the names below it follow as given.

@@ -258,13 +258,28 @@ TEST_F(EngineTest, DeleteMatchingByFlags) {
   ASSERT_NE(h, FILE_INVALID);
   file_set_time(h, FileTime{sample});
   file_close(h);
+  // The tolerance is two seconds: a second late is still the installation's stamp, a minute
+  // late is the user's change.
+  const struct {
+    const char* name;
+    int64_t seconds;  // after the sample time
+    bool deleted;
+  } stamps[] = {{"late1s.txt", 1, true}, {"late60s.txt", 60, false}, {"early1s.txt", -1, true}};
+  for (const auto& r : stamps) {
+    put(s / "sample" / r.name, "as installed");
+    FileHandle t = file_open_read((s / "sample" / r.name).string().c_str(), FSYS_WRITE, 0, 0);
+    ASSERT_NE(t, FILE_INVALID);
+    file_set_time(t, FileTime{sample + (uint64_t)(r.seconds * FILETIME_TICKS_PER_SECOND)});
+    file_close(t);
+  }
   put(s / "texts" / "one" / "x.txt", "x");
   put(s / "texts" / "top.txt", "x");
   EXPECT_EQ(delete_matching(s.string().c_str(), "*.c", DELETE_FILES), 1);
   EXPECT_TRUE(fs::exists(s / "b.h"));
-  EXPECT_EQ(delete_matching(s.string().c_str(), "sample\\*.*", DELETE_SAMPLES), 2);
+  EXPECT_EQ(delete_matching(s.string().c_str(), "sample\\*.*", DELETE_SAMPLES), 4);
   EXPECT_TRUE(fs::exists(s / "sample" / "kept.txt"));
   EXPECT_FALSE(fs::exists(s / "sample" / "old.txt"));
+  for (const auto& r : stamps) EXPECT_EQ(fs::exists(s / "sample" / r.name), !r.deleted) << r.name;
   // The folder stays with the changed sample in it, the line logged all the same.
   EXPECT_NE(norm(g_log).find(norm("rmdir: " + (s / "sample").string() + "\n")), std::string::npos)
       << g_log;
@@ -276,32 +291,52 @@ TEST_F(EngineTest, DeleteMatchingByFlags) {
 TEST(UninstallGuardTest, RefusesFoldersThatAreNotAnInstallation) {
   fs::path base = fs::temp_directory_path() / "zqeng_guard";
   fs::remove_all(base);
-  put(base / "inst" / "idsystem.sys", "");
-  put(base / "inst" / "zqsetup.exe", "");
-  put(base / "half" / "zqsetup.exe", "");
   std::string b = base.string();
-  std::string users = b + "/Users", me = users + "/me";
-  UninstallGuard g = {users.c_str(), me.c_str(), (me + "/Desktop").c_str(),
-                      nullptr,       nullptr,    (b + "/Program Files").c_str()};
-  std::string desk = me + "/Desktop", pf = b + "/Program Files";
-  g.desktop = desk.c_str();
-  g.program_files = pf.c_str();
+  std::string users = b + "/Users", me = users + "/me", desk = me + "/Desktop",
+              docs = me + "/Documents", win = b + "/Windows", pf = b + "/Program Files",
+              roaming = me + "/AppData/Roaming";
+  UninstallGuard g = {users.c_str(), me.c_str(), desk.c_str(),    docs.c_str(), win.c_str(),
+                      pf.c_str(),    nullptr,    roaming.c_str(), nullptr,      nullptr};
+  // Every row but the half-made one holds the marker files, so that each refusal is the
+  // folder's own rule and not the last "not an installation" one.
+  const std::string none = "", not_inst = "ZQのインストール先ではありません";
   struct {
     std::string folder;
-    bool refused;
-  } rows[] = {{b + "/inst", false},
-              {b + "/inst/", false},
-              {b + "/half", true},
-              {b + "/nothing", true},
-              {users, true},
-              {me, true},
-              {users + "/other", true},
-              {desk + "/", true},
-              {pf, true},
-              {"C:\\", true},
-              {"", true}};
-  for (const auto& r : rows)
-    EXPECT_EQ(uninstall_refusal(r.folder.c_str(), &g) != nullptr, r.refused) << r.folder;
+    std::string why;  // a part of the refusal; empty: accepted
+  } rows[] = {{b + "/inst", none},
+              {b + "/inst/", none},
+              {b + "/inst/sub/..", none},
+              {b + "/half", not_inst},
+              {b + "/nothing", not_inst},
+              {users, "ユーザのプロファイルの親フォルダです"},
+              {me, "ユーザのプロファイルフォルダです"},
+              {users + "/other", "ユーザのプロファイルフォルダです"},
+              {desk + "/", "デスクトップのフォルダです"},
+              {docs, "ドキュメントのフォルダです"},
+              {roaming, "アプリケーションデータのフォルダです"},
+              {me + "/AppData/../AppData/Roaming", "アプリケーションデータのフォルダです"},
+              {pf, "Program Filesのフォルダそのものです"},
+              {win, "Windowsのフォルダです"},
+              {win + "/System32", "Windowsのフォルダです"},
+              {"C:\\", "ドライブのルートです"},
+              {"relative", "絶対パスではありません"},
+              {b + "/" + std::string(230, 'x'), "パスが長すぎます"},
+              {"", "フォルダが指定されていません"}};
+  for (const auto& r : rows) {
+    if (r.why != not_inst && r.folder.rfind(b, 0) == 0 && r.folder.size() < 200) {
+      put(fs::path(r.folder) / "idsystem.sys", "");
+      put(fs::path(r.folder) / "zqsetup.exe", "");
+    }
+  }
+  put(base / "half" / "zqsetup.exe", "");
+  for (const auto& r : rows) {
+    const char* why = uninstall_refusal(r.folder.c_str(), &g);
+    if (r.why.empty())
+      EXPECT_EQ(why, nullptr) << r.folder << ": " << why;
+    else
+      EXPECT_NE(std::string(why ? why : "").find(r.why), std::string::npos)
+          << r.folder << ": " << (why ? why : "accepted");
+  }
   fs::remove_all(base);
 }
 
