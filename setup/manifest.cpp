@@ -180,6 +180,7 @@ bool manifest_create_folder(Manifest* m, TextArg path) {
   while (const char* nl = std::strchr(s, '\n')) {
     char one[1000];
     size_t n = (size_t)(nl - s);
+    if (n > 0 && s[n - 1] == '\r') --n;  // the Text's line end
     if (n < sizeof one) {
       std::memcpy(one, s, n);
       one[n] = 0;

@@ -103,7 +103,8 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
         log_line("keep: %s\n", text_cstr(path.t));
         continue;
       }
-      if (flags == DELETE_SAMPLES && !path_has_extension(path.t, ".txp") && !untouched_sample(fd))
+      if (flags == DELETE_SAMPLES && !path_has_extension(path.t, ".txp") &&
+          !is_temporary(fd.name) && !untouched_sample(fd))
         continue;  // changed by the user: kept
       // The running program cannot delete itself: it stays, and its folder with it.
       if (self.t && same_path(text_cstr(path.t), text_cstr(self.t))) {

@@ -8,6 +8,13 @@
 #include "setup/assoc.h"
 #include "setup/install/engine_fixture.h"
 #include "setup/uninstall.h"
+#include "setup/wizard.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using namespace engine_test;
 
@@ -353,3 +360,175 @@ TEST_F(EngineTest, UninstallRefusesAFolderOfTheUsersOwnFiles) {
 }
 
 }  // namespace
+
+// ---- what the uninstall may prove ----
+
+namespace {
+
+// Every destination of every entry of the package, relative to the installation folder.
+std::vector<std::string> product_files(const std::map<std::string, Entry>& entries) {
+  std::vector<std::string> out = {"idsystem.sys", "idtemp.sys", MANIFEST_NAME};
+  for (const auto& e : entries) {
+    PakDestination dest[2];
+    int n = pak_destinations(e.first.c_str(), dest);
+    for (int k = 0; k < n; ++k) {
+      std::string f = dest[k].folder;
+      for (char& c : f)
+        if (c == '\\') c = '/';
+      out.push_back(f + e.first);
+    }
+  }
+  return out;
+}
+
+bool make_link(const fs::path& target, const fs::path& link) {
+  std::error_code ec;
+  if (fs::is_directory(target))
+    fs::create_directory_symlink(target, link, ec);
+  else
+    fs::create_symlink(target, link, ec);
+  return !ec;
+}
+
+}  // namespace
+
+// A folder of the user's own files, installed into and uninstalled: each of the user's files
+// stays byte for byte, each product file and temporary goes, and links inside the installation
+// are left as they are with what they point to untouched.
+TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
+  const std::map<std::string, std::string> own = {
+      {"mytool.exe", "my tool"}, {"notes.h", "my notes"},
+      {"main.c", "int main;"},   {"build.log", "log"},
+      {"app.cfg", "cfg"},        {"readme.txt", "my readme"},
+      {"data.sys", "data"},      {"keys.key", "keys"},
+      {"list.lst", "list"},      {"sample/mine.txt", "my sample"}};
+  for (const auto& f : own) put(dest / f.first, f.second);
+  fs::path elsewhere = root / "elsewhere";
+  const std::map<std::string, std::string> far = {
+      {"a.sys", "a"}, {"b.c", "b"}, {"c.log", "c"}, {"d.key", "d"}, {"e.lst", "e"}};
+  for (const auto& f : far) put(elsewhere / f.first, f.second);
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  // Links made inside the installation afterwards, to a folder of other files and to one file.
+  const char* links[] = {"autosave.mbx", "texts", "gene.mbx", "link.c"};
+  ASSERT_TRUE(make_link(elsewhere, dest / "autosave.mbx"));
+  ASSERT_TRUE(make_link(elsewhere, dest / "texts"));
+  ASSERT_TRUE(make_link(elsewhere, dest / "gene.mbx"));
+  ASSERT_TRUE(make_link(elsewhere / "b.c", dest / "link.c"));
+  // What a broken installation left behind.
+  put(dest / "zq9.txt.zq~3", "half");
+  put(dest / "sample" / "pic.png.zq~1", "half");
+  if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  int code = -1;
+  ASSERT_TRUE(uninstall_run(rec, &code)) << g_log;
+  EXPECT_EQ(code, SETUP_EXIT_OK);
+  for (const auto& f : own) EXPECT_EQ(get(dest / f.first), f.second) << f.first;
+  for (const auto& f : far) EXPECT_EQ(get(elsewhere / f.first), f.second) << f.first;
+  for (const char* l : links) EXPECT_TRUE(fs::is_symlink(dest / l)) << l;
+  for (const std::string& f : product_files(entries))
+    if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
+  EXPECT_FALSE(leftovers(dest));
+  EXPECT_NE(norm(g_log).find(norm("keep: " + (dest / "mytool.exe").string() + "\n")),
+            std::string::npos)
+      << g_log;
+  EXPECT_EQ(norm(g_log).find(norm("del: " + (elsewhere).string())), std::string::npos);
+}
+
+// An overwrite keeps the earlier installation's folders the product's; an installation without
+// a manifest is taken as the package's entries at their destinations, and nothing else.
+TEST_F(EngineTest, OverwriteCarriesItsFoldersAndNoManifestMeansThePackagesNames) {
+  const struct {
+    bool drop_manifest;
+    bool later_deleted;  // a file put into the created folder after the installation
+  } rows[] = {{false, true}, {true, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.drop_manifest);
+    fs::remove_all(dest);
+    ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+    ASSERT_TRUE(pak_install(rec, &block)) << g_log;  // the overwrite
+    EXPECT_NE(get(dest / MANIFEST_NAME).find("D\t.\r\n"), std::string::npos)
+        << get(dest / MANIFEST_NAME);
+    put(dest / "later.c", "later");  // a name of the product's list
+    if (r.drop_manifest) {
+      fs::remove(dest / MANIFEST_NAME);
+      put(dest / "_zq64_.pak", std::string(pak.begin(), pak.end()));
+    }
+    if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+    path_set_program_path((dest / "zqsetup.exe").string().c_str());
+    ASSERT_TRUE(uninstall_run(rec)) << g_log;
+    EXPECT_EQ(fs::exists(dest / "later.c"), !r.later_deleted);
+    for (const std::string& f : product_files(entries))
+      if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
+    EXPECT_FALSE(fs::exists(dest / "sample"));
+  }
+}
+
+// Each user's settings folder is written only when nothing on its path from the profile is a
+// link: a user who points it elsewhere gets nothing written there.
+TEST(UserPaths, ALinkAnywhereBelowTheProfileSkipsThatUser) {
+  fs::path base = fs::temp_directory_path() / "zqeng_users";
+  fs::remove_all(base);
+  fs::path users = base / "Users", target = base / "target";
+  put(target / "idsystem.sys", "OTHER: 1\r\n");
+  const std::string tail = "AppData/Roaming/VODudeduva/ZQ9xcom";
+  fs::create_directories(users / "plain" / tail);
+  fs::create_directories(users / "app" / "AppData" / "Roaming");
+  fs::create_directories(users / "vendor" / "AppData" / "Roaming" / "VODudeduva");
+  fs::create_directories(users / "roaming" / "AppData");
+  fs::create_directories(users / "whole");
+  struct {
+    const char* user;
+    const char* linked;  // the folder below the profile made a link; null: none
+    bool skipped;
+  } rows[] = {{"plain", nullptr, false},
+              {"app", "AppData/Roaming/VODudeduva", true},
+              {"vendor", "AppData/Roaming/VODudeduva/ZQ9xcom", true},
+              {"roaming", "AppData/Roaming", true},
+              {"whole", nullptr, true}};
+  ASSERT_TRUE(make_link(target, users / "app" / "AppData" / "Roaming" / "VODudeduva"));
+  ASSERT_TRUE(make_link(target, users / "vendor" / "AppData/Roaming/VODudeduva/ZQ9xcom"));
+  ASSERT_TRUE(make_link(target, users / "roaming" / "AppData" / "Roaming"));
+  fs::remove(users / "whole");
+  ASSERT_TRUE(make_link(users / "plain", users / "whole"));
+  for (const auto& r : rows) {
+    std::string path = (users / r.user / tail / "idsystem.sys").string();
+    EXPECT_EQ(user_path_has_link(path.c_str(), users.string().c_str()), r.skipped) << r.user;
+  }
+  // Outside the profiles folder nothing vouches for a path.
+  EXPECT_TRUE(user_path_has_link((base / "x" / "y").string().c_str(), users.string().c_str()));
+  fs::remove_all(base);
+}
+
+#ifndef _WIN32
+// While a program runs from the installation nothing is removed or unregistered, and the exit
+// code says why.
+TEST_F(EngineTest, UninstallRefusesWhileAProgramRunsFromTheInstallation) {
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+  fs::copy_file("/bin/sleep", dest / "runner");
+  std::string runner = (dest / "runner").string();
+  pid_t pid = fork();
+  if (pid == 0) {
+    execl(runner.c_str(), "runner", "30", (char*)nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  for (int k = 0; k < 200; ++k) {  // until the child runs the copy
+    char exe[4096] = {};
+    if (readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
+        runner == exe)
+      break;
+    usleep(10000);
+  }
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  int code = -1;
+  EXPECT_FALSE(uninstall_run(rec, &code));
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  EXPECT_EQ(code, SETUP_EXIT_RUNNING);
+  EXPECT_NE(norm(g_boxes.empty() ? g_log : g_boxes[0]).find(norm(runner)), std::string::npos)
+      << g_log;
+  EXPECT_EQ(g_log.find("del: "), std::string::npos) << g_log;
+  for (const std::string& f : product_files(entries)) EXPECT_TRUE(fs::exists(dest / f)) << f;
+}
+#endif
