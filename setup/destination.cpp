@@ -11,6 +11,7 @@
 #include "files/path.h"
 #include "setup/engine_util.h"
 #include "setup/install.h"
+#include "setup/manifest.h"
 
 namespace {
 
@@ -203,4 +204,20 @@ bool user_path_has_link(const char* path, const char* profiles) {
   Owned profile(text_new());
   text_insert(profile.t, path, TI_RAW, (int64_t)(sep - path));
   return file_is_link(profile.t) || path_has_link(path, profile.t);
+}
+
+bool folder_holds_foreign_files(TextArg folder) {
+  if (!file_is_folder(folder)) return false;
+  Owned list(child(folder, MANIFEST_NAME));
+  Owned settings(child(folder, SETUP_USER_SETTINGS));
+  Owned setup(child(folder, "zqsetup.exe"));
+  if (file_is_file(list.t) || (file_is_file(settings.t) && file_is_file(setup.t))) return false;
+  Owned all(child(folder, "*"));
+  FileFindData fd;
+  FindHandle f = file_find_first(all.t, &fd);
+  bool any = false;
+  for (bool more = f != FIND_INVALID; more && !any; more = file_find_next(f, &fd))
+    any = std::strcmp(fd.name, ".") != 0 && std::strcmp(fd.name, "..") != 0;
+  file_find_close(f);
+  return any;
 }

@@ -52,3 +52,7 @@ bool path_has_link(TextArg path, TextArg from);
 // profile itself or a folder below it on the path is a link, or the path is not in a profile.
 // Such a user's folder is neither written nor cleared.
 bool user_path_has_link(const char* path, const char* profiles);
+
+// True when the folder exists and holds anything while it is not an earlier installation of the
+// product (neither its manifest nor "idsystem.sys" with "zqsetup.exe"): the user's own folder.
+bool folder_holds_foreign_files(TextArg folder);

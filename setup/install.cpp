@@ -268,6 +268,24 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
     log_failure(text_cstr(folder.t), 0, failure);
     return false;
   }
+  // The user's own folder: asked first (a silent run installs, since the manifest keeps the
+  // uninstall off the user's files), and said in the log either way.
+  if (folder_holds_foreign_files(folder.t)) {
+    char message[1600];
+    buf_printf(
+        message, sizeof message,
+        "%s\nには%sのものではないファイルがあります。\nこのフォルダにインストールしますか？\n"
+        "（それらのファイルはアンインストールでも削除されません）\n",
+        folder.t, SETUP_PRODUCT);
+    if (!setup_silent()) {
+      char line[1200];
+      notify_log(buf_printf(line, sizeof line, "other files in: %s\n", folder.t));
+    }
+    if (setup_ask(message, SETUP_ASK_YES_NO, NOTIFY_YES) != NOTIFY_YES) {
+      if (failure) text_puts(failure, "cancelled\n");
+      return false;
+    }
+  }
   // What this installation makes; the folders an earlier one created stay the product's.
   Manifest made;
   if (!manifest_init(&made, folder.t)) return false;

@@ -250,8 +250,9 @@ void uninst(Cab* c) {
             buf_printf(title, sizeof title, "%s アンインストール", SETUP_PRODUCT));
   bool silent = c->action == SETUP_RUN_UNINSTALL;
   setup_set_silent(silent);
-  // Refused (not an installation) or declined: nothing was removed.
-  c->exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
+  // Refused (not an installation, a program of it running) or declined: nothing was removed.
+  int refusal = SETUP_EXIT_REFUSED;
+  c->exit_code = setup_uninstall(c->rec, &refusal) ? SETUP_EXIT_OK : refusal;
   setup_set_silent(false);
   if (c->exit_code == SETUP_EXIT_OK) remove_self_later();
   c->busy = false;
@@ -266,6 +267,13 @@ void remove_self_later() {
   if (n == 0 || n >= MAX_PATH || !GetTempPathW(MAX_PATH, temp)) return;
   swprintf(copy, sizeof copy / sizeof *copy, L"%lszqsetup-%lu.exe", temp, GetCurrentProcessId());
   if (!CopyFileW(self, copy, FALSE)) return;
+  // Should the helper never get to it, the copy goes at the next restart; the log names it.
+  MoveFileExW(copy, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  Text* name = text_new();
+  text_put_wide(name, (const char16_t*)copy);
+  char line[1200];
+  log_line(buf_printf(line, sizeof line, "del at restart: %s\n", text_cstr(name)));
+  text_free(name);
   swprintf(line, sizeof line / sizeof *line, L"\"%ls\" %ls %lu \"%ls\"", copy, CAB_REMOVE_SWITCH,
            GetCurrentProcessId(), self);
   STARTUPINFOW si = {};

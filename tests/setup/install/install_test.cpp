@@ -407,7 +407,17 @@ TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
   const std::map<std::string, std::string> far = {
       {"a.sys", "a"}, {"b.c", "b"}, {"c.log", "c"}, {"d.key", "d"}, {"e.lst", "e"}};
   for (const auto& f : far) put(elsewhere / f.first, f.second);
+  // Asked first: declined, nothing is written; accepted, the installation goes in among them.
+  g_answer = NOTIFY_NO;
+  EXPECT_FALSE(pak_install(rec, &block));
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_NE(norm(g_boxes[0]).find(norm(dest.string())), std::string::npos) << g_boxes[0];
+  size_t count = 0;
+  for (auto& p : fs::recursive_directory_iterator(dest)) count += p.is_regular_file();
+  EXPECT_EQ(count, own.size());
+  g_answer = NOTIFY_YES;
   ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_EQ(g_boxes.size(), 2u);
   // Links made inside the installation afterwards, to a folder of other files and to one file.
   const char* links[] = {"autosave.mbx", "texts", "gene.mbx", "link.c"};
   ASSERT_TRUE(make_link(elsewhere, dest / "autosave.mbx"));
