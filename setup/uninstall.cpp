@@ -61,6 +61,8 @@ bool is_temporary(const char* name) {
 // every other file may.
 bool proved(const DeleteProof* proof, Text* path, const FileFindData& fd) {
   bool link = (fd.attributes & FSYS_ATTR_REPARSE_POINT) != 0;
+  // A link to a folder stays: removing it as a folder can reach the folder it points to.
+  if (link && (fd.attributes & FSYS_ATTR_DIRECTORY)) return false;
   if (link) return proof && manifest_names(proof->manifest, path, &fd);
   if (!proof || proof->product_folder || is_temporary(fd.name)) return true;
   return manifest_proves(proof->manifest, path, &fd);
@@ -69,11 +71,6 @@ bool proved(const DeleteProof* proof, Text* path, const FileFindData& fd) {
 // Whether a folder of the pattern may be removed once emptied.
 bool folder_removable(const DeleteProof* proof, Text* dir) {
   return !proof || proof->product_folder || manifest_made_folder(proof->manifest, dir);
-}
-
-bool remove_entry(Text* path, const FileFindData& fd) {
-  if (fd.attributes & FSYS_ATTR_DIRECTORY) return folder_remove(path);  // a folder link itself
-  return file_delete(path);
 }
 
 }  // namespace
@@ -111,7 +108,7 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
         log_line("fail: %s\n", text_cstr(path.t));
         continue;
       }
-      if (remove_entry(path.t, fd)) {
+      if (file_delete(path.t)) {
         log_line("del: %s\n", text_cstr(path.t));
         ++deleted;
       } else {

@@ -271,8 +271,8 @@ void remove_self_later() {
   MoveFileExW(copy, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   Text* name = text_new();
   text_put_wide(name, (const char16_t*)copy);
-  char line[1200];
-  log_line(buf_printf(line, sizeof line, "del at restart: %s\n", text_cstr(name)));
+  char logged[1200];
+  log_line(buf_printf(logged, sizeof logged, "del at restart: %s\n", text_cstr(name)));
   text_free(name);
   swprintf(line, sizeof line / sizeof *line, L"\"%ls\" %ls %lu \"%ls\"", copy, CAB_REMOVE_SWITCH,
            GetCurrentProcessId(), self);

@@ -9,6 +9,7 @@
 #include "setup/install/engine_fixture.h"
 #include "setup/uninstall.h"
 #include "setup/wizard.h"
+#include "support/links.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -381,15 +382,6 @@ std::vector<std::string> product_files(const std::map<std::string, Entry>& entri
   return out;
 }
 
-bool make_link(const fs::path& target, const fs::path& link) {
-  std::error_code ec;
-  if (fs::is_directory(target))
-    fs::create_directory_symlink(target, link, ec);
-  else
-    fs::create_symlink(target, link, ec);
-  return !ec;
-}
-
 }  // namespace
 
 // A folder of the user's own files, installed into and uninstalled: each of the user's files
@@ -420,10 +412,11 @@ TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
   EXPECT_EQ(g_boxes.size(), 2u);
   // Links made inside the installation afterwards, to a folder of other files and to one file.
   const char* links[] = {"autosave.mbx", "texts", "gene.mbx", "link.c"};
-  ASSERT_TRUE(make_link(elsewhere, dest / "autosave.mbx"));
-  ASSERT_TRUE(make_link(elsewhere, dest / "texts"));
-  ASSERT_TRUE(make_link(elsewhere, dest / "gene.mbx"));
-  ASSERT_TRUE(make_link(elsewhere / "b.c", dest / "link.c"));
+  Links made;
+  ASSERT_TRUE(made.make(elsewhere, dest / "autosave.mbx"));
+  ASSERT_TRUE(made.make(elsewhere, dest / "texts"));
+  ASSERT_TRUE(made.make(elsewhere, dest / "gene.mbx"));
+  ASSERT_TRUE(made.make(elsewhere / "b.c", dest / "link.c"));
   // What a broken installation left behind.
   put(dest / "zq9.txt.zq~3", "half");
   put(dest / "sample" / "pic.png.zq~1", "half");
@@ -434,7 +427,9 @@ TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
   EXPECT_EQ(code, SETUP_EXIT_OK);
   for (const auto& f : own) EXPECT_EQ(get(dest / f.first), f.second) << f.first;
   for (const auto& f : far) EXPECT_EQ(get(elsewhere / f.first), f.second) << f.first;
-  for (const char* l : links) EXPECT_TRUE(fs::is_symlink(dest / l)) << l;
+  for (const char* l : links)  // Wine shows a link to a file as the file: it may go, as a link
+    if (l != std::string("link.c") || links_to_files_reported())
+      EXPECT_TRUE(file_is_link((dest / l).string().c_str())) << l;
   for (const std::string& f : product_files(entries))
     if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
   EXPECT_FALSE(leftovers(dest));
@@ -495,17 +490,20 @@ TEST(UserPaths, ALinkAnywhereBelowTheProfileSkipsThatUser) {
               {"vendor", "AppData/Roaming/VODudeduva/ZQ9xcom", true},
               {"roaming", "AppData/Roaming", true},
               {"whole", nullptr, true}};
-  ASSERT_TRUE(make_link(target, users / "app" / "AppData" / "Roaming" / "VODudeduva"));
-  ASSERT_TRUE(make_link(target, users / "vendor" / "AppData/Roaming/VODudeduva/ZQ9xcom"));
-  ASSERT_TRUE(make_link(target, users / "roaming" / "AppData" / "Roaming"));
   fs::remove(users / "whole");
-  ASSERT_TRUE(make_link(users / "plain", users / "whole"));
-  for (const auto& r : rows) {
-    std::string path = (users / r.user / tail / "idsystem.sys").string();
-    EXPECT_EQ(user_path_has_link(path.c_str(), users.string().c_str()), r.skipped) << r.user;
+  {
+    Links links;
+    ASSERT_TRUE(links.make(target, users / "app" / "AppData" / "Roaming" / "VODudeduva"));
+    ASSERT_TRUE(links.make(target, users / "vendor" / "AppData/Roaming/VODudeduva/ZQ9xcom"));
+    ASSERT_TRUE(links.make(target, users / "roaming" / "AppData" / "Roaming"));
+    ASSERT_TRUE(links.make(users / "plain", users / "whole"));
+    for (const auto& r : rows) {
+      std::string path = (users / r.user / tail / "idsystem.sys").string();
+      EXPECT_EQ(user_path_has_link(path.c_str(), users.string().c_str()), r.skipped) << r.user;
+    }
+    // Outside the profiles folder nothing vouches for a path.
+    EXPECT_TRUE(user_path_has_link((base / "x" / "y").string().c_str(), users.string().c_str()));
   }
-  // Outside the profiles folder nothing vouches for a path.
-  EXPECT_TRUE(user_path_has_link((base / "x" / "y").string().c_str(), users.string().c_str()));
   fs::remove_all(base);
 }
 

@@ -1,0 +1,22 @@
+// Links natively: the system's symbolic links.
+
+#include "support/links.h"
+
+bool make_link(const std::filesystem::path& target, const std::filesystem::path& link) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(target))
+    std::filesystem::create_directory_symlink(target, link, ec);
+  else
+    std::filesystem::create_symlink(target, link, ec);
+  return !ec;
+}
+
+bool remove_link(const std::filesystem::path& link) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) return false;
+  return std::filesystem::remove(link, ec);  // the link, not its target
+}
+
+bool links_to_files_reported() {
+  return true;
+}
