@@ -459,8 +459,16 @@ TEST_F(EngineTest, OverwriteCarriesItsFoldersAndNoManifestMeansThePackagesNames)
       put(dest / "_zq64_.pak", std::string(pak.begin(), pak.end()));
     }
     if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+    // Links in the folder the installation made lead to files it did not make.
+    fs::path elsewhere = root / "elsewhere";
+    for (const char* f : {"a.sys", "b.c", "c.log"}) put(elsewhere / f, f);
+    Links links;
+    ASSERT_TRUE(links.make(elsewhere, dest / "autosave.mbx"));
+    ASSERT_TRUE(links.make(elsewhere, dest / "texts"));
     path_set_program_path((dest / "zqsetup.exe").string().c_str());
     ASSERT_TRUE(uninstall_run(rec)) << g_log;
+    for (const char* f : {"a.sys", "b.c", "c.log"}) EXPECT_EQ(get(elsewhere / f), f) << f;
+    links.remove();
     EXPECT_EQ(fs::exists(dest / "later.c"), !r.later_deleted);
     for (const std::string& f : product_files(entries))
       if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
