@@ -178,6 +178,25 @@ TEST_F(Setup, InstalledUninstallerRemovesTheProduct) {
   EXPECT_FALSE(exists(folder(CSIDL_COMMON_PROGRAMS) + L"\\VI Rideva 9 64ved.lnk"));
   EXPECT_FALSE(exists(folder(CSIDL_DESKTOPDIRECTORY) + L"\\VI Rideva 9 64ved.lnk"));
   EXPECT_NE(log_text().find("del: "), std::string::npos) << log_text();
+  // The temporary copy that removes the folder goes at the next restart, and the log says which.
+  EXPECT_NE(log_text().find("del at restart: "), std::string::npos) << log_text();
+}
+
+// With the installed editor running, the uninstall refuses with 3 and removes nothing: neither
+// the files nor the uninstall entry.
+TEST_F(Setup, UninstallRefusesWhileTheEditorRuns) {
+  std::wstring to = standard_folder();
+  ASSERT_EQ(setup(L"-silent -exe(\"" + to + L"\")"), 0);
+  std::wstring doc = dir + L"\\open.txt";
+  { std::ofstream(doc.c_str()) << "open"; }
+  started.push_back(e2e::start(to + L"\\zqeditor.exe", L"\"" + doc + L"\""));
+  for (int k = 0; k < 100 && viewers(false) == 0; ++k) Sleep(100);
+  EXPECT_EQ(run(to + L"\\zqsetup.exe", L"-uninst -silent -log(\"" + log + L"\")"), 3) << log_text();
+  EXPECT_NE(log_text().find("zqeditor.exe"), std::string::npos) << log_text();
+  EXPECT_EQ(log_text().find("del: "), std::string::npos) << log_text();
+  for (const wchar_t* f : {L"zqeditor.exe", L"zqsetup.exe", L"idsystem.sys", L"zqfiles.lst"})
+    EXPECT_TRUE(exists(to + L"\\" + f)) << e2e::narrow(f);
+  EXPECT_NE(reg(HKEY_LOCAL_MACHINE, kUninst, L"UninstallString"), L"-");
 }
 
 // zqsetup.exe in a folder that is not an installation refuses with 2 and deletes nothing.

@@ -8,6 +8,16 @@
 #include <filesystem>
 #include <vector>
 
+// The system's own symbolic link (none under Wine); false when it made none.
+inline bool system_link(const std::filesystem::path& target, const std::filesystem::path& link) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(target))
+    std::filesystem::create_directory_symlink(target, link, ec);
+  else
+    std::filesystem::create_symlink(target, link, ec);
+  return !ec;
+}
+
 // Makes link point at target (a folder or a file); false when no link could be made.
 bool make_link(const std::filesystem::path& target, const std::filesystem::path& link);
 // Removes the link itself, never what it points to; true when it is gone.

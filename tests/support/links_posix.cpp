@@ -3,12 +3,7 @@
 #include "support/links.h"
 
 bool make_link(const std::filesystem::path& target, const std::filesystem::path& link) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(target))
-    std::filesystem::create_directory_symlink(target, link, ec);
-  else
-    std::filesystem::create_symlink(target, link, ec);
-  return !ec;
+  return system_link(target, link);
 }
 
 bool remove_link(const std::filesystem::path& link) {

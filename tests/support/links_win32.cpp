@@ -67,12 +67,7 @@ bool remove_link(const std::filesystem::path& link) {
 }
 
 bool make_link(const std::filesystem::path& target, const std::filesystem::path& link) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(target))
-    std::filesystem::create_directory_symlink(target, link, ec);
-  else
-    std::filesystem::create_symlink(target, link, ec);
-  if (!ec) return true;
+  if (system_link(target, link)) return true;
   std::string t = unix_path(target), l = unix_path(link);
   if (t.empty() || l.empty()) return false;
   // A link to nothing cannot be seen from Wine's side: only its making is waited for.
