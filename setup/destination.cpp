@@ -107,9 +107,9 @@ FolderGuard folder_guard_system() {
     std::free(w);
   }
   g.program_files = take_string(special_folder(ID("PFILES")));
-  g.program_files_x86 = take_string(shell_folder(0x2a));  // CSIDL_PROGRAM_FILESX86
+  g.program_files_x86 = take_string(shell_folder(SHF_PROGRAM_FILES_X86));
   g.app_data = take_string(shell_folder(SHF_APPDATA));
-  g.local_app_data = take_string(shell_folder(0x1c));  // CSIDL_LOCAL_APPDATA
+  g.local_app_data = take_string(shell_folder(SHF_LOCAL_APPDATA));
   g.common_app_data = take_string(shell_folder(SHF_COMMON_APPDATA));
   return g;
 }
