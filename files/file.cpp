@@ -128,6 +128,18 @@ bool file_is_file(TextArg path) {
   return file_find_data(path, &d) && !(d.attributes & FSYS_ATTR_DIRECTORY);
 }
 
+bool file_is_link(TextArg path) {
+  FileFindData d;
+  return file_find_data(path, &d) && (d.attributes & FSYS_ATTR_REPARSE_POINT);
+}
+
+Text* file_final_path(TextArg path) {
+  char16_t* w = with_path(path, [](char16_t* p) { return p ? fsys_final_path(p) : nullptr; });
+  Text* t = w ? text_from_wide(w) : nullptr;
+  std::free(w);
+  return t;
+}
+
 PackedId path_classify(TextArg path) {
   const char* s = arg_str(path);
   if (!s || !*s) return ID("FILEN");

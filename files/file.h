@@ -18,6 +18,11 @@
 bool file_find_data(TextArg path, FileFindData* out);
 bool file_is_folder(TextArg path);
 bool file_is_file(TextArg path);
+// True when the path itself is a link (symbolic link, junction, other reparse point).
+bool file_is_link(TextArg path);
+// The final path the system resolves for an existing file or folder (links followed, long names),
+// as a new Text; null when it does not exist.
+Text* file_final_path(TextArg path);
 // FILEN (empty or missing), MASK ("*" or "?"), FOLDER (drive root or folder), FILE, MBX (a
 // folder ending ".mbx").
 PackedId path_classify(TextArg path);

@@ -32,6 +32,9 @@ enum : uint32_t {
   FSYS_ATTR_DIRECTORY = 0x10,
   FSYS_ATTR_ARCHIVE = 0x20,
   FSYS_ATTR_NORMAL = 0x80,
+  // A symbolic link, junction or other reparse point; a search reports the link itself, never
+  // what it points to (with FSYS_ATTR_DIRECTORY when it stands for a folder).
+  FSYS_ATTR_REPARSE_POINT = 0x400,
 };
 
 // What a directory search reports of one entry.
@@ -56,7 +59,8 @@ bool fsys_flush(FileHandle h);    // every written byte on the disk
 bool fsys_get_time(FileHandle h, FileTime* written);
 bool fsys_set_time(FileHandle h, FileTime written);  // creation and access times unchanged
 
-// Directory search with "*" and "?" in the last component.
+// Directory search with "*" and "?" in the last component. Links are reported as links
+// (FSYS_ATTR_REPARSE_POINT), with the link's own times and size.
 FindHandle fsys_find_first(const char16_t* pattern, FileFindData* out);
 bool fsys_find_next(FindHandle f, FileFindData* out);
 void fsys_find_close(FindHandle f);
@@ -76,6 +80,9 @@ char16_t* fsys_temp_dir();      // with a trailing separator
 char16_t* fsys_temp_file(const char16_t* dir, const char16_t* prefix);  // creates it empty
 char16_t* fsys_user_name();                                             // at most 100 units
 char16_t* fsys_windows_folder();
+// The final path the system resolves for an existing file or folder: absolute, long names, every
+// link followed ("\\?\" taken off on Windows). Null when it does not exist.
+char16_t* fsys_final_path(const char16_t* path);
 // A library of the system folder, loaded by its full path so that no copy beside the program or
 // in the current folder is ever taken (Windows; null natively).
 void* fsys_load_system_library(const char16_t* name);
@@ -90,6 +97,8 @@ enum : int {
   SHF_DESKTOP = 16,
   SHF_COMMON_PROGRAMS = 23,
   SHF_APPDATA = 26,
+  SHF_LOCAL_APPDATA = 28,
   SHF_COMMON_APPDATA = 35,
   SHF_PROGRAM_FILES = 38,
+  SHF_PROGRAM_FILES_X86 = 42,
 };

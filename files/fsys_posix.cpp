@@ -129,17 +129,20 @@ char16_t* wide_folder(const char* dir, const char* extra) {
   return w;
 }
 
-void fill_find_data(const struct stat& st, const char* name, FileFindData* out) {
+// st is what lstat saw; a link is reported as the link (as Windows reports a reparse point),
+// a folder when it points at one (is_dir).
+void fill_find_data(const struct stat& st, const char* name, bool is_dir, FileFindData* out) {
   if (!out) return;
   std::memset(out, 0, sizeof *out);
-  out->attributes = S_ISDIR(st.st_mode) ? FSYS_ATTR_DIRECTORY : FSYS_ATTR_ARCHIVE;
+  out->attributes = is_dir ? FSYS_ATTR_DIRECTORY : FSYS_ATTR_ARCHIVE;
+  if (S_ISLNK(st.st_mode)) out->attributes |= FSYS_ATTR_REPARSE_POINT;
   if (!(st.st_mode & S_IWUSR)) out->attributes |= FSYS_ATTR_READONLY;
   if (name[0] == '.' && name[1] && std::strcmp(name, "..") != 0)
     out->attributes |= FSYS_ATTR_HIDDEN;
   out->created = time_of(st.st_ctim);
   out->accessed = time_of(st.st_atim);
   out->written = time_of(st.st_mtim);
-  out->size = S_ISDIR(st.st_mode) ? 0 : (uint64_t)st.st_size;
+  out->size = is_dir || S_ISLNK(st.st_mode) ? 0 : (uint64_t)st.st_size;
   wide_into(name, out->wide_name, sizeof out->wide_name / sizeof out->wide_name[0]);
 }
 
@@ -174,6 +177,15 @@ bool wild_match(const char* pat, const char* s) {
   return *pat == 0;
 }
 
+// lstat of the entry; *is_dir also for a link to a folder.
+bool entry_stat(const char* path, struct stat* st, bool* is_dir) {
+  if (lstat(path, st) != 0) return false;
+  struct stat target;
+  *is_dir = S_ISDIR(st->st_mode) ||
+            (S_ISLNK(st->st_mode) && stat(path, &target) == 0 && S_ISDIR(target.st_mode));
+  return true;
+}
+
 struct PosixFind {
   DIR* dir;
   char* folder;   // with a trailing "/"
@@ -189,10 +201,11 @@ bool find_step(PosixFind* f, FileFindData* out) {
     std::memcpy(full, f->folder, n);
     std::memcpy(full + n, e->d_name, m + 1);
     struct stat st;
-    bool ok = stat(full, &st) == 0 || lstat(full, &st) == 0;
+    bool is_dir = false;
+    bool ok = entry_stat(full, &st, &is_dir);
     std::free(full);
     if (!ok) continue;
-    fill_find_data(st, e->d_name, out);
+    fill_find_data(st, e->d_name, is_dir, out);
     return true;
   }
   return false;
@@ -310,12 +323,21 @@ FindHandle fsys_find_first(const char16_t* pattern, FileFindData* out) {
   if (!std::strpbrk(last, "*?")) {
     // No wildcard: the entry itself (also a bare "/" or a name with a trailing separator).
     struct stat st;
-    bool ok = stat(p, &st) == 0;
+    bool is_dir = false;
+    size_t n = std::strlen(p);
+    // "link/" names the folder the link points to, as a trailing separator does on Windows.
+    bool through = n > 1 && p[n - 1] == '/';
+    bool ok;
+    if (through) {
+      ok = stat(p, &st) == 0;
+      is_dir = ok && S_ISDIR(st.st_mode);
+    } else {
+      ok = entry_stat(p, &st, &is_dir);
+    }
     if (ok && out) {
-      size_t n = std::strlen(p);
       while (n > 1 && p[n - 1] == '/') p[--n] = 0;
       const char* s = std::strrchr(p, '/');
-      fill_find_data(st, s && s[1] ? s + 1 : p, out);
+      fill_find_data(st, s && s[1] ? s + 1 : p, is_dir, out);
     }
     std::free(p);
     if (!ok) return FIND_INVALID;
@@ -563,6 +585,15 @@ char16_t* fsys_shell_folder(int csidl) {
     default:
       return nullptr;
   }
+}
+
+char16_t* fsys_final_path(const char16_t* path) {
+  char* p = utf8_of(path);
+  char* r = p ? realpath(p, nullptr) : nullptr;
+  char16_t* w = r ? wide_of(r) : nullptr;
+  std::free(p);
+  std::free(r);
+  return w;
 }
 
 void* fsys_load_system_library(const char16_t*) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "files/fsys.h"
 
@@ -219,6 +220,26 @@ char16_t* fsys_windows_folder() {
   UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return nullptr;
   return dup_wide(buf, n);
+}
+
+char16_t* fsys_final_path(const char16_t* path) {
+  if (!path) return nullptr;
+  // Folders open only with backup semantics; no access is asked, so nothing is locked.
+  HANDLE h = CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  wchar_t buf[1024];
+  DWORD n = GetFinalPathNameByHandleW(h, buf, 1024, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (n == 0 || n >= 1024) return nullptr;
+  const wchar_t* s = buf;
+  if (std::wcsncmp(s, L"\\\\?\\UNC\\", 8) == 0) {
+    buf[6] = L'\\';  // "\\?\UNC\server" becomes "\\server"
+    s = buf + 6;
+  } else if (std::wcsncmp(s, L"\\\\?\\", 4) == 0) {
+    s = buf + 4;
+  }
+  return dup_wide(s, std::wcslen(s));
 }
 
 void* fsys_load_system_library(const char16_t* name) {

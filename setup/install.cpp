@@ -11,7 +11,9 @@
 #include "files/file.h"
 #include "files/path.h"
 #include "files/save.h"
+#include "setup/destination.h"
 #include "setup/engine_util.h"
+#include "setup/manifest.h"
 #include "setup/registry.h"
 #include "setup/setup_run.h"
 #include "setup/shell.h"
@@ -86,6 +88,7 @@ struct InstallWalk {
   bool failed;
   uint64_t bytes;
   FileTime sample;
+  Manifest* made;  // what the installation made, for the uninstall
 };
 
 void fail_entry(InstallWalk* w, const char* what, uint32_t code) {
@@ -124,7 +127,7 @@ bool install_entry(void* context, const PakEntry* e) {
   for (int k = 0; k < count; ++k) {
     Owned dir(child(w->folder, dest[k].folder));
     path_strip_separator(dir.t, 0);
-    if (dest[k].folder[0] && !file_is_folder(dir.t) && !folder_create_all(dir.t)) {
+    if (dest[k].folder[0] && !manifest_create_folder(w->made, dir.t)) {
       fail_entry(w, text_cstr(dir.t), os_last_error());
       continue;
     }
@@ -135,6 +138,7 @@ bool install_entry(void* context, const PakEntry* e) {
       fail_entry(w, path.t ? text_cstr(path.t) : e->name, code);
       continue;
     }
+    manifest_add_file(w->made, path.t, false);
     w->bytes += n;
   }
   std::free(decoded);
@@ -161,14 +165,33 @@ struct UserUpdate {
   Text* rec;
   Text* failure;
   bool ok;
+  const char* profiles;  // the folder of the users' profiles
 };
 
+// One user's copy, written only when no folder on its path from the user's profile is a link:
+// a user could point the folder at any file of the machine. What is written there is recorded
+// in that folder's manifest.
 void update_user_copy(void* context, const char* path) {
   UserUpdate* u = (UserUpdate*)context;
-  if (file_is_file(path) && !user_settings_update(u->rec, path)) {
+  if (user_path_has_link(path, u->profiles)) {
+    char line[1200];
+    notify_log(buf_printf(line, sizeof line, "skip (link): %s\n", path));
+    return;
+  }
+  if (!file_is_file(path)) return;
+  if (!user_settings_update(u->rec, path)) {
     log_failure(path, os_last_error(), u->failure);
     u->ok = false;
+    return;
   }
+  Owned dir(text_of(path));
+  path_parent(dir.t);
+  Manifest made;
+  manifest_load(&made, dir.t);  // an empty one when there is none yet
+  if (!made.records) return;
+  manifest_add_file(&made, path, true);
+  if (!manifest_save(&made)) log_failure(text_cstr(dir.t), os_last_error(), u->failure);
+  manifest_free(&made);
 }
 
 // The current user's copy of the per-user settings file.
@@ -214,16 +237,69 @@ int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer) 
 
 // ---- installation ----
 
+static bool pak_install_into(Text* rec, const PakBlock* pak, Text* folder, Manifest* made_list,
+                             Text* failure);
+
 bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   Owned folder(setup_folder(rec));
   if (!pak || text_length(folder.t) == 0) {
     if (failure) text_puts(failure, pak ? "no installation folder\n" : "no package\n");
     return false;
   }
-  Owned sample(child(folder.t, "sample"));
-  const char* const made[] = {text_cstr(folder.t), text_cstr(sample.t)};
+  // The folder as the uninstall will judge it: one it could not follow is never written.
+  FolderGuard guard = folder_guard_system();
+  const char* why = folder_refusal(folder.t, &guard);
+  folder_guard_free(&guard);
+  if (why) {
+    char message[1600];
+    setup_ask(rec,
+              buf_printf(message, sizeof message,
+                         "%s\nは%s。このフォルダにはインストールできません。", folder.t, why),
+              SETUP_ASK_OK, NOTIFY_YES);
+    log_failure(text_cstr(folder.t), 0, failure);
+    return false;
+  }
+  // The user's own folder: asked first (a silent run installs, since the manifest keeps the
+  // uninstall off the user's files), and said in the log either way.
+  if (folder_holds_foreign_files(folder.t)) {
+    char message[1600];
+    buf_printf(
+        message, sizeof message,
+        "%s\nには%sのものではないファイルがあります。\nこのフォルダにインストールしますか？\n"
+        "（それらのファイルはアンインストールでも削除されません）\n",
+        folder.t, SETUP_PRODUCT);
+    if (!setup_get(rec, ID("SILENT"))) {
+      char line[1200];
+      notify_log(buf_printf(line, sizeof line, "other files in: %s\n", folder.t));
+    }
+    if (setup_ask(rec, message, SETUP_ASK_YES_NO, NOTIFY_YES) != NOTIFY_YES) {
+      if (failure) text_puts(failure, "cancelled\n");
+      return false;
+    }
+  }
+  // What this installation makes; the folders an earlier one created stay the product's.
+  Manifest made;
+  if (!manifest_init(&made, folder.t)) return false;
+  Manifest earlier;
+  if (manifest_load(&earlier, folder.t)) manifest_carry_folders(&made, &earlier);
+  manifest_free(&earlier);
+  bool ok = pak_install_into(rec, pak, folder.t, &made, failure);
+  if (file_is_folder(folder.t) && !manifest_save(&made)) {
+    Owned list(child(folder.t, MANIFEST_NAME));
+    log_failure(text_cstr(list.t), os_last_error(), failure);
+    ok = false;
+  }
+  manifest_free(&made);
+  return ok;
+}
+
+// The installation into a folder that passed the judge; what it makes goes into made_list.
+static bool pak_install_into(Text* rec, const PakBlock* pak, Text* folder, Manifest* made_list,
+                             Text* failure) {
+  Owned sample(child(folder, "sample"));
+  const char* const made[] = {text_cstr(folder), text_cstr(sample.t)};
   for (const char* dir : made) {
-    if (file_is_folder(dir) || folder_create_all(dir)) continue;
+    if (manifest_create_folder(made_list, dir)) continue;
     uint32_t code = os_last_error();
     char message[1200];
     // A plain message: a silent run logs it and goes on to fail.
@@ -232,7 +308,7 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
     return false;
   }
 
-  InstallWalk w = {rec, folder.t, failure, false, 0, pak_sample_time()};
+  InstallWalk w = {rec, folder, failure, false, 0, pak_sample_time(), made_list};
   uint32_t where = 0;
   PakStatus status = pak_walk(pak, install_entry, &w, &where);
   if (status != PAK_END) {
@@ -245,13 +321,17 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   if (w.failed) return false;
 
   Owned exe(setup_folder_exe(rec));
-  shortcuts_renamed(rec, folder.t);
+  shortcuts_renamed(rec, folder);
   shortcuts(rec, text_cstr(exe.t), false);
   hist_save(rec);
-  Owned settings(child(folder.t, SETUP_USER_SETTINGS));
+  Owned settings(child(folder, SETUP_USER_SETTINGS));
   bool ok = user_settings_update(rec, settings.t);
   if (!ok) log_failure(text_cstr(settings.t), os_last_error(), failure);
-  ok = write_probe(folder.t, failure) && ok;
+  ok = write_probe(folder, failure) && ok;
+  // The editor rewrites both: the product's whatever they come to hold.
+  Owned probe(child(folder, "idtemp.sys"));
+  manifest_add_file(made_list, settings.t, true);
+  manifest_add_file(made_list, probe.t, true);
   if (setup_get(rec, ID("REGEXE"))) {
     const char* path = text_cstr(exe.t);
     Owned command(format_text("\"%s\" \"%%1\"", path));
@@ -265,7 +345,8 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   if (setup_get(rec, ID("COMMON"))) {
     Owned current(current_user_settings());
     Owned profile(user_profile_folder());
-    UserUpdate u = {rec, failure, true};
+    Owned profiles(text_of(text_cstr(profile.t)));
+    UserUpdate u = {rec, failure, true, path_parent(profiles.t) ? text_cstr(profiles.t) : nullptr};
     if (current.t && profile.t) each_user_path(current.t, profile.t, update_user_copy, &u);
     ok = u.ok && ok;
   }

@@ -9,6 +9,7 @@
 #include "core/format.h"
 #include "files/file.h"
 #include "files/path.h"
+#include "setup/destination.h"
 #include "setup/engine_util.h"
 
 const SetupExtension setup_extensions[4] = {{ID("REGTXT"), ID("TXT")},
@@ -240,20 +241,34 @@ bool setup_status(Text* out, Text* rec) {
 
 bool setup_folder_valid(Text* rec, const SetupEnv* env, Text* message) {
   Text* folder = setup_folder(rec);
-  path_normalise(folder);  // ".." must not lead out of the folder that passes the check
+  // The folder's real identity: "..", "\\?\", 8.3 names and links cannot lead out of the
+  // folder that passes the check.
+  Text* real = folder_identity(folder);
   const char* pf = env && env->program_files ? env->program_files : "";
+  Text* pf_real = folder_identity(pf);
   bool common = setup_get(rec, ID("COMMON")) != 0;
-  const char* f = folder ? text_cstr(folder) : nullptr;
-  bool rooted = f && (path_root_length(folder) > 0 || is_sep(f[0]));
-  bool ok = rooted && *pf;
-  if (ok) ok = path_inside(text_cstr(folder), pf, true) == common;
-  text_free(folder);
-  if (!ok && message)
+  bool ok = real && pf_real && path_inside(text_cstr(real), text_cstr(pf_real), true) == common;
+  const char* why = nullptr;
+  if (ok) {
+    // The one judge of the installation and the uninstall, with this program-files folder.
+    FolderGuard g = folder_guard_system();
+    const char* system_pf = g.program_files;
+    g.program_files = pf;
+    why = folder_refusal(real, &g);
+    g.program_files = system_pf;
+    folder_guard_free(&g);
+  }
+  if (why && message)
+    text_printf(message, "フォルダの指定が間違っています。\n%s\nは%s。\n", text_cstr(real), why);
+  else if (!ok && message)
     text_printf(message,
                 "フォルダの指定が間違っています。\n[標準]セットアップでは%s以下に、\n[ユーザ専用]"
                 "では%s以外のフォルダを指定してください。\n",
                 pf, pf);
-  return ok;
+  text_free(folder);
+  text_free(real);
+  text_free(pf_real);
+  return ok && !why;
 }
 
 Text* help_section(Text* help, PackedId id) {

@@ -22,6 +22,10 @@ bool product_running(void* except);
 // with its folder as the working folder. False when it cannot be started (always natively).
 bool shell_start_program(const char* exe);
 
+// The full path of a running program (another process) whose executable lies in folder or below
+// it, as a new Text; null when there is none.
+Text* program_running_in(const char* folder);
+
 // The major version of the running system (6 and above: Vista and later); 0 when unknown.
 int os_major_version();
 

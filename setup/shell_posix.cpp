@@ -1,9 +1,15 @@
 // The native build: no shell links and no windows; error texts from the C library.
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/format.h"
+#include "setup/engine_util.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
 
@@ -17,6 +23,29 @@ bool product_running(void*) {
 
 bool shell_start_program(const char*) {
   return false;
+}
+
+Text* program_running_in(const char* folder) {
+  DIR* d = opendir("/proc");
+  if (!d) return nullptr;
+  Text* found = nullptr;
+  const long self = (long)getpid();
+  while (struct dirent* e = readdir(d)) {
+    char* end = nullptr;
+    long pid = std::strtol(e->d_name, &end, 10);
+    if (!end || *end || pid <= 0 || pid == self) continue;
+    char link[64], exe[4096];
+    std::snprintf(link, sizeof link, "/proc/%ld/exe", pid);
+    ssize_t n = readlink(link, exe, sizeof exe - 1);
+    if (n <= 0) continue;
+    exe[n] = 0;
+    if (path_inside(exe, folder, false)) {
+      found = format_text("%s", (const char*)exe);
+      break;
+    }
+  }
+  closedir(d);
+  return found;
 }
 
 int os_major_version() {

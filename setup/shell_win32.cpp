@@ -5,6 +5,7 @@
 // The shell headers after windows.h.
 #include <objbase.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "core/codepage.h"
 #include "core/format.h"
+#include "setup/engine_util.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
 
@@ -82,6 +84,33 @@ bool product_running(void* except) {
   RunningSearch s = {(HWND)except, false};
   EnumWindows(find_frame, (LPARAM)&s);
   return s.found;
+}
+
+Text* program_running_in(const char* folder) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return nullptr;
+  Text* found = nullptr;
+  PROCESSENTRY32W pe = {};
+  pe.dwSize = sizeof pe;
+  const DWORD self = GetCurrentProcessId();
+  for (BOOL more = Process32FirstW(snap, &pe); more && !found; more = Process32NextW(snap, &pe)) {
+    if (pe.th32ProcessID == self || pe.th32ProcessID == 0) continue;
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pe.th32ProcessID);
+    if (!h) continue;
+    wchar_t path[1024];
+    DWORD n = 1024;
+    if (QueryFullProcessImageNameW(h, 0, path, &n) && n < 1024) {
+      Text* t = text_new();
+      text_put_wide(t, (const char16_t*)path);
+      if (path_inside(text_cstr(t), folder, false))
+        found = t;
+      else
+        text_free(t);
+    }
+    CloseHandle(h);
+  }
+  CloseHandle(snap);
+  return found;
 }
 
 int os_major_version() {

@@ -16,12 +16,11 @@
 #include "setup/pak.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
+#include "setup/switches.h"
+#include "setup/wizard.h"
 #include "ui/notify.h"
 
 namespace {
-
-// A folder that is a link (junction, symbolic link) to somewhere else.
-inline constexpr uint32_t ATTR_REPARSE_POINT = 0x400;
 
 bool ends_with(const char* s, const char* tail) {
   size_t n = std::strlen(s), m = std::strlen(tail);
@@ -46,29 +45,64 @@ struct Entry {
   int flags;
 };
 
-int delete_list(TextArg folder, const Entry* list, int count) {
+int delete_list(TextArg folder, const Entry* list, int count, const DeleteProof* proof) {
   int n = 0;
-  for (int k = 0; k < count; ++k) n += delete_matching(folder, list[k].pattern, list[k].flags);
+  for (int k = 0; k < count; ++k)
+    n += delete_matching(folder, list[k].pattern, list[k].flags, proof);
   return n;
+}
+
+// The installation's temporaries ("NAME.zq~N"): whatever a broken run left beside its files.
+bool is_temporary(const char* name) {
+  const char* t = std::strstr(name, ".zq~");
+  return t && t != name;
+}
+
+// Whether the file found may go. Links go only when the manifest names them; without a proof
+// every other file may.
+bool proved(const DeleteProof* proof, Text* path, const FileFindData& fd) {
+  bool link = (fd.attributes & FSYS_ATTR_REPARSE_POINT) != 0;
+  // A link to a folder stays: removing it as a folder can reach the folder it points to.
+  if (link && (fd.attributes & FSYS_ATTR_DIRECTORY)) return false;
+  if (link) return proof && manifest_names(proof->manifest, path, &fd);
+  if (!proof || proof->product_folder || is_temporary(fd.name)) return true;
+  return manifest_proves(proof->manifest, path, &fd);
+}
+
+// Whether a folder of the pattern may be removed once emptied.
+bool folder_removable(const DeleteProof* proof, Text* dir) {
+  return !proof || proof->product_folder || manifest_made_folder(proof->manifest, dir);
 }
 
 }  // namespace
 
-int delete_matching(TextArg folder, const char* pattern, int flags) {
+int delete_matching(TextArg folder, const char* pattern, int flags, const DeleteProof* proof) {
   Owned full(child(folder, pattern));
   Owned dir(text_of(str_of(full.t)));
   if (!full.t || !dir.t || !path_join(dir.t, nullptr)) return 0;
   path_strip_separator(dir.t, 2);
+  // A folder of the pattern that is a link leads elsewhere: nothing there is searched.
+  if (file_is_link(folder) || path_has_link(dir.t, folder)) {
+    if (file_is_folder(dir.t)) log_line("keep: %s\n", text_cstr(dir.t));
+    return 0;
+  }
   Owned self(program_path());
   int deleted = 0;
   FileFindData fd;
   FindHandle f = file_find_first(full.t, &fd);
   if (f != FIND_INVALID) {
     do {
-      if (fd.attributes & FSYS_ATTR_DIRECTORY) continue;
+      bool link = (fd.attributes & FSYS_ATTR_REPARSE_POINT) != 0;
+      if ((fd.attributes & FSYS_ATTR_DIRECTORY) && !link) continue;
+      if (std::strcmp(fd.name, ".") == 0 || std::strcmp(fd.name, "..") == 0) continue;
       Owned path(child(dir.t, fd.name));
       if (!path.t) continue;
-      if (flags == DELETE_SAMPLES && !path_has_extension(path.t, ".txp") && !untouched_sample(fd))
+      if (!proved(proof, path.t, fd)) {
+        log_line("keep: %s\n", text_cstr(path.t));
+        continue;
+      }
+      if (flags == DELETE_SAMPLES && !path_has_extension(path.t, ".txp") &&
+          !is_temporary(fd.name) && !untouched_sample(fd))
         continue;  // changed by the user: kept
       // The running program cannot delete itself: it stays, and its folder with it.
       if (self.t && same_path(text_cstr(path.t), text_cstr(self.t))) {
@@ -89,23 +123,23 @@ int delete_matching(TextArg folder, const char* pattern, int flags) {
     f = file_find_first(all.t, &fd);
     if (f != FIND_INVALID) {
       do {
-        if (!(fd.attributes & FSYS_ATTR_DIRECTORY) || (fd.attributes & ATTR_REPARSE_POINT) ||
+        if (!(fd.attributes & FSYS_ATTR_DIRECTORY) || (fd.attributes & FSYS_ATTR_REPARSE_POINT) ||
             std::strcmp(fd.name, ".") == 0 || std::strcmp(fd.name, "..") == 0)
           continue;
         Owned sub(child(dir.t, fd.name));
-        deleted += delete_matching(sub.t, "*.*", DELETE_FILES);
+        deleted += delete_matching(sub.t, "*.*", DELETE_FILES, proof);
       } while (file_find_next(f, &fd));
       file_find_close(f);
     }
   }
-  if (ends_with(pattern, "*.*")) {
+  if (ends_with(pattern, "*.*") && folder_removable(proof, dir.t)) {
     folder_remove(dir.t);  // stays when something is left in it
     log_line("rmdir: %s\n", text_cstr(dir.t));
   }
   return deleted;
 }
 
-int delete_product_files(TextArg folder) {
+int delete_product_files(TextArg folder, const DeleteProof* proof) {
   static const Entry list[] = {
       {"*.btn", 0},
       {"*.c", 0},
@@ -142,11 +176,12 @@ int delete_product_files(TextArg folder) {
       {"zodo.dll", 0},
       // The library the package installs; the old name alone would leave it behind.
       {"ZOdo64.dll", 0},
-      {"sample\\*.*", DELETE_SAMPLES}};
-  return delete_list(folder, list, (int)(sizeof list / sizeof list[0]));
+      {"sample\\*.*", DELETE_SAMPLES},
+      {"*.zq~*", 0}};
+  return delete_list(folder, list, (int)(sizeof list / sizeof list[0]), proof);
 }
 
-int settings_clear(TextArg folder) {
+int settings_clear(TextArg folder, const DeleteProof* proof) {
   static const Entry list[] = {{"*.hst", 0},
                                {"*.cfg", 0},
                                {"*.sys", 0},
@@ -167,78 +202,23 @@ int settings_clear(TextArg folder) {
                                {"zqime.idx", 0},
                                {"zqime.dic", 0},
                                {"config.txt", 0}};
-  return delete_list(folder, list, (int)(sizeof list / sizeof list[0]));
+  return delete_list(folder, list, (int)(sizeof list / sizeof list[0]), proof);
 }
 
 // ---- the safety check ----
 
-namespace {
-
-// The path without a trailing separator (a drive root keeps its own), as a new Text.
-Text* bare(const char* s) {
-  Text* t = text_of(s);
-  path_strip_separator(t, 2);
-  return t;
-}
-
-bool same_folder(const char* a, const char* b) {
-  if (!a || !b || !*b) return false;
-  Owned x(bare(a)), y(bare(b));
-  return same_path(text_cstr(x.t), text_cstr(y.t));
-}
-
-}  // namespace
-
 UninstallGuard uninstall_guard_system() {
-  UninstallGuard g = {};
-  Text* profile = user_profile_folder();
-  if (profile) {
-    Text* profiles = text_of(text_cstr(profile));
-    if (path_parent(profiles))
-      g.profiles = take_string(profiles);
-    else
-      text_free(profiles);
-  }
-  g.profile = take_string(profile);
-  g.desktop = take_string(special_folder(ID("DESK")));
-  g.documents = take_string(special_folder(ID("MYDOC")));
-  char16_t* w = fsys_windows_folder();
-  if (w) {
-    Text* t = text_new();
-    text_put_wide(t, w);
-    g.windows = take_string(t);
-    std::free(w);
-  }
-  g.program_files = take_string(special_folder(ID("PFILES")));
-  return g;
+  return folder_guard_system();
 }
 
 void uninstall_guard_free(UninstallGuard* g) {
-  const char* all[] = {g->profiles,  g->profile, g->desktop,
-                       g->documents, g->windows, g->program_files};
-  for (const char* s : all) std::free((void*)s);
-  *g = UninstallGuard{};
+  folder_guard_free(g);
 }
 
 const char* uninstall_refusal(TextArg folder, const UninstallGuard* g) {
-  const char* s = str_of(folder);
-  if (!s || !*s) return "フォルダが指定されていません";
-  Owned f(bare(s));
-  const char* p = text_cstr(f.t);
-  Owned with_sep(text_of(p));
-  path_add_separator(with_sep.t);
-  if (path_root_length(with_sep.t) >= text_length(with_sep.t)) return "ドライブのルートです";
-  if (same_folder(p, g->windows)) return "Windowsのフォルダです";
-  if (same_folder(p, g->program_files)) return "Program Filesのフォルダそのものです";
-  if (same_folder(p, g->desktop)) return "デスクトップのフォルダです";
-  if (same_folder(p, g->documents)) return "ドキュメントのフォルダです";
-  if (same_folder(p, g->profiles)) return "ユーザのプロファイルの親フォルダです";
-  if (same_folder(p, g->profile)) return "ユーザのプロファイルフォルダです";
-  Owned parent(text_of(p));
-  if (g->profiles && path_parent(parent.t) && same_folder(text_cstr(parent.t), g->profiles))
-    return "ユーザのプロファイルフォルダです";
-  Owned settings(child(p, SETUP_USER_SETTINGS));
-  Owned setup(child(p, "zqsetup.exe"));
+  if (const char* why = folder_refusal(folder, g)) return why;
+  Owned settings(child(folder, SETUP_USER_SETTINGS));
+  Owned setup(child(folder, "zqsetup.exe"));
   if (!file_is_file(settings.t) || !file_is_file(setup.t))
     return "ZQのインストール先ではありません（idsystem.sysとzqsetup.exeがありません）";
   return nullptr;
@@ -248,9 +228,27 @@ const char* uninstall_refusal(TextArg folder, const UninstallGuard* g) {
 
 namespace {
 
+struct UserClear {
+  const char* profiles;  // the folder of the users' profiles
+};
+
+// One user's settings folder of the product: cleared only when no folder on its path from the
+// profile down is a link (a user could point it at any folder of the machine).
 void clear_user_folder(void* context, const char* path) {
-  (void)context;
-  if (file_is_folder(path)) settings_clear(path);
+  UserClear* u = (UserClear*)context;
+  if (user_path_has_link(path, u->profiles)) {
+    log_line("skip (link): %s\n", path);
+    return;
+  }
+  if (!file_is_folder(path)) return;
+  DeleteProof proof = {nullptr, true};
+  settings_clear(path, &proof);
+  Owned manifest(child(path, MANIFEST_NAME));
+  FileFindData fd;
+  if (file_find_data(manifest.t, &fd) && !(fd.attributes & FSYS_ATTR_REPARSE_POINT) &&
+      file_delete(manifest.t))
+    log_line("del: %s\n", text_cstr(manifest.t));
+  folder_remove(path);  // the product made it; it goes when empty
 }
 
 // The editor's application registration (REGEXE) would outlive its program: it goes when it
@@ -275,20 +273,40 @@ void editor_registration_remove(Text* folder) {
 
 }  // namespace
 
-bool uninstall_run(Text* rec) {
+bool uninstall_run(Text* rec, int* exit_code) {
+  if (exit_code) *exit_code = SETUP_EXIT_REFUSED;
   Owned folder(special_folder(ID("ZQ")));
   if (!folder.t) return false;
   UninstallGuard guard = uninstall_guard_system();
-  if (const char* why = uninstall_refusal(folder.t, &guard)) {
+  const char* why = uninstall_refusal(folder.t, &guard);
+  Owned real(folder_identity(folder.t));
+  Owned running(why ? nullptr : program_running_in(text_cstr(real.t ? real.t : folder.t)));
+  if (why || running.t) {
     char message[1600];
-    buf_printf(message, sizeof message,
-               "%sフォルダ\n    %s\nは%s。\n\nこのフォルダではアンインストールを実行できません。"
-               "ファイルの削除も登録の解除もおこなっていません。\n",
-               "ZQ", folder.t, why);
+    if (running.t) {
+      buf_printf(message, sizeof message,
+                 "%sが実行中です。\n    %s\n\n終了してからアンインストールしてください。"
+                 "ファイルの削除も登録の解除もおこなっていません。\n",
+                 SETUP_PRODUCT, running.t);
+      if (exit_code) *exit_code = SETUP_EXIT_RUNNING;
+    } else {
+      buf_printf(message, sizeof message,
+                 "%sフォルダ\n    %s\nは%s。\n\nこのフォルダではアンインストールを実行できません。"
+                 "ファイルの削除も登録の解除もおこなっていません。\n",
+                 "ZQ", folder.t, why);
+    }
     setup_ask(rec, message, SETUP_ASK_OK, NOTIFY_YES);  // a silent run logs it
     uninstall_guard_free(&guard);
     return false;
   }
+  // What the installation made here; an installation older than its manifest is taken as the
+  // package's entries at their destinations.
+  Manifest made;
+  if (!manifest_load(&made, folder.t)) {
+    log_line("manifest: %s\n", "none, the package's names are used");
+    manifest_from_package(&made, pak_open());
+  }
+  DeleteProof proof = {&made, false};
   // The shortcuts' name as the installation made it: from the installed settings, else the default.
   setup_set_text(rec, ID("EXE"), text_cstr(folder.t));
   SetupEnv env{};
@@ -300,21 +318,32 @@ bool uninstall_run(Text* rec) {
   uninstall_entry(rec, nullptr, nullptr, true);
   editor_registration_remove(folder.t);
   html_editor(0);
-  delete_product_files(folder.t);
-  settings_clear(folder.t);
-  if (path_inside(text_cstr(folder.t), guard.program_files, false)) {
+  delete_product_files(folder.t, &proof);
+  settings_clear(folder.t, &proof);
+  if (path_inside(text_cstr(real.t ? real.t : folder.t), guard.program_files, false)) {
     // A standard installation: every user's settings folder.
     Owned current(special_folder(ID("APDAT")));
     path_add_separator(current.t);
     path_join(current.t, SETUP_USER_DATA);
     Owned profile(user_profile_folder());
-    if (current.t && profile.t) each_user_path(current.t, profile.t, clear_user_folder, nullptr);
+    UserClear u = {guard.profiles};
+    if (current.t && profile.t && guard.profiles)
+      each_user_path(current.t, profile.t, clear_user_folder, &u);
   }
+  // The manifest goes last, with nothing left that it could prove.
+  Owned list(child(folder.t, MANIFEST_NAME));
+  FileFindData fd;
+  if (file_find_data(list.t, &fd) && !(fd.attributes & FSYS_ATTR_REPARSE_POINT) &&
+      file_delete(list.t))
+    log_line("del: %s\n", text_cstr(list.t));
+  manifest_free(&made);
   uninstall_guard_free(&guard);
+  if (exit_code) *exit_code = SETUP_EXIT_OK;
   return true;
 }
 
-bool setup_uninstall(Text* rec) {
+bool setup_uninstall(Text* rec, int* exit_code) {
+  if (exit_code) *exit_code = SETUP_EXIT_REFUSED;
   Owned folder(special_folder(ID("ZQ")));
   if (!folder.t) return false;
   Owned path(child(folder.t, SETUP_USER_SETTINGS));
@@ -329,7 +358,7 @@ bool setup_uninstall(Text* rec) {
       "ZQ", folder.t, SETUP_PRODUCT, SETUP_PRODUCT);
   // A silent run (the quiet uninstall command) answers yes.
   if (setup_ask(rec, message, SETUP_ASK_YES_NO, NOTIFY_YES) != NOTIFY_YES) return false;
-  if (!uninstall_run(rec)) return false;
+  if (!uninstall_run(rec, exit_code)) return false;
   setup_ask(rec, "アンインストールが完了しました", SETUP_ASK_OK, NOTIFY_YES);
   return true;
 }

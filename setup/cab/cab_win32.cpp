@@ -231,8 +231,9 @@ void uninst(Cab* c) {
   Text* folder = special_folder(ID("ZQ"));
   SetupRunOps ops = setup_engine_ops(c->frame);
   if (setup_uninstall_here(&c->run, &ops, text_cstr(folder))) {
-    // Refused (not an installation) or declined: nothing was removed.
-    c->run.exit_code = setup_uninstall(c->rec) ? SETUP_EXIT_OK : SETUP_EXIT_REFUSED;
+    // Refused (not an installation, a program of it running) or declined: nothing was removed.
+    int refusal = SETUP_EXIT_REFUSED;
+    c->run.exit_code = setup_uninstall(c->rec, &refusal) ? SETUP_EXIT_OK : refusal;
     if (c->run.exit_code == SETUP_EXIT_OK) remove_self_later();
   }
   text_free(folder);
@@ -248,6 +249,13 @@ void remove_self_later() {
   if (n == 0 || n >= MAX_PATH || !GetTempPathW(MAX_PATH, temp)) return;
   swprintf(copy, sizeof copy / sizeof *copy, L"%lszqsetup-%lu.exe", temp, GetCurrentProcessId());
   if (!CopyFileW(self, copy, FALSE)) return;
+  // Should the helper never get to it, the copy goes at the next restart; the log names it.
+  MoveFileExW(copy, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  Text* name = text_new();
+  text_put_wide(name, (const char16_t*)copy);
+  char logged[1200];
+  log_line(buf_printf(logged, sizeof logged, "del at restart: %s\n", text_cstr(name)));
+  text_free(name);
   swprintf(line, sizeof line / sizeof *line, L"\"%ls\" -zqpid(%lu) -zqrmv(\"%ls\")", copy,
            GetCurrentProcessId(), self);
   STARTUPINFOW si = {};

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -181,6 +182,41 @@ TEST_F(Setup, InstalledUninstallerRemovesTheProduct) {
   EXPECT_FALSE(exists(folder(CSIDL_COMMON_PROGRAMS) + L"\\VI Rideva 9 64ved.lnk"));
   EXPECT_FALSE(exists(folder(CSIDL_DESKTOPDIRECTORY) + L"\\VI Rideva 9 64ved.lnk"));
   EXPECT_NE(log_text().find("del: "), std::string::npos) << log_text();
+  // The temporary copy that removes the folder goes at the next restart, and the log says which.
+  std::string text = log_text();
+  size_t at = text.find("del at restart: ");
+  ASSERT_NE(at, std::string::npos) << text;
+  at += std::strlen("del at restart: ");
+  std::string copy = text.substr(at, text.find_first_of("\r\n", at) - at);
+  std::wstring wcopy(copy.size() + 1, L'\0');
+  wcopy.resize(
+      (size_t)MultiByteToWideChar(CP_UTF8, 0, copy.c_str(), -1, &wcopy[0], (int)wcopy.size()) - 1);
+  Sleep(500);  // the copy ends once the folder is gone
+  wchar_t sys[MAX_PATH];
+  GetSystemDirectoryW(sys, MAX_PATH);
+  EXPECT_EQ(run(std::wstring(sys) + L"\\wineboot.exe", L"-r"), 0);
+  for (int k = 0; k < 50 && exists(wcopy); ++k) Sleep(100);
+  EXPECT_FALSE(exists(wcopy)) << copy;
+  // Of the product only the previous-folder record stays, for the next installation to read.
+  EXPECT_EQ(reg(HKEY_LOCAL_MACHINE, kHist, L"folder"), to);
+  EXPECT_FALSE(exists(folder(CSIDL_APPDATA) + L"\\VODudeduva\\ZQ9xcom"));
+}
+
+// With the installed editor running, the uninstall refuses with 3 and removes nothing: neither
+// the files nor the uninstall entry.
+TEST_F(Setup, UninstallRefusesWhileTheEditorRuns) {
+  std::wstring to = standard_folder();
+  ASSERT_EQ(setup(L"-silent -exe(\"" + to + L"\")"), 0);
+  std::wstring doc = dir + L"\\open.txt";
+  { std::ofstream(doc.c_str()) << "open"; }
+  started.push_back(e2e::start(to + L"\\zqeditor.exe", L"\"" + doc + L"\""));
+  for (int k = 0; k < 100 && viewers(false) == 0; ++k) Sleep(100);
+  EXPECT_EQ(run(to + L"\\zqsetup.exe", L"-uninst -silent -log(\"" + log + L"\")"), 3) << log_text();
+  EXPECT_NE(log_text().find("zqeditor.exe"), std::string::npos) << log_text();
+  EXPECT_EQ(log_text().find("del: "), std::string::npos) << log_text();
+  for (const wchar_t* f : {L"zqeditor.exe", L"zqsetup.exe", L"idsystem.sys", L"zqfiles.lst"})
+    EXPECT_TRUE(exists(to + L"\\" + f)) << e2e::narrow(f);
+  EXPECT_NE(reg(HKEY_LOCAL_MACHINE, kUninst, L"UninstallString"), L"-");
 }
 
 // zqsetup.exe in a folder that is not an installation refuses with 2 and deletes nothing.

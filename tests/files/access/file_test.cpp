@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 #include <string>
 
 #include "core/text_fault.h"
 #include "files/access/fixture.h"
 #include "files/file_fault.h"
+#include "support/links.h"
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -32,6 +35,61 @@ std::string pattern_bytes(size_t n, int seed) {
 }
 
 using FileAccess = FilesTest;
+
+// A search reports a link as the link (a reparse point), on both systems, so that nothing that
+// removes files is led into the folder a link points to.
+TEST_F(FileAccess, LinksAreReportedAsLinks) {
+  namespace fs = std::filesystem;
+  ASSERT_TRUE(write_file(at("file.txt"), "twelve bytes"));
+  ASSERT_TRUE(folder_create(at("dir").c_str(), nullptr));
+  auto sys = [&](const char* name) {
+    std::string s = at(name);
+    if (fs::path::preferred_separator == '/') std::replace(s.begin(), s.end(), '\\', '/');
+    return fs::path(s);
+  };
+  Links links;
+  ASSERT_TRUE(links.make(sys("file.txt"), sys("to_file")));
+  ASSERT_TRUE(links.make(sys("dir"), sys("to_dir")));
+  ASSERT_TRUE(links.make(sys("gone"), sys("dangling")));
+  const struct {
+    const char* name;
+    uint32_t attributes;  // of FSYS_ATTR_DIRECTORY | FSYS_ATTR_REPARSE_POINT
+    uint64_t size;
+    bool file_link;
+  } rows[] = {{"file.txt", 0, 12, false},
+              {"dir", FSYS_ATTR_DIRECTORY, 0, false},
+              {"to_file", FSYS_ATTR_REPARSE_POINT, 0, true},
+              {"to_dir", FSYS_ATTR_DIRECTORY | FSYS_ATTR_REPARSE_POINT, 0, false},
+              {"dangling", FSYS_ATTR_REPARSE_POINT, 0, true}};
+  const uint32_t mask = FSYS_ATTR_DIRECTORY | FSYS_ATTR_REPARSE_POINT;
+  std::map<std::string, uint32_t> searched;
+  FileFindData d;
+  FindHandle f = file_find_first(at("*").c_str(), &d);
+  for (bool more = f != FIND_INVALID; more; more = file_find_next(f, &d))
+    searched[d.name] = d.attributes & mask;
+  file_find_close(f);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    if (r.file_link && !links_to_files_reported()) continue;  // Wine shows the file itself
+    EXPECT_EQ(searched[r.name], r.attributes);                // in a search of the folder
+    ASSERT_TRUE(file_find_data(at(r.name).c_str(), &d));
+    EXPECT_EQ(d.attributes & mask, r.attributes);  // and named alone
+    EXPECT_EQ(d.size, r.size);
+    EXPECT_EQ(file_is_link(at(r.name).c_str()), (r.attributes & FSYS_ATTR_REPARSE_POINT) != 0);
+  }
+  // The final path follows the link to the folder itself.
+  Text* real = file_final_path(at("to_dir").c_str());
+  Text* dir_real = file_final_path(at("dir").c_str());
+  ASSERT_NE(real, nullptr);
+  EXPECT_EQ(str(real), str(dir_real));
+  text_free(real);
+  text_free(dir_real);
+  EXPECT_EQ(file_final_path(at("dangling").c_str()), nullptr);
+  // The links go with the holder; the folder and file they point to stay.
+  links.remove();
+  EXPECT_TRUE(file_is_folder(at("dir").c_str()));
+  EXPECT_EQ(read_file(at("file.txt")), "twelve bytes");
+}
 
 TEST_F(FileAccess, HandlesReadWriteSeekAndCount) {
   std::string p = at("a.bin");

@@ -14,9 +14,12 @@
 #include "core/format.h"
 #include "setup/assoc.h"
 #include "setup/install/assoc_snapshot.h"
+#include "setup/destination.h"
 #include "setup/install/engine_fixture.h"
+#include "setup/setup_record.h"
 #include "setup/shell.h"
 #include "setup/uninstall.h"
+#include "support/links.h"
 
 using namespace engine_test;
 
@@ -529,3 +532,152 @@ TEST(ProductRunning, FindsTopLevelFramesOfTheRuntimesClasses) {
 }
 
 }  // namespace
+
+// ---- the folder judge and the links, with the prefix's real folders ----
+
+namespace {
+
+std::string narrow(const fs::path& p) {
+  Text* t = text_new();
+  text_put_wide(t, (const char16_t*)p.wstring().c_str());
+  std::string s = text_cstr(t);
+  text_free(t);
+  return s;
+}
+
+std::string short_name(const fs::path& p) {
+  wchar_t buf[MAX_PATH];
+  DWORD n = GetShortPathNameW(p.wstring().c_str(), buf, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? narrow(fs::path(buf)) : narrow(p);
+}
+
+}  // namespace
+
+// Each kind of folder is refused whatever name reaches it: a link, an 8.3 name, "\\?\", "..",
+// trailing dots; a user installation cannot slip into Program Files by another name.
+TEST_F(Wine, TheJudgeRefusesEachKindOfFolderByAnyName) {
+  // The prefix's documents folder is a link to the Linux home: the guard is given one of the
+  // test's own, so that no link of the test ever leads out of it.
+  FolderGuard g = folder_guard_system();
+  fs::path pf = folder(ID("PFILES")), docs = root / "Docs", desk = folder(ID("DESK"));
+  fs::path alias = root / "alias";
+  fs::create_directories(docs);
+  const std::string docs_name = narrow(docs);
+  const char* system_docs = g.documents;
+  g.documents = docs_name.c_str();
+  Links links;
+  ASSERT_TRUE(links.make(docs, alias));
+  const std::string P = narrow(pf), D = narrow(docs);
+  struct {
+    std::string folder;
+    bool refused;
+  } rows[] = {{P + "\\zqeng_ok", false},
+              {P, true},
+              {"\\\\?\\" + P, true},
+              {short_name(pf), true},
+              {P + "\\zqeng_ok\\..", true},
+              {P + ".", true},
+              {D, true},
+              {narrow(alias), true},
+              {narrow(desk) + "\\", true},
+              {narrow(folder(ID("APDAT"))), true},
+              {"C:\\", true},
+              {"C:\\windows", true},
+              {"C:\\WINDOWS.\\system32", true},
+              {"C:\\windows\\system32\\zqeng", true},
+              {narrow(root / "inst"), false}};
+  for (const auto& r : rows) {
+    const char* why = folder_refusal(r.folder.c_str(), &g);
+    EXPECT_EQ(why != nullptr, r.refused) << r.folder << ": " << (why ? why : "accepted");
+  }
+  g.documents = system_docs;
+  folder_guard_free(&g);
+  // A user installation stays out of Program Files under any of its names.
+  SetupEnv env{};
+  ASSERT_TRUE(setup_env_load(&env));
+  setup_set(rec, ID("COMMON"), 0);
+  for (const std::string& f : {"\\\\?\\" + P + "\\X", short_name(pf) + "\\X", P + "\\.\\X"}) {
+    setup_set_text(rec, ID("EXE"), f.c_str());
+    EXPECT_FALSE(setup_folder_valid(rec, &env, nullptr)) << f;
+  }
+  setup_env_free(&env);
+}
+
+// Another user's settings folder, or the vendor folder above it, made a link to a folder of
+// files: the standard installation writes nothing there and its uninstall deletes nothing there.
+TEST_F(Wine, AnotherUsersLinkedSettingsFolderIsNeitherWrittenNorCleared) {
+  dest = folder(ID("PFILES")) / "zqeng_linked";
+  made.push_back(dest);
+  setup_set_text(rec, ID("EXE"), dest.string().c_str());
+  options(1, 0, 0, 0, 0);
+  fs::path profile = folder(ID("DESK")).parent_path();
+  fs::path rest = fs::relative(folder(ID("APDAT")), profile);
+  fs::path target = root / "target";
+  const char* files[] = {"a.sys", "b.cfg", "c.log", "d.key", "e.lst", "idsystem.sys"};
+  for (const char* f : files) put(target / f, f);
+  put(target / "ZQ9xcom" / "idsystem.sys", "idsystem.sys");
+  fs::path one = profile.parent_path() / "zqeng_linked1",
+           two = profile.parent_path() / "zqeng_linked2";
+  made.push_back(one);
+  made.push_back(two);
+  fs::create_directories(one / rest / "VODudeduva");
+  fs::create_directories(two / rest);
+  Links links;
+  ASSERT_TRUE(links.make(target, one / rest / "VODudeduva" / "ZQ9xcom"));
+  ASSERT_TRUE(links.make(target, two / rest / "VODudeduva"));
+
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  for (const char* f : files) EXPECT_EQ(get(target / f), f) << f;
+  EXPECT_EQ(get(target / "ZQ9xcom" / "idsystem.sys"), "idsystem.sys");
+  EXPECT_FALSE(fs::exists(target / MANIFEST_NAME));
+  EXPECT_NE(g_log.find("skip (link): "), std::string::npos) << g_log;
+
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  setup_set(rec, ID("SILENT"), 1);
+  int code = -1;
+  ASSERT_TRUE(uninstall_run(rec, &code)) << g_log;
+  EXPECT_EQ(code, 0);
+  for (const char* f : files) EXPECT_EQ(get(target / f), f) << f;
+  EXPECT_EQ(get(target / "ZQ9xcom" / "idsystem.sys"), "idsystem.sys");
+  EXPECT_EQ(g_log.find("del: " + narrow(one)), std::string::npos) << g_log;
+  EXPECT_EQ(g_log.find("del: " + narrow(two)), std::string::npos) << g_log;
+}
+
+// A program of the suite running from the installation: the uninstall refuses before it
+// removes or unregisters anything, names the program, and says so in its exit code.
+TEST_F(Wine, UninstallRefusesWhileAProgramRunsFromTheInstallation) {
+  dest = folder(ID("PFILES")) / "zqeng_running";
+  made.push_back(dest);
+  setup_set_text(rec, ID("EXE"), dest.string().c_str());
+  options(1, 0, 0, 0, 0);
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  Text* command = setup_uninstall_command(rec);
+  ASSERT_TRUE(uninstall_entry(rec, SETUP_PRODUCT, text_cstr(command), false));
+  text_free(command);
+  wchar_t sys[MAX_PATH];
+  GetSystemDirectoryW(sys, MAX_PATH);
+  fs::path runner = dest / "runner.exe";
+  ASSERT_TRUE(
+      CopyFileW((fs::path(sys) / "ping.exe").wstring().c_str(), runner.wstring().c_str(), FALSE));
+  std::wstring line = L"\"" + runner.wstring() + L"\" -n 60 127.0.0.1";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessW(runner.wstring().c_str(), line.data(), nullptr, nullptr, FALSE,
+                             CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  setup_set(rec, ID("SILENT"), 1);
+  int code = -1;
+  bool removed = uninstall_run(rec, &code);
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, 5000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_FALSE(removed);
+  EXPECT_EQ(code, 3);
+  EXPECT_NE(g_log.find("runner.exe"), std::string::npos) << g_log;
+  EXPECT_EQ(g_log.find("del: "), std::string::npos) << g_log;
+  EXPECT_TRUE(reg_exists(HKEY_LOCAL_MACHINE, kUninstall));
+  for (const char* f : {"zqeditor.exe", "idsystem.sys", "zqfiles.lst", "sample\\txplugin.c"})
+    EXPECT_TRUE(fs::exists(dest / f)) << f;
+}

@@ -7,7 +7,16 @@
 #include "core/format.h"
 #include "setup/assoc.h"
 #include "setup/install/engine_fixture.h"
+#include "setup/switches.h"
 #include "setup/uninstall.h"
+#include "setup/wizard.h"
+#include "support/links.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using namespace engine_test;
 
@@ -297,13 +306,28 @@ TEST_F(EngineTest, DeleteMatchingByFlags) {
   ASSERT_NE(h, FILE_INVALID);
   file_set_time(h, FileTime{sample});
   file_close(h);
+  // The tolerance is two seconds: a second late is still the installation's stamp, a minute
+  // late is the user's change.
+  const struct {
+    const char* name;
+    int64_t seconds;  // after the sample time
+    bool deleted;
+  } stamps[] = {{"late1s.txt", 1, true}, {"late60s.txt", 60, false}, {"early1s.txt", -1, true}};
+  for (const auto& r : stamps) {
+    put(s / "sample" / r.name, "as installed");
+    FileHandle t = file_open_read((s / "sample" / r.name).string().c_str(), FSYS_WRITE, 0, 0);
+    ASSERT_NE(t, FILE_INVALID);
+    file_set_time(t, FileTime{sample + (uint64_t)(r.seconds * FILETIME_TICKS_PER_SECOND)});
+    file_close(t);
+  }
   put(s / "texts" / "one" / "x.txt", "x");
   put(s / "texts" / "top.txt", "x");
   EXPECT_EQ(delete_matching(s.string().c_str(), "*.c", DELETE_FILES), 1);
   EXPECT_TRUE(fs::exists(s / "b.h"));
-  EXPECT_EQ(delete_matching(s.string().c_str(), "sample\\*.*", DELETE_SAMPLES), 2);
+  EXPECT_EQ(delete_matching(s.string().c_str(), "sample\\*.*", DELETE_SAMPLES), 4);
   EXPECT_TRUE(fs::exists(s / "sample" / "kept.txt"));
   EXPECT_FALSE(fs::exists(s / "sample" / "old.txt"));
+  for (const auto& r : stamps) EXPECT_EQ(fs::exists(s / "sample" / r.name), !r.deleted) << r.name;
   // The folder stays with the changed sample in it, the line logged all the same.
   EXPECT_NE(norm(g_log).find(norm("rmdir: " + (s / "sample").string() + "\n")), std::string::npos)
       << g_log;
@@ -315,32 +339,52 @@ TEST_F(EngineTest, DeleteMatchingByFlags) {
 TEST(UninstallGuardTest, RefusesFoldersThatAreNotAnInstallation) {
   fs::path base = fs::temp_directory_path() / "zqeng_guard";
   fs::remove_all(base);
-  put(base / "inst" / "idsystem.sys", "");
-  put(base / "inst" / "zqsetup.exe", "");
-  put(base / "half" / "zqsetup.exe", "");
   std::string b = base.string();
-  std::string users = b + "/Users", me = users + "/me";
-  UninstallGuard g = {users.c_str(), me.c_str(), (me + "/Desktop").c_str(),
-                      nullptr,       nullptr,    (b + "/Program Files").c_str()};
-  std::string desk = me + "/Desktop", pf = b + "/Program Files";
-  g.desktop = desk.c_str();
-  g.program_files = pf.c_str();
+  std::string users = b + "/Users", me = users + "/me", desk = me + "/Desktop",
+              docs = me + "/Documents", win = b + "/Windows", pf = b + "/Program Files",
+              roaming = me + "/AppData/Roaming";
+  UninstallGuard g = {users.c_str(), me.c_str(), desk.c_str(),    docs.c_str(), win.c_str(),
+                      pf.c_str(),    nullptr,    roaming.c_str(), nullptr,      nullptr};
+  // Every row but the half-made one holds the marker files, so that each refusal is the
+  // folder's own rule and not the last "not an installation" one.
+  const std::string none = "", not_inst = "ZQのインストール先ではありません";
   struct {
     std::string folder;
-    bool refused;
-  } rows[] = {{b + "/inst", false},
-              {b + "/inst/", false},
-              {b + "/half", true},
-              {b + "/nothing", true},
-              {users, true},
-              {me, true},
-              {users + "/other", true},
-              {desk + "/", true},
-              {pf, true},
-              {"C:\\", true},
-              {"", true}};
-  for (const auto& r : rows)
-    EXPECT_EQ(uninstall_refusal(r.folder.c_str(), &g) != nullptr, r.refused) << r.folder;
+    std::string why;  // a part of the refusal; empty: accepted
+  } rows[] = {{b + "/inst", none},
+              {b + "/inst/", none},
+              {b + "/inst/sub/..", none},
+              {b + "/half", not_inst},
+              {b + "/nothing", not_inst},
+              {users, "ユーザのプロファイルの親フォルダです"},
+              {me, "ユーザのプロファイルフォルダです"},
+              {users + "/other", "ユーザのプロファイルフォルダです"},
+              {desk + "/", "デスクトップのフォルダです"},
+              {docs, "ドキュメントのフォルダです"},
+              {roaming, "アプリケーションデータのフォルダです"},
+              {me + "/AppData/../AppData/Roaming", "アプリケーションデータのフォルダです"},
+              {pf, "Program Filesのフォルダそのものです"},
+              {win, "Windowsのフォルダです"},
+              {win + "/System32", "Windowsのフォルダです"},
+              {"C:\\", "ドライブのルートです"},
+              {"relative", "絶対パスではありません"},
+              {b + "/" + std::string(230, 'x'), "パスが長すぎます"},
+              {"", "フォルダが指定されていません"}};
+  for (const auto& r : rows) {
+    if (r.why != not_inst && r.folder.rfind(b, 0) == 0 && r.folder.size() < 200) {
+      put(fs::path(r.folder) / "idsystem.sys", "");
+      put(fs::path(r.folder) / "zqsetup.exe", "");
+    }
+  }
+  put(base / "half" / "zqsetup.exe", "");
+  for (const auto& r : rows) {
+    const char* why = uninstall_refusal(r.folder.c_str(), &g);
+    if (r.why.empty())
+      EXPECT_EQ(why, nullptr) << r.folder << ": " << why;
+    else
+      EXPECT_NE(std::string(why ? why : "").find(r.why), std::string::npos)
+          << r.folder << ": " << (why ? why : "accepted");
+  }
   fs::remove_all(base);
 }
 
@@ -357,3 +401,190 @@ TEST_F(EngineTest, UninstallRefusesAFolderOfTheUsersOwnFiles) {
 }
 
 }  // namespace
+
+// ---- what the uninstall may prove ----
+
+namespace {
+
+// Every destination of every entry of the package, relative to the installation folder.
+std::vector<std::string> product_files(const std::map<std::string, Entry>& entries) {
+  std::vector<std::string> out = {"idsystem.sys", "idtemp.sys", MANIFEST_NAME};
+  for (const auto& e : entries) {
+    PakDestination dest[2];
+    int n = pak_destinations(e.first.c_str(), dest);
+    for (int k = 0; k < n; ++k) {
+      std::string f = dest[k].folder;
+      for (char& c : f)
+        if (c == '\\') c = '/';
+      out.push_back(f + e.first);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// A folder of the user's own files, installed into and uninstalled: each of the user's files
+// stays byte for byte, each product file and temporary goes, and links inside the installation
+// are left as they are with what they point to untouched.
+TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
+  const std::map<std::string, std::string> own = {
+      {"mytool.exe", "my tool"}, {"notes.h", "my notes"},
+      {"main.c", "int main;"},   {"build.log", "log"},
+      {"app.cfg", "cfg"},        {"readme.txt", "my readme"},
+      {"data.sys", "data"},      {"keys.key", "keys"},
+      {"list.lst", "list"},      {"sample/mine.txt", "my sample"}};
+  for (const auto& f : own) put(dest / f.first, f.second);
+  fs::path elsewhere = root / "elsewhere";
+  const std::map<std::string, std::string> far = {
+      {"a.sys", "a"}, {"b.c", "b"}, {"c.log", "c"}, {"d.key", "d"}, {"e.lst", "e"}};
+  for (const auto& f : far) put(elsewhere / f.first, f.second);
+  // Asked first: declined, nothing is written; accepted, the installation goes in among them.
+  g_answer = NOTIFY_NO;
+  EXPECT_FALSE(pak_install(rec, &block));
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_NE(norm(g_boxes[0]).find(norm(dest.string())), std::string::npos) << g_boxes[0];
+  size_t count = 0;
+  for (auto& p : fs::recursive_directory_iterator(dest)) count += p.is_regular_file();
+  EXPECT_EQ(count, own.size());
+  g_answer = NOTIFY_YES;
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  EXPECT_EQ(g_boxes.size(), 2u);
+  // Links made inside the installation afterwards, to a folder of other files and to one file.
+  const char* links[] = {"autosave.mbx", "texts", "gene.mbx", "link.c"};
+  Links made;
+  ASSERT_TRUE(made.make(elsewhere, dest / "autosave.mbx"));
+  ASSERT_TRUE(made.make(elsewhere, dest / "texts"));
+  ASSERT_TRUE(made.make(elsewhere, dest / "gene.mbx"));
+  ASSERT_TRUE(made.make(elsewhere / "b.c", dest / "link.c"));
+  // What a broken installation left behind.
+  put(dest / "zq9.txt.zq~3", "half");
+  put(dest / "sample" / "pic.png.zq~1", "half");
+  if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  int code = -1;
+  ASSERT_TRUE(uninstall_run(rec, &code)) << g_log;
+  EXPECT_EQ(code, SETUP_EXIT_OK);
+  for (const auto& f : own) EXPECT_EQ(get(dest / f.first), f.second) << f.first;
+  for (const auto& f : far) EXPECT_EQ(get(elsewhere / f.first), f.second) << f.first;
+  for (const char* l : links)  // Wine shows a link to a file as the file: it may go, as a link
+    if (l != std::string("link.c") || links_to_files_reported())
+      EXPECT_TRUE(file_is_link((dest / l).string().c_str())) << l;
+  for (const std::string& f : product_files(entries))
+    if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
+  EXPECT_FALSE(leftovers(dest));
+  EXPECT_NE(norm(g_log).find(norm("keep: " + (dest / "mytool.exe").string() + "\n")),
+            std::string::npos)
+      << g_log;
+  EXPECT_EQ(norm(g_log).find(norm("del: " + (elsewhere).string())), std::string::npos);
+}
+
+// An overwrite keeps the earlier installation's folders the product's; an installation without
+// a manifest is taken as the package's entries at their destinations, and nothing else.
+TEST_F(EngineTest, OverwriteCarriesItsFoldersAndNoManifestMeansThePackagesNames) {
+  const struct {
+    bool drop_manifest;
+    bool later_deleted;  // a file put into the created folder after the installation
+  } rows[] = {{false, true}, {true, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.drop_manifest);
+    fs::remove_all(dest);
+    ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+    ASSERT_TRUE(pak_install(rec, &block)) << g_log;  // the overwrite
+    EXPECT_NE(get(dest / MANIFEST_NAME).find("D\t.\r\n"), std::string::npos)
+        << get(dest / MANIFEST_NAME);
+    put(dest / "later.c", "later");  // a name of the product's list
+    if (r.drop_manifest) {
+      fs::remove(dest / MANIFEST_NAME);
+      put(dest / "_zq64_.pak", std::string(pak.begin(), pak.end()));
+    }
+    if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+    // Links in the folder the installation made lead to files it did not make.
+    fs::path elsewhere = root / "elsewhere";
+    for (const char* f : {"a.sys", "b.c", "c.log"}) put(elsewhere / f, f);
+    Links links;
+    ASSERT_TRUE(links.make(elsewhere, dest / "autosave.mbx"));
+    ASSERT_TRUE(links.make(elsewhere, dest / "texts"));
+    path_set_program_path((dest / "zqsetup.exe").string().c_str());
+    ASSERT_TRUE(uninstall_run(rec)) << g_log;
+    for (const char* f : {"a.sys", "b.c", "c.log"}) EXPECT_EQ(get(elsewhere / f), f) << f;
+    links.remove();
+    EXPECT_EQ(fs::exists(dest / "later.c"), !r.later_deleted);
+    for (const std::string& f : product_files(entries))
+      if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
+    EXPECT_FALSE(fs::exists(dest / "sample"));
+  }
+}
+
+// Each user's settings folder is written only when nothing on its path from the profile is a
+// link: a user who points it elsewhere gets nothing written there.
+TEST(UserPaths, ALinkAnywhereBelowTheProfileSkipsThatUser) {
+  fs::path base = fs::temp_directory_path() / "zqeng_users";
+  fs::remove_all(base);
+  fs::path users = base / "Users", target = base / "target";
+  put(target / "idsystem.sys", "OTHER: 1\r\n");
+  const std::string tail = "AppData/Roaming/VODudeduva/ZQ9xcom";
+  fs::create_directories(users / "plain" / tail);
+  fs::create_directories(users / "app" / "AppData" / "Roaming");
+  fs::create_directories(users / "vendor" / "AppData" / "Roaming" / "VODudeduva");
+  fs::create_directories(users / "roaming" / "AppData");
+  fs::create_directories(users / "whole");
+  struct {
+    const char* user;
+    const char* linked;  // the folder below the profile made a link; null: none
+    bool skipped;
+  } rows[] = {{"plain", nullptr, false},
+              {"app", "AppData/Roaming/VODudeduva", true},
+              {"vendor", "AppData/Roaming/VODudeduva/ZQ9xcom", true},
+              {"roaming", "AppData/Roaming", true},
+              {"whole", nullptr, true}};
+  fs::remove(users / "whole");
+  {
+    Links links;
+    ASSERT_TRUE(links.make(target, users / "app" / "AppData" / "Roaming" / "VODudeduva"));
+    ASSERT_TRUE(links.make(target, users / "vendor" / "AppData/Roaming/VODudeduva/ZQ9xcom"));
+    ASSERT_TRUE(links.make(target, users / "roaming" / "AppData" / "Roaming"));
+    ASSERT_TRUE(links.make(users / "plain", users / "whole"));
+    for (const auto& r : rows) {
+      std::string path = (users / r.user / tail / "idsystem.sys").string();
+      EXPECT_EQ(user_path_has_link(path.c_str(), users.string().c_str()), r.skipped) << r.user;
+    }
+    // Outside the profiles folder nothing vouches for a path.
+    EXPECT_TRUE(user_path_has_link((base / "x" / "y").string().c_str(), users.string().c_str()));
+  }
+  fs::remove_all(base);
+}
+
+#ifndef _WIN32
+// While a program runs from the installation nothing is removed or unregistered, and the exit
+// code says why.
+TEST_F(EngineTest, UninstallRefusesWhileAProgramRunsFromTheInstallation) {
+  ASSERT_TRUE(pak_install(rec, &block)) << g_log;
+  if (!fs::exists(dest / "zqsetup.exe")) put(dest / "zqsetup.exe", "the uninstall");
+  fs::copy_file("/bin/sleep", dest / "runner");
+  std::string runner = (dest / "runner").string();
+  pid_t pid = fork();
+  if (pid == 0) {
+    execl(runner.c_str(), "runner", "30", (char*)nullptr);
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  for (int k = 0; k < 200; ++k) {  // until the child runs the copy
+    char exe[4096] = {};
+    if (readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
+        runner == exe)
+      break;
+    usleep(10000);
+  }
+  path_set_program_path((dest / "zqsetup.exe").string().c_str());
+  int code = -1;
+  EXPECT_FALSE(uninstall_run(rec, &code));
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  EXPECT_EQ(code, SETUP_EXIT_RUNNING);
+  EXPECT_NE(norm(g_boxes.empty() ? g_log : g_boxes[0]).find(norm(runner)), std::string::npos)
+      << g_log;
+  EXPECT_EQ(g_log.find("del: "), std::string::npos) << g_log;
+  for (const std::string& f : product_files(entries)) EXPECT_TRUE(fs::exists(dest / f)) << f;
+}
+#endif

@@ -2,10 +2,12 @@
 // check and the help sections of the shipped help text.
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "setup_env.h"
+#include "support/links.h"
 
 TEST_F(SetupTest, StartUpMarksFollowTheUserFlagAndTheSettingsFolder) {
   struct Row {
@@ -106,13 +108,29 @@ TEST_F(SetupTest, FolderCheckKeepsStandardInsideAndUserOutsideProgramFiles) {
     int common;
     std::string exe;
     bool ok;
+    const char* why;  // the judge's reason; null: the program-files message
   } rows[] = {
-      {1, pf + "/VA VUDOVA 9", true},  {1, pf, true},
-      {1, ad + "/ZQ", false},          {0, ad + "/ZQ", true},
-      {0, pf + "/VA VUDOVA 9", false}, {1, pf + " (x86)/ZQ", false},
-      {0, pf + " (x86)/ZQ", true},     {1, "", false},
-      {0, "relative\\ZQ", false},      {1, pf + "/VA VUDOVA 9/../../ZQ", false},
+      {1, pf + "/VA VUDOVA 9", true, nullptr},
+      // The program-files folder itself: its files would lie among every other program's.
+      {1, pf, false, "Program Filesのフォルダそのものです"},
+      {1, pf + "/VA VUDOVA 9/..", false, "Program Filesのフォルダそのものです"},
+      {1, pf + "/VA VUDOVA 9/. . .", true, nullptr},
+      {1, ad + "/ZQ", false, nullptr},
+      {0, ad + "/ZQ", true, nullptr},
+      {0, pf + "/VA VUDOVA 9", false, nullptr},
+      {1, pf + " (x86)/ZQ", false, nullptr},
+      {0, pf + " (x86)/ZQ", true, nullptr},
+      {1, "", false, nullptr},
+      {0, "relative\\ZQ", false, nullptr},
+      {1, pf + "/VA VUDOVA 9/../../ZQ", false, nullptr},
+      // A link into the program-files folder does not make a user installation's folder pass.
+      {0, ad + "/pf-link/ZQ", false, nullptr},
+      {0, ad + "/" + std::string(240, 'x'), false, "パスが長すぎます"},
   };
+  std::filesystem::create_directories(pf);
+  std::filesystem::create_directories(ad);
+  Links links;
+  ASSERT_TRUE(links.make(pf, ad + "/pf-link"));
   rec = text_new();
   for (const Row& r : rows) {
     SCOPED_TRACE(r.exe);
@@ -123,6 +141,8 @@ TEST_F(SetupTest, FolderCheckKeepsStandardInsideAndUserOutsideProgramFiles) {
     std::string m = lf(msg);
     if (r.ok) {
       EXPECT_EQ(m, "");
+    } else if (r.why) {
+      EXPECT_NE(m.find(std::string("は") + r.why + "。\n"), std::string::npos) << m;
     } else {
       EXPECT_EQ(m, "フォルダの指定が間違っています。\n[標準]セットアップでは" + pf +
                        "以下に、\n[ユーザ専用]では" + pf + "以外のフォルダを指定してください。\n");
