@@ -273,13 +273,26 @@ bool file_copy(TextArg from, TextArg to, bool fail_if_exists) {
   return ok;
 }
 
-bool file_replace(TextArg source, TextArg target) {
+namespace {
+
+// Runs a two-path primitive on the system paths of two internal ones.
+bool with_two_paths(TextArg source, TextArg target, bool (*op)(const char16_t*, const char16_t*)) {
   char16_t* a = path_resolve(source);
   char16_t* b = path_resolve(target);
-  bool ok = a && b && fsys_replace(a, b);
+  bool ok = a && b && op(a, b);
   std::free(a);
   std::free(b);
   return ok;
+}
+
+}  // namespace
+
+bool file_replace(TextArg source, TextArg target) {
+  return with_two_paths(source, target, fsys_replace);
+}
+
+bool file_move(TextArg source, TextArg target) {
+  return with_two_paths(source, target, fsys_move);
 }
 
 bool file_set_attributes(TextArg path, uint32_t attributes) {

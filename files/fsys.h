@@ -32,6 +32,7 @@ enum : uint32_t {
   FSYS_ATTR_DIRECTORY = 0x10,
   FSYS_ATTR_ARCHIVE = 0x20,
   FSYS_ATTR_NORMAL = 0x80,
+  FSYS_ATTR_REPARSE = 0x400,  // a link or junction (a directory search does not follow it)
 };
 
 // What a directory search reports of one entry.
@@ -69,6 +70,9 @@ bool fsys_set_attributes(const char16_t* path, uint32_t attributes);
 // Puts `source` in the place of `target` in one step (the target may exist); the target's
 // attributes are kept. On failure both files are as they were.
 bool fsys_replace(const char16_t* source, const char16_t* target);
+// Renames `source` to `target`, failing when the target exists; a link is renamed itself, never
+// followed.
+bool fsys_move(const char16_t* source, const char16_t* target);
 
 char16_t* fsys_program_path();  // the executable's full path (at most 260 units on Windows)
 char16_t* fsys_current_dir();   // at most 260 units

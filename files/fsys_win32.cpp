@@ -179,6 +179,10 @@ bool fsys_replace(const char16_t* source, const char16_t* target) {
   return moved;
 }
 
+bool fsys_move(const char16_t* source, const char16_t* target) {
+  return source && target && MoveFileExW(W(source), W(target), MOVEFILE_WRITE_THROUGH);
+}
+
 char16_t* fsys_program_path() {
   wchar_t buf[MAX_PATH + 1];
   DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);

@@ -2,11 +2,8 @@
 
 #include "setup/pak.h"
 
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "core/bytes.h"
 #include "core/codepage.h"
@@ -16,6 +13,7 @@
 #include "files/file.h"
 #include "files/path.h"
 #include "setup/lz.h"
+#include "setup/ordered_work.h"
 #include "setup/pak_resource.h"
 #include "ui/notify.h"
 
@@ -719,7 +717,6 @@ struct PakEntryJob {
   int list;           // a failing entry ends the rest of its list
   FileHandle source;  // FILE_INVALID when it could not be opened
   bool dictionary;    // stored by the dictionary packer
-  bool done;          // encoded; guarded by the queue's lock
   bool read;          // the source was read
   size_t n;           // its bytes
   FileTime time;
@@ -852,75 +849,36 @@ void add_list(EntryList* l, const char* folder, const char* const* names, int co
   ++l->lists;
 }
 
-// The shared state of the encoding threads: entries [0, opened) have their source open, and
-// `next` is the first one no thread has taken yet.
-struct EncodeQueue {
+// The writer's steps over the entry list: sources are opened and entries written on this thread,
+// encoded on any.
+struct WriteRun {
+  PakWriter* writer;
   EntryList* list;
-  int opened = 0, next = 0;
-  bool finish = false;
-  std::mutex lock;
-  std::condition_variable work, done;
+  int failed_list;  // a failing entry ends the rest of its list
 };
 
-// Takes the next open entry and encodes it; false when there is none. Called with the lock held.
-bool encode_next(EncodeQueue* q, std::unique_lock<std::mutex>& held) {
-  if (q->next >= q->opened) return false;
-  PakEntryJob* j = &q->list->jobs[q->next++];
-  held.unlock();
-  encode_entry(j);
-  held.lock();
-  j->done = true;
-  q->done.notify_all();
-  return true;
+void open_step(void* context, int i) {
+  WriteRun* r = (WriteRun*)context;
+  if (r->list->jobs[i].list != r->failed_list) open_entry(&r->list->jobs[i]);
 }
 
-void encode_thread(EncodeQueue* q) {
-  std::unique_lock<std::mutex> held(q->lock);
-  for (;;) {
-    if (encode_next(q, held)) continue;
-    if (q->finish) return;
-    q->work.wait(held);
-  }
+void encode_step(void* context, int i) {
+  encode_entry(&((WriteRun*)context)->list->jobs[i]);
 }
 
-// Encodes the entries on `threads` threads (this one included) and writes them in order. Sources
-// are opened at most `window` entries ahead of the writing, which bounds the memory held.
+void write_step(void* context, int i) {
+  WriteRun* r = (WriteRun*)context;
+  PakEntryJob* j = &r->list->jobs[i];
+  if (j->list != r->failed_list && !write_entry(r->writer, j)) r->failed_list = j->list;
+  close_entry(j);
+}
+
+// Encodes the entries on `threads` threads and writes them in order. Sources are opened at most
+// three entries a thread ahead of the writing, which bounds the memory held.
 void write_entries(PakWriter* w, EntryList* l, int threads) {
-  EncodeQueue q;
-  q.list = l;
-  int helpers = threads - 1;
-  std::thread* pool = helpers > 0 ? new std::thread[(size_t)helpers] : nullptr;
-  for (int k = 0; k < helpers; ++k) pool[k] = std::thread(encode_thread, &q);
-  int window = threads * 3;
-  int failed_list = -1;
-  for (int i = 0; i < l->count; ++i) {
-    PakEntryJob* j = &l->jobs[i];
-    {
-      std::unique_lock<std::mutex> held(q.lock);
-      int opened = q.opened;
-      held.unlock();
-      int upto = i + window < l->count ? i + window : l->count;
-      for (int k = opened; k < upto; ++k)
-        if (l->jobs[k].list != failed_list) open_entry(&l->jobs[k]);
-      held.lock();
-      if (upto > q.opened) {
-        q.opened = upto;
-        q.work.notify_all();
-      }
-      // This thread encodes too while the entry it must write next is not ready.
-      while (!j->done)
-        if (!encode_next(&q, held)) q.done.wait(held);
-    }
-    if (j->list != failed_list && !write_entry(w, j)) failed_list = j->list;
-    close_entry(j);
-  }
-  {
-    std::lock_guard<std::mutex> held(q.lock);
-    q.finish = true;
-    q.work.notify_all();
-  }
-  for (int k = 0; k < helpers; ++k) pool[k].join();
-  delete[] pool;
+  WriteRun run = {w, l, -1};
+  OrderedSteps steps = {open_step, encode_step, write_step, &run};
+  ordered_work(l->count, threads, threads * 3, &steps);
 }
 
 }  // namespace
@@ -942,8 +900,7 @@ bool pak_build(int mode, const PakBuildPaths* paths) {
   if (!p.exe) p.exe = def.exe;
   if (!p.bitmaps) p.bitmaps = def.bitmaps;
   if (!p.output) p.output = def.output;
-  int threads = p.threads > 0 ? p.threads : (int)std::thread::hardware_concurrency();
-  if (threads < 1) threads = 1;
+  int threads = p.threads > 0 ? p.threads : ordered_work_threads();
   bool needed = (mode & PAK_BUILD_NEEDED) != 0;
 
   // The entries in package order, each list apart. The first list comes from two folders but is
