@@ -328,13 +328,16 @@ FindHandle fsys_find_first(const char16_t* pattern, FileFindData* out) {
   const char* last = slash ? slash + 1 : p;
   if (!std::strpbrk(last, "*?")) {
     // No wildcard: the entry itself (also a bare "/" or a name with a trailing separator).
-    struct stat st;
-    bool ok = stat(p, &st) == 0;
+    // A link is found as itself (also a dangling one), and said to be a link, as on Windows.
+    struct stat st, link;
+    bool is_link = lstat(p, &link) == 0 && S_ISLNK(link.st_mode);
+    bool ok = stat(p, &st) == 0 || (is_link && (st = link, true));
     if (ok && out) {
       size_t n = std::strlen(p);
       while (n > 1 && p[n - 1] == '/') p[--n] = 0;
       const char* s = std::strrchr(p, '/');
       fill_find_data(st, s && s[1] ? s + 1 : p, out);
+      if (is_link) out->attributes |= FSYS_ATTR_REPARSE;
     }
     std::free(p);
     if (!ok) return FIND_INVALID;

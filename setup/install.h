@@ -6,9 +6,11 @@
 // failure; steps are logged through notify_log ("fail: %s\n" with the file or key and the
 // system's reason).
 //
-// Files are never half-written: each one goes into a temporary file beside its destination,
-// is flushed, and only then takes the old file's place. A file that cannot be written fails the
-// installation, the walk goes on, and the registration is skipped.
+// All or nothing: a package with a bad or repeated name is refused before anything is written;
+// every entry is decoded and checked (its checksum) into a temporary file beside its place, then
+// the settings files likewise, and only when all are ready do they take their places (the old
+// files kept aside until the last one is in). Any failure before that leaves the old
+// installation as it was and removes the folders the run made; the registration comes last.
 
 #include <cstdint>
 
@@ -32,6 +34,13 @@ bool setup_silent();
 // (SETUP_ASK_OK, SETUP_ASK_YES_NO); returns NOTIFY_YES, NOTIFY_NO or NOTIFY_CANCEL.
 enum : unsigned { SETUP_ASK_OK = 0, SETUP_ASK_YES_NO = 1 };
 int setup_ask(const char* message, unsigned kind, int silent_answer);
+
+// ---- temporaries ----
+// The installation's temporary files and the old files it keeps aside are named after their
+// file, ".zq~", an optional "b" and one or two digits ("zqeditor.exe.zq~1", "idsystem.sys.zq~b1"),
+// so "*.zq~*" finds every one; a killed run's leftovers are removed by the next installation.
+// True when a file name (no folder) is such a name.
+bool install_is_temporary(const char* file_name);
 
 // ---- installation ----
 // Walk mode 1: creates the installation folder with every missing level (the record's defaults
