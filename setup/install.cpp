@@ -107,13 +107,14 @@ void free_set(FileSet* set) {
 }
 
 // Creates a folder with every missing level, remembering each level it made so that a failed
-// run can take them away again. A link where a folder should be is refused: what is written
-// below it would land somewhere else.
-bool make_folder(FileSet* set, const char* dir, uint32_t* error) {
+// run can take them away again. A link where a folder of the installation should be is refused:
+// what is written below it would land somewhere else. (The levels above are the user's choice,
+// and under Wine the shell folders themselves are links.)
+bool make_level(FileSet* set, const char* dir, bool own, uint32_t* error) {
   *error = 0;
   FileFindData fd;
   if (file_find_data(dir, &fd)) {
-    if ((fd.attributes & FSYS_ATTR_REPARSE) || !(fd.attributes & FSYS_ATTR_DIRECTORY)) {
+    if ((own && (fd.attributes & FSYS_ATTR_REPARSE)) || !(fd.attributes & FSYS_ATTR_DIRECTORY)) {
       *error = os_access_denied();
       return false;
     }
@@ -122,13 +123,17 @@ bool make_folder(FileSet* set, const char* dir, uint32_t* error) {
   Owned parent(text_of(dir));
   path_strip_separator(parent.t, 0);
   if (path_parent(parent.t) && text_length(parent.t) > 0 && !path_is_drive_root(parent.t) &&
-      !make_folder(set, text_cstr(parent.t), error))
+      !make_level(set, text_cstr(parent.t), false, error))
     return false;
   if (!folder_create(dir, nullptr) && !file_is_folder(dir)) {
     *error = os_last_error();
     return false;
   }
   return remember_folder(set, dir);
+}
+
+bool make_folder(FileSet* set, const char* dir, uint32_t* error) {
+  return make_level(set, dir, true, error);
 }
 
 // A new file beside path that nothing else uses, named path + ".zq~" + tag + a number.
@@ -353,8 +358,14 @@ bool make_folders(InstallRun* r) {
     return false;
   }
   for (int k = 0; k < r->set.count; ++k) {
+    // Each level from the file's folder up to the installation folder is ours ("qmac" too).
     Owned dir(text_of(text_cstr(r->set.files[k].path)));
-    if (!dir.t || !path_parent(dir.t) || !make_folder(&r->set, text_cstr(dir.t), &code)) {
+    bool ok = dir.t && path_parent(dir.t);
+    for (bool first = true; ok && path_inside(text_cstr(dir.t), text_cstr(r->folder), first);
+         first = false) {
+      ok = make_folder(&r->set, text_cstr(dir.t), &code) && path_parent(dir.t);
+    }
+    if (!ok) {
       fail_run(r, dir.t ? text_cstr(dir.t) : "?", code);
       return false;
     }

@@ -165,6 +165,22 @@ TEST_F(AllOrNothing, APlantedLinkIsReplacedNotWrittenThrough) {
   EXPECT_FALSE(leftovers(root));
 }
 
+TEST_F(AllOrNothing, AFolderLinkInsideTheInstallationIsRefused) {
+  for (const char* folder : {"sample", "qmac", "qmac/system"}) {
+    fs::create_directories(root / "elsewhere");
+    fs::rename(dest / folder, root / "moved");
+    std::error_code ec;
+    fs::create_directory_symlink(root / "elsewhere", dest / folder, ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    Snapshot planted = snapshot(root);
+    EXPECT_FALSE(pak_install(rec, &block)) << folder;
+    EXPECT_TRUE(fs::is_empty(root / "elsewhere")) << folder;
+    EXPECT_EQ(differences(planted, snapshot(root)), "") << folder;
+    fs::remove(dest / folder);
+    fs::rename(root / "moved", dest / folder);
+  }
+}
+
 TEST(InstallTemporaries, NamesTheInstallationMakes) {
   struct {
     const char* name;
