@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/codepage.h"
 #include "core/crc32.h"
@@ -68,6 +69,22 @@ void entry_data(const std::string& pak, int n, size_t* at, size_t* size) {
   }
 }
 
+// The user's shell folders, which Wine links to the real home folder outside the drive (and
+// shows as plain folders): not part of the drive's listing.
+bool home_link(const std::wstring& path) {
+  static const std::vector<std::wstring> links = [] {
+    std::vector<std::wstring> v;
+    for (int c :
+         {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_MYMUSIC, CSIDL_MYPICTURES, CSIDL_MYVIDEO})
+      v.push_back(e2e::folder(c));
+    v.push_back(e2e::folder(CSIDL_PROFILE) + L"\\Downloads");
+    return v;
+  }();
+  for (const auto& l : links)
+    if (lstrcmpiW(path.c_str(), l.c_str()) == 0) return true;
+  return false;
+}
+
 // Every file and folder under dir (links not followed) with its size and time, but not `skip`.
 typedef std::map<std::wstring, std::string> Listing;
 void list_tree(const std::wstring& dir, const std::wstring& skip, Listing* out) {
@@ -78,13 +95,14 @@ void list_tree(const std::wstring& dir, const std::wstring& skip, Listing* out) 
     std::wstring name = fd.cFileName;
     if (name == L"." || name == L"..") continue;
     std::wstring path = dir + L"\\" + name;
-    if (lstrcmpiW(path.c_str(), skip.c_str()) == 0) continue;
-    (*out)[path] = std::to_string(((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow) + " " +
-                   std::to_string(fd.ftLastWriteTime.dwLowDateTime) + " " +
-                   std::to_string(fd.dwFileAttributes);
-    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-        !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-      list_tree(path, skip, out);
+    if (lstrcmpiW(path.c_str(), skip.c_str()) == 0 || home_link(path)) continue;
+    bool folder = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    // A folder by its being there (its time moves with every file made and removed in it).
+    (*out)[path] = folder ? "folder"
+                          : std::to_string(((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow) +
+                                " " + std::to_string(fd.ftLastWriteTime.dwLowDateTime) + " " +
+                                std::to_string(fd.dwFileAttributes);
+    if (folder && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) list_tree(path, skip, out);
   } while (FindNextFileW(h, &fd));
   FindClose(h);
 }
@@ -174,6 +192,7 @@ TEST_F(Package, CraftedNamesAreRefusedAndNothingIsWrittenAnywhere) {
   EXPECT_EQ(install("not a package"), 1);
   Listing before;
   list_tree(L"C:", dir, &before);
+  ASSERT_GT(before.size(), 200u);  // the whole drive, not an empty listing
   for (const auto& name : crafted) {
     std::string pak = good;
     append(&pak, name, "evil bytes");
