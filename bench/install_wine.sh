@@ -10,6 +10,8 @@
 # Needs the win64 build (zqsetup.exe, the default package and its staged sources) and its native
 # zqtool (build/win64/host-tools). Uses its own prefix, build/win64/bench-prefix.
 set -eu
+# The set-up program opens its (hidden) window even when silent: it needs a display.
+if [ -z "${DISPLAY:-}" ]; then exec xvfb-run -a "$0" "$@"; fi
 build=$(cd "${1:-build/win64}" && pwd)
 rounds=${2:-3}
 tool=$build/host-tools/zqtool
@@ -59,10 +61,10 @@ def bmp(path, w, h):
             noise = rnd.randbytes(w * 3).translate(table7)
             row = (int.from_bytes(row, "little") ^ int.from_bytes(noise, "little"))
             f.write(row.to_bytes(w * 3, "little"))
-for k in range(1, 11):
+for k in range(1, 9):
     bmp(os.path.join(src, "hc%d.bmp" % k), 2400, 2400)        # 17.3 MB each
 with open(os.path.join(src, "mailer.txz"), "wb") as f:          # compressed data: no gain
-    f.write(rnd.randbytes(48 << 20))
+    f.write(rnd.randbytes(40 << 20))
 text = open(os.path.join(src, "winapi.txt"), "rb").read() or b"text\r\n"
 with open(os.path.join(src, "winapi.txt"), "wb") as f:          # text
     f.write(text * max(1, (16 << 20) // len(text)))
@@ -95,17 +97,26 @@ for name in default big; do
   mkdir -p "$work/setup-$name"
   cp "$build/app/zqsetup/zqsetup.exe" "$work/setup-$name/"
   cp "$pak" "$work/setup-$name/_zq64_.pak"
+  # Through a batch file, so that the command line reaches the program as written (wine would
+  # quote an argument with spaces and quotes as a whole, which makes it a file name).
+  printf '@C:\\zqbench\\setup-%s\\zqsetup.exe -silent -exe("C:\\Program Files\\zqbench-inst") -log("C:\\zqbench\\setup-%s.log")\r\n@exit /b %%errorlevel%%\r\n' \
+    "$name" "$name" >"$work/install-$name.bat"
   inst_all=""
   copy_all=""
+  # Both into the program-files folder (the set-up refuses other folders for a standard
+  # installation), one after the other, each from nothing.
   for r in $(seq "$rounds"); do
-    rm -rf "$work/inst" "$work/copy"
+    rm -rf "$c/Program Files/zqbench-inst" "$c/Program Files/zqbench-copy"
     sync
-    inst=$(timed wine "C:\\zqbench\\setup-$name\\zqsetup.exe" -silent -exe\("C:\\zqbench\\inst"\))
-    rm -rf "$work/inst" "$work/copy"
+    t_inst=$(timed wine cmd /c "C:\\zqbench\\install-$name.bat")
+    [ "$(find "$c/Program Files/zqbench-inst" -type f | wc -l)" -ge "$files" ] ||
+      echo "  the installation of $name did not write every file" >&2
+    rm -rf "$c/Program Files/zqbench-inst" "$c/Program Files/zqbench-copy"
     sync
-    copy=$(timed wine cmd /c xcopy /e /i /q /y "C:\\zqbench\\files-$name" "C:\\zqbench\\copy")
-    inst_all="$inst_all $inst"
-    copy_all="$copy_all $copy"
+    t_copy=$(timed wine cmd /c xcopy /e /i /q /y "C:\\zqbench\\files-$name" \
+      "C:\\Program Files\\zqbench-copy")
+    inst_all="$inst_all $t_inst"
+    copy_all="$copy_all $t_copy"
   done
   # Medians of the rounds.
   median() { tr ' ' '\n' | grep . | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
@@ -115,4 +126,4 @@ for name in default big; do
     "$(echo "$mi / $mc" | bc -l)"
   echo "  rounds: install$inst_all; xcopy$copy_all"
 done
-rm -rf "$work/inst" "$work/copy"
+rm -rf "$c/Program Files/zqbench-inst" "$c/Program Files/zqbench-copy"
