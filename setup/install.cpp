@@ -125,6 +125,7 @@ bool make_level(FileSet* set, const char* dir, bool own, uint32_t* error) {
   if (path_parent(parent.t) && text_length(parent.t) > 0 && !path_is_drive_root(parent.t) &&
       !make_level(set, text_cstr(parent.t), false, error))
     return false;
+  // The one place where the installation makes a folder.
   if (!folder_create(dir, nullptr) && !file_is_folder(dir)) {
     *error = os_last_error();
     return false;
@@ -210,6 +211,7 @@ bool commit_set(FileSet* set) {
         return false;
       }
     }
+    // The one place where a file of the installation takes its place.
     if (!file_move(f->temp, f->path)) {
       engine_log_failure(path, os_last_error(), set->failure);
       return false;
