@@ -133,6 +133,20 @@ TEST_F(AllOrNothing, AFreshInstallationThatFailsTakesItsFoldersAway) {
   EXPECT_EQ(differences(before, snapshot(root)), "");
 }
 
+TEST_F(AllOrNothing, APathBeyondTheLimitFailsBeforeAnythingIsWritten) {
+  // A folder of 233 characters: "\qmac\system\txproof.c" and the temporary suffix take the path
+  // past the 259 units a path may have.
+  std::string base = (root / "deep").string();
+  std::string folder = base + "/" + std::string(259 - base.size() - 1 - 22 - 7 + 3, 'd');
+  setup_set_text(rec, ID("EXE"), folder.c_str());
+  Text* failure = text_new();
+  EXPECT_FALSE(pak_install(rec, &block, failure));
+  EXPECT_NE(std::string(text_cstr(failure)).find("path too long"), std::string::npos)
+      << text_cstr(failure);
+  text_free(failure);
+  EXPECT_EQ(differences(before, snapshot(root)), "");
+}
+
 TEST_F(AllOrNothing, TheNextInstallationSweepsAKilledRunsLeftovers) {
   const char* ours[] = {"zqeditor.exe.zq~3", "idsystem.sys.zq~1", "sample/txplugin.c.zq~b1",
                         "qmac/system/txtool.c.zq~12", "idtemp.sys.zq~b2"};
