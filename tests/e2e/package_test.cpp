@@ -241,6 +241,33 @@ TEST_F(Package, AKilledRunsLeftoversGoWithTheNextInstallation) {
   EXPECT_EQ(slurp(to + L"\\notes.txt.zq~1"), "the user's");
 }
 
+TEST_F(Package, AnInstallationKilledHalfWayLeavesNothingForGoodAfterTheNext) {
+  // A package that takes a while: a large picture (random bytes) under a name of the list.
+  std::string slow = good, picture(48 << 20, '\0');
+  uint32_t seed = 7;
+  for (char& c : picture) c = char((seed = seed * 1103515245u + 12345u) >> 16);
+  append(&slow, "hc9.bmp", picture);
+  spit(setup_dir + L"\\_zq64_.pak", slow);
+  // Killed later and later until a run has left temporaries behind.
+  bool left = false;
+  for (DWORD after = 200; after <= 4000 && !left; after += 150) {
+    e2e::Process p = e2e::start(setup_dir + L"\\zqsetup.exe", L"-silent -exe(\"" + to + L"\")");
+    Sleep(after);
+    TerminateProcess(p.handle, 9);
+    e2e::wait(p, 10000);
+    e2e::stop(p);
+    left = has_temporaries(to);
+    if (e2e::exists(to + L"\\idtemp.sys")) {
+      e2e::remove_installation_traces();  // it got to the end: start again from nothing
+      e2e::remove_tree(to);
+    }
+  }
+  if (!left) GTEST_SKIP() << "no run was killed while its temporaries were there";
+  ASSERT_EQ(install(slow), 0) << slurp(log);
+  EXPECT_FALSE(has_temporaries(to));
+  EXPECT_EQ(slurp(to + L"\\sample\\hc9.bmp"), picture);
+}
+
 TEST_F(Package, APlantedLinkIsReplacedNotWrittenThrough) {
   ASSERT_EQ(install(good), 0) << slurp(log);
   std::wstring secret = dir + L"\\secret.txt";
