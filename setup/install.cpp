@@ -454,9 +454,28 @@ struct UserUpdate {
   bool ok;
 };
 
+// Whether one of the folders "VODudeduva\ZQ9xcom" above a user's copy is a link: a user could
+// point it at a folder of the system, and the copy is written by an administrator.
+bool user_data_is_linked(const char* path) {
+  Owned dir(text_of(path));
+  for (int level = 0; level < 2 && dir.t && path_parent(dir.t); ++level) {
+    FileFindData fd;
+    Owned folder(text_of(text_cstr(dir.t)));
+    path_strip_separator(folder.t, 0);
+    if (file_find_data(folder.t, &fd) && (fd.attributes & FSYS_ATTR_REPARSE)) return true;
+  }
+  return false;
+}
+
 void stage_user_copy(void* context, const char* path) {
   UserUpdate* u = (UserUpdate*)context;
   if (!u->ok || !file_find_data(path, nullptr)) return;
+  if (user_data_is_linked(path)) {
+    char what[1200];
+    engine_log_failure(buf_printf(what, sizeof what, "%s: folder is a link, left alone", path), 0,
+                       nullptr);
+    return;
+  }
   Owned t(user_settings_record(u->rec, path));
   u->ok = stage_settings_text(u->set, path, t.t);
 }

@@ -166,7 +166,7 @@ TEST_F(AllOrNothing, APlantedLinkIsReplacedNotWrittenThrough) {
   for (const char* name : {"idsystem.sys", "idtemp.sys", "zqeditor.exe"}) {
     fs::remove(dest / name);
     fs::create_symlink(root / "secret.txt", dest / name, ec);
-    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    if (ec || !fs::is_symlink(dest / name)) GTEST_SKIP() << "no symbolic links here";
   }
   ASSERT_TRUE(pak_install(rec, &block)) << g_log;
   EXPECT_EQ(get(root / "secret.txt"), "OTHER: 5\r\nSECRET: 42\r\n");
@@ -185,7 +185,7 @@ TEST_F(AllOrNothing, AFolderLinkInsideTheInstallationIsRefused) {
     fs::rename(dest / folder, root / "moved");
     std::error_code ec;
     fs::create_directory_symlink(root / "elsewhere", dest / folder, ec);
-    if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    if (ec || !fs::is_symlink(dest / folder)) GTEST_SKIP() << "no symbolic links here";
     Snapshot planted = snapshot(root);
     EXPECT_FALSE(pak_install(rec, &block)) << folder;
     EXPECT_TRUE(fs::is_empty(root / "elsewhere")) << folder;
