@@ -275,6 +275,13 @@ bool file_copy(TextArg from, TextArg to, bool fail_if_exists) {
 
 namespace {
 
+bool fsys_move_new(const char16_t* a, const char16_t* b) {
+  return fsys_move(a, b, false);
+}
+bool fsys_move_replacing(const char16_t* a, const char16_t* b) {
+  return fsys_move(a, b, true);
+}
+
 // Runs a two-path primitive on the system paths of two internal ones.
 bool with_two_paths(TextArg source, TextArg target, bool (*op)(const char16_t*, const char16_t*)) {
   char16_t* a = path_resolve(source);
@@ -291,8 +298,12 @@ bool file_replace(TextArg source, TextArg target) {
   return with_two_paths(source, target, fsys_replace);
 }
 
-bool file_move(TextArg source, TextArg target) {
-  return with_two_paths(source, target, fsys_move);
+bool file_move(TextArg source, TextArg target, bool replace) {
+  return with_two_paths(source, target, replace ? fsys_move_replacing : fsys_move_new);
+}
+
+bool file_link(TextArg source, TextArg target) {
+  return with_two_paths(source, target, fsys_link);
 }
 
 bool file_set_attributes(TextArg path, uint32_t attributes) {

@@ -449,16 +449,27 @@ bool fsys_set_attributes(const char16_t* path, uint32_t attributes) {
   return ok;
 }
 
-bool fsys_move(const char16_t* source, const char16_t* target) {
+bool fsys_move(const char16_t* source, const char16_t* target, bool replace) {
   char* a = utf8_of(source);
   char* b = utf8_of(target);
   bool ok = false;
-  if (a && b) {
+  if (a && b && replace) {
+    ok = rename(a, b) == 0;
+  } else if (a && b) {
     ok = syscall(SYS_renameat2, AT_FDCWD, a, AT_FDCWD, b, RENAME_NOREPLACE) == 0;
     // A file system without the flag: a second name, then the first one goes (never a link's
     // target: linkat does not follow without AT_SYMLINK_FOLLOW).
     if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = link(a, b) == 0 && unlink(a) == 0;
   }
+  std::free(a);
+  std::free(b);
+  return ok;
+}
+
+bool fsys_link(const char16_t* source, const char16_t* target) {
+  char* a = utf8_of(source);
+  char* b = utf8_of(target);
+  bool ok = a && b && link(a, b) == 0;
   std::free(a);
   std::free(b);
   return ok;

@@ -48,7 +48,8 @@ bool reg_logged(uint32_t code, RegRoot root, const char* key) {
 struct StagedFile {
   Text* path;    // its place
   Text* temp;    // written first (null until made)
-  Text* backup;  // the old file, moved aside (null: there was none)
+  Text* backup;  // the old file's second name, or the old file moved aside (null: none)
+  bool linked;   // backup is a second name: the old file is still in place until replaced
   int entry;     // the package entry it comes from; -1 for a settings file
   FileTime time;
   bool timed;
@@ -198,10 +199,14 @@ bool commit_set(FileSet* set) {
     StagedFile* f = &set->files[k];
     const char* path = text_cstr(f->path);
     if (file_find_data(path, nullptr)) {
-      // The old file (or a link planted in its place) waits aside; it is moved, never followed.
+      // The old file keeps a second name until every file is in place. Where the file system has
+      // no second names it is moved aside instead (a link planted in its place is moved, never
+      // followed; Wine, which shows links as plain files, follows them when it renames).
       for (int i = 1; i <= 99 && !f->backup; ++i) {
         Text* b = format_text("%s.zq~b%d", path, (int64_t)i);
-        if (b && file_move(f->path, b))
+        if (b && file_link(f->path, b))
+          f->backup = b, f->linked = true;
+        else if (b && !file_find_data(b, nullptr) && file_move(f->path, b))
           f->backup = b;
         else
           text_free(b);
@@ -212,7 +217,7 @@ bool commit_set(FileSet* set) {
       }
     }
     // The one place where a file of the installation takes its place.
-    if (!file_move(f->temp, f->path)) {
+    if (!file_move(f->temp, f->path, f->linked)) {
       engine_log_failure(path, os_last_error(), set->failure);
       return false;
     }
@@ -225,10 +230,16 @@ bool commit_set(FileSet* set) {
 void undo_set(FileSet* set) {
   for (int k = set->count - 1; k >= 0; --k) {
     StagedFile* f = &set->files[k];
-    if (f->placed) file_delete(f->path);
     if (f->temp && !f->placed) file_delete(f->temp);
-    if (f->backup && !file_move(f->backup, f->path))
-      engine_log_failure(text_cstr(f->backup), os_last_error(), nullptr);
+    if (f->linked && !f->placed) {
+      file_delete(f->backup);  // the old file never left its place
+    } else if (f->backup) {
+      // The old file back over the new one (or into the place the move emptied).
+      if (!file_move(f->backup, f->path, true))
+        engine_log_failure(text_cstr(f->backup), os_last_error(), nullptr);
+    } else if (f->placed) {
+      file_delete(f->path);
+    }
   }
   // Innermost first; a folder that holds anything not ours stays.
   for (int k = set->made_count - 1; k >= 0; --k) {
