@@ -285,13 +285,37 @@ bool file_copy(TextArg from, TextArg to, bool fail_if_exists) {
   return ok;
 }
 
-bool file_replace(TextArg source, TextArg target) {
+namespace {
+
+bool fsys_move_new(const char16_t* a, const char16_t* b) {
+  return fsys_move(a, b, false);
+}
+bool fsys_move_replacing(const char16_t* a, const char16_t* b) {
+  return fsys_move(a, b, true);
+}
+
+// Runs a two-path primitive on the system paths of two internal ones.
+bool with_two_paths(TextArg source, TextArg target, bool (*op)(const char16_t*, const char16_t*)) {
   char16_t* a = path_resolve(source);
   char16_t* b = path_resolve(target);
-  bool ok = a && b && fsys_replace(a, b);
+  bool ok = a && b && op(a, b);
   std::free(a);
   std::free(b);
   return ok;
+}
+
+}  // namespace
+
+bool file_replace(TextArg source, TextArg target) {
+  return with_two_paths(source, target, fsys_replace);
+}
+
+bool file_move(TextArg source, TextArg target, bool replace) {
+  return with_two_paths(source, target, replace ? fsys_move_replacing : fsys_move_new);
+}
+
+bool file_link(TextArg source, TextArg target) {
+  return with_two_paths(source, target, fsys_link);
 }
 
 bool file_set_attributes(TextArg path, uint32_t attributes) {

@@ -62,6 +62,11 @@ bool folder_remove(TextArg path);
 bool file_copy(TextArg from, TextArg to, bool fail_if_exists);
 // Puts `source` in the place of `target` in one step; on failure both stay as they were.
 bool file_replace(TextArg source, TextArg target);
+// Renames source to target; fails when the target exists (replace: takes its place). A link is
+// renamed, never followed.
+bool file_move(TextArg source, TextArg target, bool replace = false);
+// Gives the file source the second name target (a hard link); false where there are none.
+bool file_link(TextArg source, TextArg target);
 bool file_set_attributes(TextArg path, uint32_t attributes);
 FindHandle file_find_first(TextArg pattern, FileFindData* out);
 bool file_find_next(FindHandle f, FileFindData* out);

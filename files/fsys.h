@@ -73,6 +73,11 @@ bool fsys_set_attributes(const char16_t* path, uint32_t attributes);
 // Puts `source` in the place of `target` in one step (the target may exist); the target's
 // attributes are kept. On failure both files are as they were.
 bool fsys_replace(const char16_t* source, const char16_t* target);
+// Renames `source` to `target`, failing when the target exists (replace: putting the source in
+// its place); a link is renamed itself, never followed.
+bool fsys_move(const char16_t* source, const char16_t* target, bool replace = false);
+// A second name `target` for the file `source` (a hard link); false where the file system has none.
+bool fsys_link(const char16_t* source, const char16_t* target);
 
 char16_t* fsys_program_path();  // the executable's full path (at most 260 units on Windows)
 char16_t* fsys_current_dir();   // at most 260 units

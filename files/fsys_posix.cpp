@@ -7,7 +7,11 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE 1  // <linux/fs.h>
+#endif
 #include <unistd.h>
 
 #include <cerrno>
@@ -446,6 +450,32 @@ bool fsys_set_attributes(const char16_t* path, uint32_t attributes) {
     ok = chmod(p, m) == 0;
   }
   std::free(p);
+  return ok;
+}
+
+bool fsys_move(const char16_t* source, const char16_t* target, bool replace) {
+  char* a = utf8_of(source);
+  char* b = utf8_of(target);
+  bool ok = false;
+  if (a && b && replace) {
+    ok = rename(a, b) == 0;
+  } else if (a && b) {
+    ok = syscall(SYS_renameat2, AT_FDCWD, a, AT_FDCWD, b, RENAME_NOREPLACE) == 0;
+    // A file system without the flag: a second name, then the first one goes (never a link's
+    // target: linkat does not follow without AT_SYMLINK_FOLLOW).
+    if (!ok && (errno == EINVAL || errno == ENOSYS)) ok = link(a, b) == 0 && unlink(a) == 0;
+  }
+  std::free(a);
+  std::free(b);
+  return ok;
+}
+
+bool fsys_link(const char16_t* source, const char16_t* target) {
+  char* a = utf8_of(source);
+  char* b = utf8_of(target);
+  bool ok = a && b && link(a, b) == 0;
+  std::free(a);
+  std::free(b);
   return ok;
 }
 

@@ -180,6 +180,15 @@ bool fsys_replace(const char16_t* source, const char16_t* target) {
   return moved;
 }
 
+bool fsys_move(const char16_t* source, const char16_t* target, bool replace) {
+  DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return source && target && MoveFileExW(W(source), W(target), flags);
+}
+
+bool fsys_link(const char16_t* source, const char16_t* target) {
+  return source && target && CreateHardLinkW(W(target), W(source), nullptr);
+}
+
 char16_t* fsys_program_path() {
   wchar_t buf[MAX_PATH + 1];
   DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);

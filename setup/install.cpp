@@ -3,9 +3,11 @@
 
 #include "setup/install.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/codepage.h"
 #include "core/format.h"
 #include "core/header.h"
 #include "files/file.h"
@@ -14,6 +16,7 @@
 #include "setup/destination.h"
 #include "setup/engine_util.h"
 #include "setup/manifest.h"
+#include "setup/ordered_work.h"
 #include "setup/registry.h"
 #include "setup/setup_run.h"
 #include "setup/shell.h"
@@ -34,14 +37,116 @@ bool reg_logged(uint32_t code, RegRoot root, const char* key) {
   return false;
 }
 
-// A new file beside path that nothing else uses; its name goes into *tmp.
-FileHandle create_sibling(const char* path, Text** tmp, uint32_t* error) {
-  for (int i = 1; i <= 50; ++i) {
+// ---- files put in place all at once ----
+//
+// Every file of an installation is first written under a temporary name beside its place
+// ("NAME.zq~N"); only when all of them are written and checked do they take their places, each
+// old file moved aside to a backup ("NAME.zq~bN") until the last one is in. A failure before that
+// puts everything back: the temporaries go, the backups return, the folders this run made go.
+
+// One file to put in place.
+struct StagedFile {
+  Text* path;    // its place
+  Text* temp;    // written first (null until made)
+  Text* backup;  // the old file's second name, or the old file moved aside (null: none)
+  bool linked;   // backup is a second name: the old file is still in place until replaced
+  int entry;     // the package entry it comes from; -1 for a settings file
+  FileTime time;
+  bool timed;
+  bool placed;  // renamed into its place
+};
+
+// The files and the folders of one run.
+struct FileSet {
+  StagedFile* files;
+  int count, capacity;
+  Text** made;  // folders this run created, outermost first
+  int made_count, made_capacity;
+  Text* failure;
+};
+
+StagedFile* add_file(FileSet* set, Text* path) {
+  if (!path) return nullptr;
+  if (set->count == set->capacity) {
+    int cap = set->capacity ? set->capacity * 2 : 64;
+    StagedFile* more = (StagedFile*)std::realloc(set->files, sizeof(StagedFile) * (size_t)cap);
+    if (!more) {
+      text_free(path);
+      return nullptr;
+    }
+    set->files = more;
+    set->capacity = cap;
+  }
+  StagedFile* f = &set->files[set->count++];
+  *f = StagedFile{};
+  f->path = path;
+  f->entry = -1;
+  return f;
+}
+
+bool remember_folder(FileSet* set, const char* dir) {
+  if (set->made_count == set->made_capacity) {
+    int cap = set->made_capacity ? set->made_capacity * 2 : 8;
+    Text** more = (Text**)std::realloc(set->made, sizeof(Text*) * (size_t)cap);
+    if (!more) return false;
+    set->made = more;
+    set->made_capacity = cap;
+  }
+  set->made[set->made_count] = text_of(dir);
+  return set->made[set->made_count++] != nullptr;
+}
+
+void free_set(FileSet* set) {
+  for (int k = 0; k < set->count; ++k) {
+    text_free(set->files[k].path);
+    text_free(set->files[k].temp);
+    text_free(set->files[k].backup);
+  }
+  std::free(set->files);
+  for (int k = 0; k < set->made_count; ++k) text_free(set->made[k]);
+  std::free(set->made);
+}
+
+// Creates a folder with every missing level, remembering each level it made so that a failed
+// run can take them away again. A link where a folder of the installation should be is refused:
+// what is written below it would land somewhere else. (The levels above are the user's choice,
+// and under Wine the shell folders themselves are links.)
+bool make_level(FileSet* set, const char* dir, bool own, uint32_t* error) {
+  *error = 0;
+  FileFindData fd;
+  if (file_find_data(dir, &fd)) {
+    if ((own && (fd.attributes & FSYS_ATTR_REPARSE_POINT)) ||
+        !(fd.attributes & FSYS_ATTR_DIRECTORY)) {
+      *error = os_access_denied();
+      return false;
+    }
+    return true;
+  }
+  Owned parent(text_of(dir));
+  path_strip_separator(parent.t, 0);
+  if (path_parent(parent.t) && text_length(parent.t) > 0 && !path_is_drive_root(parent.t) &&
+      !make_level(set, text_cstr(parent.t), false, error))
+    return false;
+  // The one place where the installation makes a folder.
+  if (!folder_create(dir, nullptr) && !file_is_folder(dir)) {
+    *error = os_last_error();
+    return false;
+  }
+  return remember_folder(set, dir);
+}
+
+bool make_folder(FileSet* set, const char* dir, uint32_t* error) {
+  return make_level(set, dir, true, error);
+}
+
+// A new file beside path that nothing else uses, named path + ".zq~" + tag + a number.
+FileHandle create_sibling(const char* path, Text** name, uint32_t* error) {
+  for (int i = 1; i <= 99; ++i) {
     Text* t = format_text("%s.zq~%d", path, (int64_t)i);
     if (!t) return FILE_INVALID;
     FileHandle h = file_create_new(text_cstr(t), FSYS_WRITE, 0, FSYS_SEQUENTIAL);
     if (h != FILE_INVALID) {
-      *tmp = t;
+      *name = t;
       return h;
     }
     *error = os_last_error();
@@ -52,146 +157,360 @@ FileHandle create_sibling(const char* path, Text** tmp, uint32_t* error) {
   return FILE_INVALID;
 }
 
-// Writes the bytes under path: a temporary file beside it is written, stamped and flushed, and
-// only then takes the old file's place. On failure the old file is as it was.
-bool write_atomic(const char* path, const uint8_t* data, size_t n, const FileTime* time,
-                  uint32_t* error) {
-  *error = 0;
+// Removes what a killed run left beside path: files named path + a temporary suffix. Only
+// names the installation makes itself go; a link among them goes as a link.
+void sweep_leftovers(const char* path) {
+  Owned pattern(format_text("%s.zq~*", path));
+  Owned dir(text_of(path));
+  if (!pattern.t || !dir.t || !path_parent(dir.t)) return;
+  const char* base = path_file_name(path);
+  size_t base_n = std::strlen(base);
   FileFindData fd;
-  if (file_find_data(path, &fd) && (fd.attributes & (FSYS_ATTR_READONLY | FSYS_ATTR_DIRECTORY))) {
-    *error = os_access_denied();  // a read-only file is the user's to keep
+  FindHandle f = file_find_first(pattern.t, &fd);
+  if (f == FIND_INVALID) return;
+  do {
+    if ((fd.attributes & FSYS_ATTR_DIRECTORY) || !install_is_temporary(fd.name) ||
+        std::strlen(fd.name) <= base_n || path_compare(fd.name, base, (int64_t)base_n) != 0 ||
+        std::strncmp(fd.name + base_n, ".zq~", 4) != 0)
+      continue;
+    Owned old(child(dir.t, fd.name));
+    char line[1200];
+    if (old.t && file_delete(old.t)) notify_log(buf_printf(line, sizeof line, "del: %s\n", old.t));
+  } while (file_find_next(f, &fd));
+  file_find_close(f);
+}
+
+// A temporary beside f's place holding the Text as a save writes it.
+bool stage_text(FileSet* set, StagedFile* f, Text* t) {
+  uint32_t code = 0;
+  FileHandle h = create_sibling(text_cstr(f->path), &f->temp, &code);
+  if (h == FILE_INVALID) {
+    engine_log_failure(text_cstr(f->path), code, set->failure);
     return false;
   }
-  Text* tmp = nullptr;
-  FileHandle h = create_sibling(path, &tmp, error);
-  if (h == FILE_INVALID) return false;
-  bool ok = file_write(h, data, (int64_t)n) == (int64_t)n;
-  if (!ok) *error = os_last_error();
-  if (ok && time && !file_set_time(h, *time)) *error = os_last_error(), ok = false;
-  if (ok && !file_flush(h)) *error = os_last_error(), ok = false;
   file_close(h);
-  if (ok && !file_replace(text_cstr(tmp), path)) *error = os_last_error(), ok = false;
-  if (!ok) file_delete(text_cstr(tmp));
-  text_free(tmp);
-  return ok;
+  if (text_save_to(t, text_cstr(f->temp))) return true;
+  engine_log_failure(text_cstr(f->path), os_last_error(), set->failure);
+  return false;
 }
+
+// Puts every staged file in its place; on the first failure, false (undo_set puts things back).
+bool commit_set(FileSet* set) {
+  for (int k = 0; k < set->count; ++k) {
+    StagedFile* f = &set->files[k];
+    const char* path = text_cstr(f->path);
+    if (file_find_data(path, nullptr)) {
+      // The old file keeps a second name until every file is in place. Where the file system has
+      // no second names it is moved aside instead (a link planted in its place is moved, never
+      // followed; Wine, which shows links as plain files, follows them when it renames).
+      for (int i = 1; i <= 99 && !f->backup; ++i) {
+        Text* b = format_text("%s.zq~b%d", path, (int64_t)i);
+        if (b && file_link(f->path, b))
+          f->backup = b, f->linked = true;
+        else if (b && !file_find_data(b, nullptr) && file_move(f->path, b))
+          f->backup = b;
+        else
+          text_free(b);
+      }
+      if (!f->backup) {
+        engine_log_failure(path, os_last_error(), set->failure);
+        return false;
+      }
+    }
+    // The one place where a file of the installation takes its place.
+    if (!file_move(f->temp, f->path, f->linked)) {
+      engine_log_failure(path, os_last_error(), set->failure);
+      return false;
+    }
+    f->placed = true;
+  }
+  return true;
+}
+
+// Puts back what a failed run changed: its files out, the old ones back, its folders away.
+void undo_set(FileSet* set) {
+  for (int k = set->count - 1; k >= 0; --k) {
+    StagedFile* f = &set->files[k];
+    if (f->temp && !f->placed) file_delete(f->temp);
+    if (f->linked && !f->placed) {
+      file_delete(f->backup);  // the old file never left its place
+    } else if (f->backup) {
+      // The old file back over the new one (or into the place the move emptied).
+      if (!file_move(f->backup, f->path, true))
+        engine_log_failure(text_cstr(f->backup), os_last_error(), nullptr);
+    } else if (f->placed) {
+      file_delete(f->path);
+    }
+  }
+  // Innermost first; a folder that holds anything not ours stays.
+  for (int k = set->made_count - 1; k >= 0; --k) {
+    char line[1200];
+    if (folder_remove(set->made[k]))
+      notify_log(buf_printf(line, sizeof line, "rmdir: %s\n", set->made[k]));
+  }
+}
+
+// After a successful run the backups go; one that cannot is swept by the next run.
+void drop_backups(FileSet* set) {
+  for (int k = 0; k < set->count; ++k)
+    if (set->files[k].backup && !file_delete(set->files[k].backup))
+      engine_log_failure(text_cstr(set->files[k].backup), os_last_error(), nullptr);
+}
+
+// ---- the package's entries ----
 
 bool is_dictionary(const char* name) {
   return same_path(name, "dic1a.ime") || same_path(name, "dic2a.ime") ||
          same_path(name, "dic3a.ime");
 }
 
-struct InstallWalk {
+// An entry as the walk gave it, kept beyond the visit; its data stays in the package.
+struct StagedEntry {
+  PakEntry entry;  // header null, name owned
+  uint8_t* bytes;  // decoded (work step)
+  size_t n;
+  int error;
+  int first, files;  // its files in the set
+};
+
+struct InstallRun {
   Text* rec;
   Text* folder;
   Text* failure;
+  FileSet set;
+  StagedEntry* entries;
+  int count, capacity;
   bool failed;
   uint64_t bytes;
-  FileTime sample;
-  Manifest* made;  // what the installation made, for the uninstall
+  std::atomic<bool> stop;  // a failure: the decoding threads skip what is left
 };
 
-void fail_entry(InstallWalk* w, const char* what, uint32_t code) {
-  log_failure(what, code, w->failure);
-  w->failed = true;
-}
-
-bool install_entry(void* context, const PakEntry* e) {
-  InstallWalk* w = (InstallWalk*)context;
-  if (!pak_name_is_safe(e->name)) {
-    // A name that could leave the installation folder is a damaged package.
-    char what[1200];
-    buf_printf(what, sizeof what, "%s: %s", e->name, "unsafe name in the package");
-    log_failure(what, 0, w->failure);
-    w->failed = true;
-    return true;
+bool keep_entry(void* context, const PakEntry* e) {
+  InstallRun* r = (InstallRun*)context;
+  if (r->count == r->capacity) {
+    int cap = r->capacity ? r->capacity * 2 : 64;
+    StagedEntry* more = (StagedEntry*)std::realloc(r->entries, sizeof(StagedEntry) * (size_t)cap);
+    if (!more) return false;
+    r->entries = more;
+    r->capacity = cap;
   }
-  PakDestination dest[2];
-  int count = pak_destinations(e->name, dest);
-  // Dictionaries are written as stored; every other entry decoded.
-  uint8_t* decoded = nullptr;
-  const uint8_t* bytes = e->data;
-  size_t n = e->size;
-  if (!is_dictionary(e->name)) {
-    int lz = 0;
-    decoded = pak_entry_data(e, &n, &lz);
-    if (!decoded) {
-      char what[1200];
-      buf_printf(what, sizeof what, "%s: damaged entry (%d)", e->name, (int64_t)lz);
-      log_failure(what, 0, w->failure);
-      w->failed = true;
-      return true;
-    }
-    bytes = decoded;
-  }
-  for (int k = 0; k < count; ++k) {
-    Owned dir(child(w->folder, dest[k].folder));
-    path_strip_separator(dir.t, 0);
-    if (dest[k].folder[0] && !manifest_create_folder(w->made, dir.t)) {
-      fail_entry(w, text_cstr(dir.t), os_last_error());
-      continue;
-    }
-    Owned path(child(dir.t, e->name));
-    const FileTime* time = dest[k].sample_time ? &w->sample : e->has_time ? &e->time : nullptr;
-    uint32_t code = 0;
-    if (!path.t || !write_atomic(text_cstr(path.t), bytes, n, time, &code)) {
-      fail_entry(w, path.t ? text_cstr(path.t) : e->name, code);
-      continue;
-    }
-    manifest_add_file(w->made, path.t, false);
-    w->bytes += n;
-  }
-  std::free(decoded);
+  StagedEntry* s = &r->entries[r->count];
+  *s = StagedEntry{};
+  s->entry = *e;
+  s->entry.header = nullptr;
+  s->entry.date = "";
+  s->entry.name = strdup(e->name);
+  if (!s->entry.name) return false;
+  // Dictionaries are written as stored, whatever their header says.
+  if (is_dictionary(e->name)) s->entry.compressed = false;
+  ++r->count;
   return true;
 }
 
-// Saves a Text, saying which file failed.
-bool save_logged(Text* t, const char* path, Text* failure) {
-  if (text_save_to(t, path)) return true;
-  log_failure(path, os_last_error(), failure);
-  return false;
+void fail_run(InstallRun* r, const char* what, uint32_t code) {
+  engine_log_failure(what, code, r->failure);
+  r->failed = true;
+  r->stop = true;
 }
 
-bool write_probe(Text* folder, Text* failure) {
-  Owned path(child(folder, "idtemp.sys"));
-  Owned probe(text_new());
-  text_load(probe.t, path.t, TL_READ_ONLY_CONTENTS);
-  text_clear(probe.t);
-  text_puts(probe.t, "管理者権限調査用のファイル\r\n削除しないでください\r\n");
-  return save_logged(probe.t, text_cstr(path.t), failure);
+// The longest path the file layer opens (MAX_PATH less its NUL), counted in UTF-16 units.
+enum { INSTALL_PATH_MAX = 259 };
+
+int64_t wide_units(const char* path) {
+  int n = to_wide(path, (int)std::strlen(path), nullptr, 0);
+  return n;
+}
+
+// Plans every file: its place, checked against the path limit and against what is there now
+// (a folder or a read-only file in the way fails before anything is written).
+bool plan_files(InstallRun* r) {
+  FileTime sample = pak_sample_time();
+  for (int i = 0; i < r->count; ++i) {
+    StagedEntry* s = &r->entries[i];
+    PakDestination dest[2];
+    int nd = pak_destinations(s->entry.name, dest);
+    s->first = r->set.count;
+    for (int k = 0; k < nd; ++k) {
+      Owned dir(child(r->folder, dest[k].folder));
+      StagedFile* f = dir.t ? add_file(&r->set, child(dir.t, s->entry.name)) : nullptr;
+      if (!f) {
+        fail_run(r, "out of memory", 0);
+        return false;
+      }
+      f->entry = i;
+      f->timed = dest[k].sample_time || s->entry.has_time;
+      f->time = dest[k].sample_time ? sample : s->entry.time;
+      ++s->files;
+      const char* path = text_cstr(f->path);
+      if (wide_units(path) + PAK_TEMP_SUFFIX_MAX > INSTALL_PATH_MAX) {
+        char what[1400];
+        fail_run(r, buf_printf(what, sizeof what, "%s: path too long", path), 0);
+        return false;
+      }
+      FileFindData fd;
+      if (file_find_data(path, &fd) && !(fd.attributes & FSYS_ATTR_REPARSE_POINT) &&
+          (fd.attributes & (FSYS_ATTR_READONLY | FSYS_ATTR_DIRECTORY))) {
+        fail_run(r, path, os_access_denied());  // a read-only file is the user's to keep
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Makes the folders the files go to ("sample" always), and sweeps the leftovers of a killed run.
+bool make_folders(InstallRun* r) {
+  Owned sample(child(r->folder, "sample"));
+  const char* const first[] = {text_cstr(r->folder), text_cstr(sample.t)};
+  uint32_t code = 0;
+  for (const char* dir : first) {
+    if (make_folder(&r->set, dir, &code)) continue;
+    char message[1200];
+    // A plain message: a silent run logs it and goes on to fail.
+    setup_ask(r->rec, buf_printf(message, sizeof message, "%sが作成できません", dir), SETUP_ASK_OK,
+              NOTIFY_YES);
+    fail_run(r, dir, code);
+    return false;
+  }
+  for (int k = 0; k < r->set.count; ++k) {
+    // Each level from the file's folder up to the installation folder is ours ("qmac" too).
+    Owned dir(text_of(text_cstr(r->set.files[k].path)));
+    bool ok = dir.t && path_parent(dir.t);
+    for (bool first = true; ok && path_inside(text_cstr(dir.t), text_cstr(r->folder), first);
+         first = false) {
+      ok = make_folder(&r->set, text_cstr(dir.t), &code) && path_parent(dir.t);
+    }
+    if (!ok) {
+      fail_run(r, dir.t ? text_cstr(dir.t) : "?", code);
+      return false;
+    }
+    sweep_leftovers(text_cstr(r->set.files[k].path));
+  }
+  return true;
+}
+
+// Decodes one entry (any thread): the stream completely, and its checksum.
+void decode_step(void* context, int i) {
+  InstallRun* r = (InstallRun*)context;
+  StagedEntry* s = &r->entries[i];
+  if (r->stop) return;
+  s->bytes = pak_entry_data(&s->entry, &s->n, &s->error);
+}
+
+// Writes one decoded entry into the temporaries of its files (this thread, in order).
+void write_step(void* context, int i) {
+  InstallRun* r = (InstallRun*)context;
+  StagedEntry* s = &r->entries[i];
+  if (!r->failed && !s->bytes) {
+    char what[1200];
+    fail_run(r, buf_printf(what, sizeof what, "%s: %s", s->entry.name, pak_error_text(s->error)),
+             0);
+  }
+  for (int k = 0; k < s->files && !r->failed; ++k) {
+    StagedFile* f = &r->set.files[s->first + k];
+    uint32_t code = 0;
+    FileHandle h = create_sibling(text_cstr(f->path), &f->temp, &code);
+    bool ok = h != FILE_INVALID && file_write(h, s->bytes, (int64_t)s->n) == (int64_t)s->n &&
+              (!f->timed || file_set_time(h, f->time)) && file_flush(h);
+    if (!ok && h != FILE_INVALID) code = os_last_error();
+    file_close(h);
+    if (!ok)
+      fail_run(r, text_cstr(f->path), code);
+    else
+      r->bytes += s->n;
+  }
+  std::free(s->bytes);
+  s->bytes = nullptr;
+}
+
+bool stage_entries(InstallRun* r) {
+  int threads = ordered_work_threads();
+  OrderedSteps steps = {nullptr, decode_step, write_step, r};
+  ordered_work(r->count, threads, threads * 2, &steps);
+  return !r->failed;
+}
+
+void free_run(InstallRun* r) {
+  for (int i = 0; i < r->count; ++i) {
+    std::free((char*)r->entries[i].entry.name);
+    std::free(r->entries[i].bytes);
+  }
+  std::free(r->entries);
+  free_set(&r->set);
+}
+
+// Loads a settings file into t, never through a link: a link planted where the file belongs
+// reads as a missing file (and is replaced when the file is saved).
+void load_settings(Text* t, const char* path) {
+  FileFindData fd;
+  if (file_find_data(path, &fd) &&
+      !(fd.attributes & (FSYS_ATTR_REPARSE_POINT | FSYS_ATTR_DIRECTORY)))
+    text_load(t, path, TL_READ_ONLY_CONTENTS);
+}
+
+// The per-user settings record at path with the installation's keys applied (a new Text).
+Text* user_settings_record(Text* rec, const char* path);
+
+// Stages a settings Text under path in the set; false (logged) when it cannot be.
+bool stage_settings_text(FileSet* set, const char* path, Text* t) {
+  StagedFile* f = t ? add_file(set, text_of(path)) : nullptr;
+  if (!f) {
+    engine_log_failure(path, 0, set->failure);
+    return false;
+  }
+  sweep_leftovers(path);
+  return stage_text(set, f, t);
 }
 
 struct UserUpdate {
   Text* rec;
-  Text* failure;
+  FileSet* set;
   bool ok;
   const char* profiles;  // the folder of the users' profiles
 };
 
+// A manifest Text staged in the set under its folder's "zqfiles.lst".
+bool stage_manifest(FileSet* set, const Manifest* m) {
+  Owned path(child(m->folder, MANIFEST_NAME));
+  return path.t && stage_settings_text(set, text_cstr(path.t), m->records);
+}
+
 // One user's copy, written only when no folder on its path from the user's profile is a link:
-// a user could point the folder at any file of the machine. What is written there is recorded
-// in that folder's manifest.
-void update_user_copy(void* context, const char* path) {
+// a user could point the folder at any file of the machine, and the copy is written by an
+// administrator. What is written there is recorded in that folder's manifest.
+void stage_user_copy(void* context, const char* path) {
   UserUpdate* u = (UserUpdate*)context;
+  if (!u->ok || !file_find_data(path, nullptr)) return;
   if (user_path_has_link(path, u->profiles)) {
     char line[1200];
     notify_log(buf_printf(line, sizeof line, "skip (link): %s\n", path));
     return;
   }
-  if (!file_is_file(path)) return;
-  if (!user_settings_update(u->rec, path)) {
-    log_failure(path, os_last_error(), u->failure);
-    u->ok = false;
-    return;
-  }
+  Owned t(user_settings_record(u->rec, path));
+  u->ok = stage_settings_text(u->set, path, t.t);
   Owned dir(text_of(path));
-  path_parent(dir.t);
   Manifest made;
+  if (!u->ok || !dir.t || !path_parent(dir.t)) return;
   manifest_load(&made, dir.t);  // an empty one when there is none yet
-  if (!made.records) return;
-  manifest_add_file(&made, path, true);
-  if (!manifest_save(&made)) log_failure(text_cstr(dir.t), os_last_error(), u->failure);
+  u->ok = made.records && manifest_add_staged(&made, path, nullptr, true) &&
+          stage_manifest(u->set, &made);
   manifest_free(&made);
+}
+
+// Records what the run will have made in the installation folder: the folders it created and
+// every file staged there, with the size and time of the temporary that takes its place.
+bool record_made(const FileSet* set, Manifest* made) {
+  for (int k = 0; k < set->made_count; ++k) manifest_add_folder(made, set->made[k]);
+  for (int k = 0; k < set->count; ++k) {
+    const StagedFile* f = &set->files[k];
+    FileFindData fd;
+    if (!path_inside(text_cstr(f->path), text_cstr(made->folder), false)) continue;
+    // Settings files are the product's whatever the editor writes into them later.
+    bool by_name = f->entry < 0;
+    if (!by_name && !file_find_data(f->temp, &fd)) return false;
+    if (!manifest_add_staged(made, f->path, by_name ? nullptr : &fd, by_name)) return false;
+  }
+  return true;
 }
 
 // The current user's copy of the per-user settings file.
@@ -220,6 +539,19 @@ void engine_log_failure(const char* what, uint32_t code, Text* failure) {
   if (failure) text_printf(failure, "%s\n", line);
 }
 
+// ---- temporaries ----
+
+bool install_is_temporary(const char* name) {
+  const char* mark = name ? std::strstr(name, ".zq~") : nullptr;
+  if (!mark || mark == name) return false;
+  for (const char* next; (next = std::strstr(mark + 1, ".zq~"));) mark = next;
+  const char* p = mark + 4;
+  if (*p == 'b') ++p;
+  int digits = 0;
+  while (*p >= '0' && *p <= '9') ++p, ++digits;
+  return *p == 0 && digits >= 1 && digits <= 2;
+}
+
 // ---- questions ----
 
 int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer) {
@@ -237,15 +569,29 @@ int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer) 
 
 // ---- installation ----
 
-static bool pak_install_into(Text* rec, const PakBlock* pak, Text* folder, Manifest* made_list,
-                             Text* failure);
-
 bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   Owned folder(setup_folder(rec));
   if (!pak || text_length(folder.t) == 0) {
     if (failure) text_puts(failure, pak ? "no installation folder\n" : "no package\n");
     return false;
   }
+  // The package as a whole first: a bad or repeated name, or a damaged walk, refuses it before
+  // anything is written.
+  Owned report(text_new());
+  if (!pak_names_check(pak, report.t)) {
+    text_top(report.t);
+    for (const char* line = text_cstr(report.t); *line;) {
+      size_t n = std::strcspn(line, "\r\n");
+      char what[1200];
+      buf_printf(what, sizeof what, "%s", line);
+      if (n < sizeof what) what[n] = 0;
+      log_failure(what, 0, failure);
+      line += n;
+      while (*line == '\r' || *line == '\n') ++line;
+    }
+    return false;
+  }
+
   // The folder as the uninstall will judge it: one it could not follow is never written.
   FolderGuard guard = folder_guard_system();
   const char* why = folder_refusal(folder.t, &guard);
@@ -256,7 +602,8 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
               buf_printf(message, sizeof message,
                          "%s\nは%s。このフォルダにはインストールできません。", folder.t, why),
               SETUP_ASK_OK, NOTIFY_YES);
-    log_failure(text_cstr(folder.t), 0, failure);
+    char what[1600];
+    log_failure(buf_printf(what, sizeof what, "%s: %s", folder.t, why), 0, failure);
     return false;
   }
   // The user's own folder: asked first (a silent run installs, since the manifest keeps the
@@ -283,55 +630,65 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   Manifest earlier;
   if (manifest_load(&earlier, folder.t)) manifest_carry_folders(&made, &earlier);
   manifest_free(&earlier);
-  bool ok = pak_install_into(rec, pak, folder.t, &made, failure);
-  if (file_is_folder(folder.t) && !manifest_save(&made)) {
-    Owned list(child(folder.t, MANIFEST_NAME));
-    log_failure(text_cstr(list.t), os_last_error(), failure);
-    ok = false;
-  }
-  manifest_free(&made);
-  return ok;
-}
+  // The shortcuts' name as the installation there recorded it, before its settings are replaced.
+  Owned settings(child(folder.t, SETUP_USER_SETTINGS));
+  Owned installed(text_new());
+  if (settings.t && installed.t) load_settings(installed.t, text_cstr(settings.t));
 
-// The installation into a folder that passed the judge; what it makes goes into made_list.
-static bool pak_install_into(Text* rec, const PakBlock* pak, Text* folder, Manifest* made_list,
-                             Text* failure) {
-  Owned sample(child(folder, "sample"));
-  const char* const made[] = {text_cstr(folder), text_cstr(sample.t)};
-  for (const char* dir : made) {
-    if (manifest_create_folder(made_list, dir)) continue;
-    uint32_t code = os_last_error();
-    char message[1200];
-    // A plain message: a silent run logs it and goes on to fail.
-    setup_ask(rec, buf_printf(message, sizeof message, "%sが作成できません", dir), 0, NOTIFY_YES);
-    log_failure(dir, code, failure);
-    return false;
-  }
-
-  InstallWalk w = {rec, folder, failure, false, 0, pak_sample_time(), made_list};
+  InstallRun r = {};
+  r.rec = rec;
+  r.folder = folder.t;
+  r.failure = failure;
+  r.set.failure = failure;
+  r.stop = false;
   uint32_t where = 0;
-  PakStatus status = pak_walk(pak, install_entry, &w, &where);
+  PakStatus status = pak_walk(pak, keep_entry, &r, &where);
   if (status != PAK_END) {
     char what[400];
-    buf_printf(what, sizeof what, "package at %d: %s", (int64_t)where, pak_status_text(status));
-    log_failure(what, 0, failure);
-    w.failed = true;
+    buf_printf(what, sizeof what, "package at %d: %s", (int64_t)where,
+               status == PAK_STOPPED ? pak_status_text(PAK_NO_MEMORY) : pak_status_text(status));
+    fail_run(&r, what, 0);
   }
-  setup_set(rec, ID("INSTKB"), (int)((w.bytes + 1023) / 1024));
-  if (w.failed) return false;
+  // Every entry decoded, checked and written beside its place; then the settings files; and
+  // only then everything takes its place at once.
+  bool ok = !r.failed && plan_files(&r) && make_folders(&r) && stage_entries(&r);
+  if (ok) {
+    Owned user(user_settings_record(rec, text_cstr(settings.t)));
+    ok = stage_settings_text(&r.set, text_cstr(settings.t), user.t);
+    Owned probe_path(child(folder.t, "idtemp.sys"));
+    Owned probe(text_new());
+    if (ok && probe.t) {
+      load_settings(probe.t, text_cstr(probe_path.t));  // the file's code stays
+      text_clear(probe.t);
+      text_puts(probe.t, "管理者権限調査用のファイル\r\n削除しないでください\r\n");
+    }
+    ok = ok && stage_settings_text(&r.set, text_cstr(probe_path.t), probe.t);
+    if (ok && setup_get(rec, ID("COMMON"))) {
+      Owned current(current_user_settings());
+      Owned profile(user_profile_folder());
+      Owned profiles(text_of(text_cstr(profile.t)));
+      UserUpdate u = {rec, &r.set, true, path_parent(profiles.t) ? text_cstr(profiles.t) : nullptr};
+      if (current.t && profile.t) each_user_path(current.t, profile.t, stage_user_copy, &u);
+      ok = u.ok;
+    }
+    // The manifest takes its place with the files it names.
+    ok = ok && record_made(&r.set, &made) && stage_manifest(&r.set, &made);
+  }
+  ok = ok && commit_set(&r.set);
+  if (ok)
+    drop_backups(&r.set);
+  else
+    undo_set(&r.set);
+  setup_set(rec, ID("INSTKB"), (int)((r.bytes + 1023) / 1024));
+  free_run(&r);
+  manifest_free(&made);
+  if (!ok) return false;
 
+  // Registration: a key or a link that cannot be written is logged and skipped.
   Owned exe(setup_folder_exe(rec));
-  shortcuts_renamed(rec, folder);
+  shortcuts_renamed(rec, installed.t);
   shortcuts(rec, text_cstr(exe.t), false);
   hist_save(rec);
-  Owned settings(child(folder, SETUP_USER_SETTINGS));
-  bool ok = user_settings_update(rec, settings.t);
-  if (!ok) log_failure(text_cstr(settings.t), os_last_error(), failure);
-  ok = write_probe(folder, failure) && ok;
-  // The editor rewrites both: the product's whatever they come to hold.
-  Owned probe(child(folder, "idtemp.sys"));
-  manifest_add_file(made_list, settings.t, true);
-  manifest_add_file(made_list, probe.t, true);
   if (setup_get(rec, ID("REGEXE"))) {
     const char* path = text_cstr(exe.t);
     Owned command(format_text("\"%s\" \"%%1\"", path));
@@ -342,15 +699,7 @@ static bool pak_install_into(Text* rec, const PakBlock* pak, Text* folder, Manif
     const char* app = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe";
     reg_logged(reg_set_string(REG_MACHINE, app, nullptr, path), REG_MACHINE, app);
   }
-  if (setup_get(rec, ID("COMMON"))) {
-    Owned current(current_user_settings());
-    Owned profile(user_profile_folder());
-    Owned profiles(text_of(text_cstr(profile.t)));
-    UserUpdate u = {rec, failure, true, path_parent(profiles.t) ? text_cstr(profiles.t) : nullptr};
-    if (current.t && profile.t) each_user_path(current.t, profile.t, update_user_copy, &u);
-    ok = u.ok && ok;
-  }
-  return ok;
+  return true;
 }
 
 Text* install_failure_message(Text* failure) {
@@ -370,26 +719,47 @@ void user_settings_reset(Text* settings) {
   text_clear(settings);
 }
 
-bool user_settings_update(Text* rec, TextArg path) {
-  Owned s(text_new());
-  if (!s.t) return false;
-  text_load(s.t, path, TL_READ_ONLY_CONTENTS);  // a missing file is an empty record
+namespace {
+
+Text* user_settings_record(Text* rec, const char* path) {
+  Text* s = text_new();
+  if (!s) return nullptr;
+  load_settings(s, path);  // a missing file is an empty record
   bool repair = setup_get(rec, ID("RESCUE")) != 0;
-  if (repair) user_settings_reset(s.t);
-  bool ok = header_set(s.t, ID("SETUP"), SETUP_INT, repair ? 2 : 1);
-  ok = header_set(s.t, ID("NEW"), SETUP_INT, setup_get(rec, ID("NEW"))) && ok;
-  if (header_has(s.t, ID("SPEAK"), HK_ID) || setup_get(rec, ID("SPEAK")))
-    ok = header_set(s.t, ID("SPEAK"), SETUP_INT, setup_get(rec, ID("SPEAK"))) && ok;
+  if (repair) user_settings_reset(s);
+  bool ok = header_set(s, ID("SETUP"), SETUP_INT, repair ? 2 : 1);
+  ok = header_set(s, ID("NEW"), SETUP_INT, setup_get(rec, ID("NEW"))) && ok;
+  if (header_has(s, ID("SPEAK"), HK_ID) || setup_get(rec, ID("SPEAK")))
+    ok = header_set(s, ID("SPEAK"), SETUP_INT, setup_get(rec, ID("SPEAK"))) && ok;
   Owned icon(setup_get_text(rec, ID("ICON")));
-  ok = icon.t && header_set(s.t, ID("ICON"), SETUP_STR, text_cstr(icon.t)) && ok;
-  ok = header_set(s.t, ID("COMMON"), SETUP_INT, setup_get(rec, ID("COMMON"))) && ok;
+  ok = icon.t && header_set(s, ID("ICON"), SETUP_STR, text_cstr(icon.t)) && ok;
+  ok = header_set(s, ID("COMMON"), SETUP_INT, setup_get(rec, ID("COMMON"))) && ok;
   int version = 0;
-  header_get(s.t, ID("CFGVER"), SETUP_INT, &version);
-  if (version < 100) ok = header_set(s.t, ID("SCHMAT"), SETUP_INT, 0) && ok;
-  ok = header_set(s.t, ID("CFGVER"), SETUP_INT, 100) && ok;
+  header_get(s, ID("CFGVER"), SETUP_INT, &version);
+  if (version < 100) ok = header_set(s, ID("SCHMAT"), SETUP_INT, 0) && ok;
+  ok = header_set(s, ID("CFGVER"), SETUP_INT, 100) && ok;
+  if (!ok) {
+    text_free(s);
+    return nullptr;
+  }
+  return s;
+}
+
+}  // namespace
+
+bool user_settings_update(Text* rec, TextArg path) {
   // The path may be a Text that the save must not see change.
   Owned name(text_of(str_of(path)));
-  return ok && name.t && text_save_to(s.t, text_cstr(name.t));
+  if (!name.t || text_length(name.t) == 0) return false;
+  Owned s(user_settings_record(rec, text_cstr(name.t)));
+  FileSet set = {};
+  bool ok = s.t && stage_settings_text(&set, text_cstr(name.t), s.t) && commit_set(&set);
+  if (ok)
+    drop_backups(&set);
+  else
+    undo_set(&set);
+  free_set(&set);
+  return ok;
 }
 
 // ---- registry records ----
@@ -468,16 +838,13 @@ void link_at(PackedId where, const char* name, Text* target, const char* argumen
 
 }  // namespace
 
-void shortcuts_renamed(Text* rec, Text* folder) {
-  Owned path(child(folder, SETUP_USER_SETTINGS));
-  Owned installed(text_new());
-  if (!path.t || !file_is_file(path.t) || !text_load(installed.t, path.t, TL_READ_ONLY_CONTENTS))
-    return;
-  Owned before(setup_get_text(installed.t, ID("ICON")));
+void shortcuts_renamed(Text* rec, Text* installed) {
+  if (!installed) return;
+  Owned before(setup_get_text(installed, ID("ICON")));
   Owned now(setup_get_text(rec, ID("ICON")));
   const char* name = text_cstr(before.t);
   if (!name || !*name || same_path(name, text_cstr(now.t)) || !pak_name_is_safe(name)) return;
-  bool common = setup_get(installed.t, ID("COMMON")) != 0;
+  bool common = setup_get(installed, ID("COMMON")) != 0;
   link_at(common ? ID("STARTC") : ID("STARTP"), name, nullptr, nullptr, 0, true);
   link_at(ID("DESK"), name, nullptr, nullptr, 0, true);
 }

@@ -6,9 +6,11 @@
 // failure; steps are logged through notify_log ("fail: %s\n" with the file or key and the
 // system's reason).
 //
-// Files are never half-written: each one goes into a temporary file beside its destination,
-// is flushed, and only then takes the old file's place. A file that cannot be written fails the
-// installation, the walk goes on, and the registration is skipped.
+// All or nothing: a package with a bad or repeated name is refused before anything is written;
+// every entry is decoded and checked (its checksum) into a temporary file beside its place, then
+// the settings files likewise, and only when all are ready do they take their places (the old
+// files kept aside until the last one is in). Any failure before that leaves the old
+// installation as it was and removes the folders the run made; the registration comes last.
 
 #include <cstdint>
 
@@ -34,6 +36,13 @@ int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer);
 inline int setup_ask(const char* message, unsigned kind, int silent_answer) {
   return setup_ask(nullptr, message, kind, silent_answer);
 }
+
+// ---- temporaries ----
+// The installation's temporary files and the old files it keeps aside are named after their
+// file, ".zq~", an optional "b" and one or two digits ("zqeditor.exe.zq~1", "idsystem.sys.zq~b1"),
+// so "*.zq~*" finds every one; a killed run's leftovers are removed by the next installation.
+// True when a file name (no folder) is such a name.
+bool install_is_temporary(const char* file_name);
 
 // ---- installation ----
 // Walk mode 1: creates the installation folder with every missing level (the record's defaults
@@ -62,9 +71,10 @@ bool uninstall_entry(Text* rec, const char* name, const char* command, bool remo
 // Creates or deletes the three shortcuts; target null: the program's own path.
 void shortcuts(Text* rec, const char* target, bool remove);
 // An overwrite that renames the shortcuts: the start-menu and desktop links of the name that the
-// installation in folder recorded ("idsystem.sys" ICON, in the folder its COMMON chose) are
-// deleted when ICON of rec is another name, so that no link stays unknown to the uninstall.
-void shortcuts_renamed(Text* rec, Text* folder);
+// earlier installation recorded (installed: its "idsystem.sys", read before this run replaced it;
+// ICON, in the folder its COMMON chose) are deleted when ICON of rec is another name, so that no
+// link stays unknown to the uninstall.
+void shortcuts_renamed(Text* rec, Text* installed);
 
 // Calls visit with each user's copy of a per-user path: `current` lies in the user's profile
 // folder `profile`; for every folder beside that profile, the same path with the profile part

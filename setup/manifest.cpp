@@ -10,7 +10,6 @@
 
 #include "files/file.h"
 #include "files/path.h"
-#include "files/save.h"
 #include "setup/engine_util.h"
 
 namespace {
@@ -149,46 +148,20 @@ void manifest_from_package(Manifest* m, const PakBlock* pak) {
   for (const char* d : folders) add_record(m, 'D', d, nullptr);
 }
 
-bool manifest_save(const Manifest* m) {
-  Owned path(child(m->folder, MANIFEST_NAME));
-  return path.t && text_save_to(m->records, text_cstr(path.t));
-}
-
-bool manifest_add_file(Manifest* m, TextArg path, bool by_name) {
+bool manifest_add_staged(Manifest* m, TextArg path, const FileFindData* fd, bool by_name) {
   const char* rel = relative(m, str_of(path));
-  FileFindData fd;
-  if (!rel || !file_find_data(path, &fd)) return false;
-  add_record(m, by_name ? 'N' : 'F', rel, by_name ? nullptr : &fd);
+  if (!rel || (!by_name && !fd)) return false;
+  add_record(m, by_name ? 'N' : 'F', rel, by_name ? nullptr : fd);
   return true;
 }
 
-bool manifest_create_folder(Manifest* m, TextArg path) {
+bool manifest_add_folder(Manifest* m, TextArg path) {
   Owned dir(text_of(str_of(path)));
+  if (!dir.t) return false;
   path_strip_separator(dir.t, 2);
-  if (file_is_folder(dir.t)) return true;
-  // The levels missing now are the ones this call makes.
-  Owned missing(text_new());
-  Owned at(text_of(text_cstr(dir.t)));
-  while (text_length(at.t) > 0 && !file_is_folder(at.t)) {
-    text_bottom(missing.t);
-    text_puts(missing.t, text_cstr(at.t));
-    text_puts(missing.t, "\n");
-    if (!path_parent(at.t)) break;
-  }
-  if (!folder_create_all(dir.t)) return false;
-  const char* s = text_cstr(missing.t);
-  while (const char* nl = std::strchr(s, '\n')) {
-    char one[1000];
-    size_t n = (size_t)(nl - s);
-    if (n > 0 && s[n - 1] == '\r') --n;  // the Text's line end
-    if (n < sizeof one) {
-      std::memcpy(one, s, n);
-      one[n] = 0;
-      const char* rel = relative(m, one);
-      if (rel && !has_folder(m, rel)) add_record(m, 'D', rel, nullptr);
-    }
-    s = nl + 1;
-  }
+  const char* rel = relative(m, text_cstr(dir.t));
+  if (!rel) return false;
+  if (!has_folder(m, rel)) add_record(m, 'D', rel, nullptr);
   return true;
 }
 

@@ -34,13 +34,14 @@ void manifest_free(Manifest* m);
 bool manifest_load(Manifest* m, TextArg folder);
 // What an installation from this package wrote into folder, by name.
 void manifest_from_package(Manifest* m, const PakBlock* pak);
-// Writes it into its folder (through a temporary that then takes the old one's place).
-bool manifest_save(const Manifest* m);
+// The installation stages the records as the file MANIFEST_NAME in the folder, with the files
+// they name (setup/install.cpp).
 
-// Records a file just written (its size and time read now), or with by_name any content.
-bool manifest_add_file(Manifest* m, TextArg path, bool by_name);
-// Creates the folder with every missing level, recording each level made. True when it exists.
-bool manifest_create_folder(Manifest* m, TextArg path);
+// Records a file at path that is not there yet: fd is what a search sees of the temporary that
+// will take its place (its size and time stay with it); by_name: any content (fd may be null).
+bool manifest_add_staged(Manifest* m, TextArg path, const FileFindData* fd, bool by_name);
+// Records a folder the installation created (nothing when it lies outside the manifest's folder).
+bool manifest_add_folder(Manifest* m, TextArg path);
 // The folders an earlier installation created stay recorded (an overwrite keeps them the
 // product's).
 void manifest_carry_folders(Manifest* m, const Manifest* earlier);

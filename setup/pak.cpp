@@ -2,19 +2,18 @@
 
 #include "setup/pak.h"
 
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "core/bytes.h"
 #include "core/codepage.h"
+#include "core/crc32.h"
 #include "core/format.h"
 #include "core/header.h"
 #include "files/file.h"
 #include "files/path.h"
 #include "setup/lz.h"
+#include "setup/ordered_work.h"
 #include "setup/pak_resource.h"
 #include "ui/notify.h"
 
@@ -81,6 +80,23 @@ bool parse_u32(HeaderSpan v, uint32_t* out) {
   return true;
 }
 
+// Exactly eight hexadecimal digits (either case).
+bool parse_hex32(HeaderSpan v, uint32_t* out) {
+  if (!v || v.n != 8) return false;
+  uint32_t n = 0;
+  for (int k = 0; k < 8; ++k) {
+    char c = v.p[k];
+    uint32_t d = c >= '0' && c <= '9'   ? uint32_t(c - '0')
+                 : c >= 'A' && c <= 'F' ? uint32_t(c - 'A' + 10)
+                 : c >= 'a' && c <= 'f' ? uint32_t(c - 'a' + 10)
+                                        : 16u;
+    if (d > 15) return false;
+    n = n << 4 | d;
+  }
+  *out = n;
+  return true;
+}
+
 }  // namespace
 
 const char* pak_status_text(int status) {
@@ -94,7 +110,7 @@ const char* pak_status_text(int status) {
     case PAK_CUT_DATA:
       return "entry data runs past the end of the package";
     case PAK_BAD_HEADER:
-      return "entry header without FNAME or with a malformed SIZE or ARC";
+      return "entry header without FNAME or with a malformed SIZE, ARC or CRC32";
     case PAK_NO_MEMORY:
       return "out of memory";
   }
@@ -190,8 +206,11 @@ PakStatus pak_walk(const PakBlock* pak, PakVisit visit, void* context, uint32_t*
     header_get(rec, ID("FNAME"), HK_ID | HK_HEADER_ONLY | HV_COPY, &name);
     HeaderSpan size = header_get(rec, ID("SIZE"), HK_ID | HK_HEADER_ONLY | HV_PTR);
     HeaderSpan arc = header_get(rec, ID("ARC"), HK_ID | HK_HEADER_ONLY | HV_PTR);
+    HeaderSpan crc = header_get(rec, ID("CRC32"), HK_ID | HK_HEADER_ONLY | HV_PTR);
     uint32_t arc_value = 0;
-    if (!name || !parse_u32(size, &e.size) || (arc && !parse_u32(arc, &arc_value))) {
+    e.has_crc = (bool)crc;
+    if (!name || !parse_u32(size, &e.size) || (arc && !parse_u32(arc, &arc_value)) ||
+        (crc && !parse_hex32(crc, &e.crc))) {
       std::free(name);
       status = PAK_BAD_HEADER;
       break;
@@ -224,52 +243,281 @@ PakStatus pak_walk(const PakBlock* pak, PakVisit visit, void* context, uint32_t*
 uint8_t* pak_entry_data(const PakEntry* entry, size_t* length, int* error) {
   if (length) *length = 0;
   if (error) *error = LZ_OK;
-  if (entry->compressed) return lz_decode(entry->data, entry->size, nullptr, length, error);
-  uint8_t* copy = (uint8_t*)std::malloc((size_t)entry->size + 1);
-  if (!copy) {
-    if (error) *error = LZ_NO_MEMORY;
+  size_t n = 0;
+  uint8_t* bytes;
+  if (entry->compressed) {
+    bytes = lz_decode(entry->data, entry->size, nullptr, &n, error);
+    if (!bytes) return nullptr;
+  } else {
+    bytes = (uint8_t*)std::malloc((size_t)entry->size + 1);
+    if (!bytes) {
+      if (error) *error = LZ_NO_MEMORY;
+      return nullptr;
+    }
+    if (entry->size) std::memcpy(bytes, entry->data, entry->size);
+    bytes[entry->size] = 0;
+    n = entry->size;
+  }
+  // A stream can decode "completely" into the wrong bytes; the checksum tells.
+  if (entry->has_crc && crc32(bytes, n) != entry->crc) {
+    std::free(bytes);
+    if (error) *error = PAK_ERROR_CRC;
     return nullptr;
   }
-  if (entry->size) std::memcpy(copy, entry->data, entry->size);
-  copy[entry->size] = 0;
-  if (length) *length = entry->size;
-  return copy;
+  if (length) *length = n;
+  return bytes;
+}
+
+const char* pak_error_text(int error) {
+  if (error == PAK_ERROR_CRC) return "checksum mismatch";
+  return lz_error_text(error);
 }
 
 namespace {
 
-// A Windows device name (CON, PRN, AUX, NUL, COM1..9, LPT1..9) before the first dot, trailing
-// spaces ignored: such a file name opens the device, whatever the folder or the extension.
-bool is_device_name(const char* name) {
-  size_t n = std::strcspn(name, ".");
+bool ascii_ieq16(const char16_t* a, size_t n, const char* word) {
+  for (size_t k = 0; k < n; ++k, ++word) {
+    char16_t c = a[k];
+    if (c >= 'a' && c <= 'z') c = char16_t(c - 32);
+    if (!*word || c != (unsigned char)*word) return false;
+  }
+  return !*word;
+}
+
+// A Windows device name before the first dot, trailing spaces ignored: such a file name opens the
+// device, whatever the folder or the extension. COM and LPT also take the superscript digits.
+bool is_device_name(const char16_t* name) {
+  size_t n = 0;
+  while (name[n] && name[n] != '.') ++n;
   while (n > 0 && name[n - 1] == ' ') --n;
-  if (n != 3 && n != 4) return false;
-  char w[5] = {};
-  for (size_t k = 0; k < n; ++k)
-    w[k] = char(name[k] >= 'a' && name[k] <= 'z' ? name[k] - 32 : name[k]);
-  if (n == 3)
-    return !std::strcmp(w, "CON") || !std::strcmp(w, "PRN") || !std::strcmp(w, "AUX") ||
-           !std::strcmp(w, "NUL");
-  return (!std::strncmp(w, "COM", 3) || !std::strncmp(w, "LPT", 3)) && w[3] >= '1' && w[3] <= '9';
+  static const char* const words[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* w : words)
+    if (ascii_ieq16(name, n, w)) return true;
+  if (n != 4 || !(ascii_ieq16(name, 3, "COM") || ascii_ieq16(name, 3, "LPT"))) return false;
+  char16_t d = name[3];
+  return (d >= '1' && d <= '9') || d == 0xB9 || d == 0xB2 || d == 0xB3;
+}
+
+// Bytes the file layer would read as something other than they say: a lead byte without its
+// trail, or an escape that carries no unit. Such a name is refused rather than guessed at.
+bool has_malformed_bytes(const char* name) {
+  for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
+    if (cp_is_lead(*p)) {
+      if (!cp_is_trail(p[1])) return true;
+      ++p;
+    } else if ((*p == 0x80 || *p == 0xA0) && p[1] >= 0x40 && p[2] >= 0x40) {
+      if (cp_escape_unit(p) < 0) return true;
+      p += 2;
+    }
+  }
+  return false;
+}
+
+// Upper case as NTFS compares names, for the scripts a package name plausibly uses: ASCII,
+// Latin-1, Greek, Cyrillic and the full-width letters.
+char16_t fold16(char16_t c) {
+  if (c >= 'a' && c <= 'z') return char16_t(c - 32);
+  if (c < 0x80) return c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 32);
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32);
+  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
+  if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 32);
+  return c;
+}
+
+// The name as the file layer decodes it, counted (an escaped NUL must not cut it short unseen);
+// malloc'd with a NUL after the n units.
+char16_t* decode_name(const char* fname, size_t* n) {
+  int len = (int)std::strlen(fname);
+  int units = len ? to_wide(fname, len, nullptr, 0) : 0;
+  char16_t* w = (char16_t*)std::malloc(sizeof(char16_t) * ((size_t)units + 1));
+  if (!w || (units && to_wide(fname, len, w, units) != units)) {
+    std::free(w);
+    return nullptr;
+  }
+  w[units] = 0;
+  *n = (size_t)units;
+  return w;
 }
 
 }  // namespace
 
-bool pak_name_is_safe(const char* name) {
-  if (!name || !*name) return false;
-  for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
-    if (cp_is_lead(*p)) {
-      if (p[1] < 0x40) return false;  // no trail byte: refuse rather than guess
-      ++p;
-      continue;
-    }
-    if (*p < 0x20 || *p == 0x7F || *p == '\\' || *p == '/' || *p == ':') return false;
+int pak_name_judge(const char* fname, char16_t** final_name) {
+  if (final_name) *final_name = nullptr;
+  if (!fname || !*fname) return PAK_NAME_EMPTY;
+  if (has_malformed_bytes(fname)) return PAK_NAME_CONTROL;
+  size_t n = 0;
+  char16_t* w = decode_name(fname, &n);
+  if (!w) return PAK_NAME_NO_MEMORY;
+  int verdict = PAK_NAME_OK;
+  for (size_t k = 0; k < n; ++k) {
+    char16_t c = w[k];
+    int v = c == '\\' || c == '/'                        ? PAK_NAME_SEPARATOR
+            : c == ':'                                   ? PAK_NAME_COLON
+            : c < 0x20 || c == 0x7F                      ? PAK_NAME_CONTROL
+            : c < 0x80 && std::strchr("<>\"|?*", (int)c) ? PAK_NAME_RESERVED
+                                                         : PAK_NAME_OK;
+    if (v && !verdict) verdict = v;
   }
-  // Windows drops a final dot or space ("..", "a." and "a " name other files than they say);
-  // inside a name dots are harmless ("a..b").
-  char last = name[std::strlen(name) - 1];
-  if (last == '.' || last == ' ') return false;
-  return !is_device_name(name);
+  if (!verdict) {
+    if (n == 0)
+      verdict = PAK_NAME_EMPTY;
+    else if ((n == 1 && w[0] == '.') || (n == 2 && w[0] == '.' && w[1] == '.'))
+      verdict = PAK_NAME_DOTS;
+    else if (w[n - 1] == '.' || w[n - 1] == ' ')
+      verdict = PAK_NAME_TRAILING;
+    else if (is_device_name(w))
+      verdict = PAK_NAME_DEVICE;
+    else if (n + PAK_TEMP_SUFFIX_MAX > PAK_NAME_MAX)
+      verdict = PAK_NAME_TOO_LONG;
+  }
+  if (verdict || !final_name)
+    std::free(w);
+  else
+    *final_name = w;
+  return verdict;
+}
+
+const char* pak_name_text(int verdict) {
+  switch (verdict) {
+    case PAK_NAME_OK:
+      return "good name";
+    case PAK_NAME_EMPTY:
+      return "empty file name";
+    case PAK_NAME_SEPARATOR:
+      return "file name with a path separator";
+    case PAK_NAME_COLON:
+      return "file name with a colon";
+    case PAK_NAME_RESERVED:
+      return "file name with a character Windows reserves";
+    case PAK_NAME_CONTROL:
+      return "file name with a control character or malformed bytes";
+    case PAK_NAME_DOTS:
+      return "file name \".\" or \"..\"";
+    case PAK_NAME_TRAILING:
+      return "file name ending in a dot or a space";
+    case PAK_NAME_DEVICE:
+      return "file name of a device";
+    case PAK_NAME_TOO_LONG:
+      return "file name too long";
+    case PAK_NAME_DUPLICATE:
+      return "second entry of the same file";
+    case PAK_NAME_NO_MEMORY:
+      return "out of memory";
+  }
+  return "bad file name";
+}
+
+bool pak_name_is_safe(const char* name) {
+  return pak_name_judge(name) == PAK_NAME_OK;
+}
+
+Text* pak_name_display(const char* fname) {
+  size_t units = 0;
+  char16_t* w = fname ? decode_name(fname, &units) : nullptr;
+  if (!w) return nullptr;
+  for (size_t k = 0; k < units; ++k)
+    if (w[k] < 0x20 || w[k] == 0x7F) w[k] = '?';
+  Text* t = nullptr;
+  int n = to_narrow(w, -1, nullptr, 0);
+  if (n > 0) {
+    char* b = (char*)std::malloc((size_t)n);
+    if (b && to_narrow(w, -1, b, n) == n) {
+      t = text_new();
+      if (t) text_puts(t, b);
+    }
+    std::free(b);
+  }
+  std::free(w);
+  return t;
+}
+
+bool pak_name_same(const char16_t* a, const char16_t* b) {
+  for (; *a && *b; ++a, ++b)
+    if (fold16(*a) != fold16(*b)) return false;
+  return *a == *b;
+}
+
+namespace {
+
+// The good names seen so far, folded, for the duplicate check (sorted at the end: a package of
+// many entries costs n log n, not n squared).
+struct SeenName {
+  char16_t* folded;
+  char* fname;
+};
+struct NamesCheck {
+  Text* report;
+  SeenName* names;
+  int count, capacity;
+  bool bad;
+};
+
+void report_name(NamesCheck* c, const char* fname, const char* reason) {
+  c->bad = true;
+  if (!c->report) return;
+  Text* shown = pak_name_display(fname);
+  text_bottom(c->report);
+  text_printf(c->report, "%s: %s\n", shown ? text_cstr(shown) : "?", reason);
+  text_free(shown);
+}
+
+bool check_name(void* context, const PakEntry* e) {
+  NamesCheck* c = (NamesCheck*)context;
+  char16_t* w = nullptr;
+  int verdict = pak_name_judge(e->name, &w);
+  if (verdict) {
+    report_name(c, e->name, pak_name_text(verdict));
+    return true;
+  }
+  for (char16_t* p = w; *p; ++p) *p = fold16(*p);
+  if (c->count == c->capacity) {
+    int cap = c->capacity ? c->capacity * 2 : 64;
+    SeenName* more = (SeenName*)std::realloc(c->names, sizeof(SeenName) * (size_t)cap);
+    if (!more) {
+      std::free(w);
+      report_name(c, e->name, pak_name_text(PAK_NAME_NO_MEMORY));
+      return false;
+    }
+    c->names = more;
+    c->capacity = cap;
+  }
+  c->names[c->count++] = {w, strdup(e->name)};
+  return true;
+}
+
+int compare_seen(const void* a, const void* b) {
+  const char16_t* x = ((const SeenName*)a)->folded;
+  const char16_t* y = ((const SeenName*)b)->folded;
+  for (; *x && *x == *y; ++x, ++y) {
+  }
+  return (int)*x - (int)*y;
+}
+
+}  // namespace
+
+bool pak_names_check(const PakBlock* pak, Text* report) {
+  NamesCheck c = {report, nullptr, 0, 0, false};
+  uint32_t where = 0;
+  PakStatus status = pak_walk(pak, check_name, &c, &where);
+  if (c.count > 1) std::qsort(c.names, (size_t)c.count, sizeof(SeenName), compare_seen);
+  for (int k = 1; k < c.count; ++k)
+    if (!compare_seen(&c.names[k - 1], &c.names[k]))
+      report_name(&c, c.names[k].fname ? c.names[k].fname : "?", pak_name_text(PAK_NAME_DUPLICATE));
+  for (int k = 0; k < c.count; ++k) {
+    std::free(c.names[k].folded);
+    std::free(c.names[k].fname);
+  }
+  std::free(c.names);
+  if (status != PAK_END) {
+    c.bad = true;
+    if (report) {
+      text_bottom(report);
+      text_printf(report, "package at %d: %s\n", (int64_t)where, pak_status_text(status));
+    }
+  }
+  return pak && !c.bad;
 }
 
 int pak_destinations(const char* name, PakDestination out[2]) {
@@ -446,6 +694,13 @@ Text* source_of(const char* path) {
   return t;
 }
 
+// Eight upper-case hexadecimal digits and a NUL.
+const char* hex8(uint32_t v, char out[9]) {
+  for (int k = 0; k < 8; ++k) out[k] = "0123456789ABCDEF"[v >> (28 - 4 * k) & 15];
+  out[8] = 0;
+  return out;
+}
+
 void write_header(PakWriter* w, const char* total_hex) {
   char head[PAK_HEADER];
   std::memcpy(head, kMagic, 9);
@@ -462,13 +717,13 @@ struct PakEntryJob {
   int list;           // a failing entry ends the rest of its list
   FileHandle source;  // FILE_INVALID when it could not be opened
   bool dictionary;    // stored by the dictionary packer
-  bool done;          // encoded; guarded by the queue's lock
   bool read;          // the source was read
   size_t n;           // its bytes
   FileTime time;
   uint8_t* stored;  // the stored bytes (null when encoding failed)
   size_t stored_n;
   bool arc;
+  uint32_t crc;  // of the file bytes (a dictionary: of its stored bytes)
 };
 
 void encode_entry(PakEntryJob* j) {
@@ -494,6 +749,11 @@ void encode_entry(PakEntryJob* j) {
     j->stored = lz_encode(bytes, j->n, &j->stored_n, nullptr);
     j->arc = true;
   }
+  // The reader checks what it hands out: the decoded bytes, or a dictionary as stored.
+  if (j->arc)
+    j->crc = crc32(bytes, j->n);
+  else if (j->stored)
+    j->crc = crc32(j->stored, j->stored_n);
   std::free(bytes);
 }
 
@@ -527,6 +787,8 @@ bool write_entry(PakWriter* w, PakEntryJob* j) {
                   &j->time);
       if (j->arc) text_puts(head, "ARC: 1\r\n");
       text_printf(head, "SIZE: %d\r\n", (int64_t)j->stored_n);
+      char crc[9];
+      text_printf(head, "CRC32: %s\r\n", hex8(j->crc, crc));
       int64_t hn = text_length(head);
       char* htext = (char*)std::malloc((size_t)hn + 1);
       uint8_t len4[4];
@@ -587,75 +849,36 @@ void add_list(EntryList* l, const char* folder, const char* const* names, int co
   ++l->lists;
 }
 
-// The shared state of the encoding threads: entries [0, opened) have their source open, and
-// `next` is the first one no thread has taken yet.
-struct EncodeQueue {
+// The writer's steps over the entry list: sources are opened and entries written on this thread,
+// encoded on any.
+struct WriteRun {
+  PakWriter* writer;
   EntryList* list;
-  int opened = 0, next = 0;
-  bool finish = false;
-  std::mutex lock;
-  std::condition_variable work, done;
+  int failed_list;  // a failing entry ends the rest of its list
 };
 
-// Takes the next open entry and encodes it; false when there is none. Called with the lock held.
-bool encode_next(EncodeQueue* q, std::unique_lock<std::mutex>& held) {
-  if (q->next >= q->opened) return false;
-  PakEntryJob* j = &q->list->jobs[q->next++];
-  held.unlock();
-  encode_entry(j);
-  held.lock();
-  j->done = true;
-  q->done.notify_all();
-  return true;
+void open_step(void* context, int i) {
+  WriteRun* r = (WriteRun*)context;
+  if (r->list->jobs[i].list != r->failed_list) open_entry(&r->list->jobs[i]);
 }
 
-void encode_thread(EncodeQueue* q) {
-  std::unique_lock<std::mutex> held(q->lock);
-  for (;;) {
-    if (encode_next(q, held)) continue;
-    if (q->finish) return;
-    q->work.wait(held);
-  }
+void encode_step(void* context, int i) {
+  encode_entry(&((WriteRun*)context)->list->jobs[i]);
 }
 
-// Encodes the entries on `threads` threads (this one included) and writes them in order. Sources
-// are opened at most `window` entries ahead of the writing, which bounds the memory held.
+void write_step(void* context, int i) {
+  WriteRun* r = (WriteRun*)context;
+  PakEntryJob* j = &r->list->jobs[i];
+  if (j->list != r->failed_list && !write_entry(r->writer, j)) r->failed_list = j->list;
+  close_entry(j);
+}
+
+// Encodes the entries on `threads` threads and writes them in order. Sources are opened at most
+// three entries a thread ahead of the writing, which bounds the memory held.
 void write_entries(PakWriter* w, EntryList* l, int threads) {
-  EncodeQueue q;
-  q.list = l;
-  int helpers = threads - 1;
-  std::thread* pool = helpers > 0 ? new std::thread[(size_t)helpers] : nullptr;
-  for (int k = 0; k < helpers; ++k) pool[k] = std::thread(encode_thread, &q);
-  int window = threads * 3;
-  int failed_list = -1;
-  for (int i = 0; i < l->count; ++i) {
-    PakEntryJob* j = &l->jobs[i];
-    {
-      std::unique_lock<std::mutex> held(q.lock);
-      int opened = q.opened;
-      held.unlock();
-      int upto = i + window < l->count ? i + window : l->count;
-      for (int k = opened; k < upto; ++k)
-        if (l->jobs[k].list != failed_list) open_entry(&l->jobs[k]);
-      held.lock();
-      if (upto > q.opened) {
-        q.opened = upto;
-        q.work.notify_all();
-      }
-      // This thread encodes too while the entry it must write next is not ready.
-      while (!j->done)
-        if (!encode_next(&q, held)) q.done.wait(held);
-    }
-    if (j->list != failed_list && !write_entry(w, j)) failed_list = j->list;
-    close_entry(j);
-  }
-  {
-    std::lock_guard<std::mutex> held(q.lock);
-    q.finish = true;
-    q.work.notify_all();
-  }
-  for (int k = 0; k < helpers; ++k) pool[k].join();
-  delete[] pool;
+  WriteRun run = {w, l, -1};
+  OrderedSteps steps = {open_step, encode_step, write_step, &run};
+  ordered_work(l->count, threads, threads * 3, &steps);
 }
 
 }  // namespace
@@ -677,8 +900,7 @@ bool pak_build(int mode, const PakBuildPaths* paths) {
   if (!p.exe) p.exe = def.exe;
   if (!p.bitmaps) p.bitmaps = def.bitmaps;
   if (!p.output) p.output = def.output;
-  int threads = p.threads > 0 ? p.threads : (int)std::thread::hardware_concurrency();
-  if (threads < 1) threads = 1;
+  int threads = p.threads > 0 ? p.threads : ordered_work_threads();
   bool needed = (mode & PAK_BUILD_NEEDED) != 0;
 
   // The entries in package order, each list apart. The first list comes from two folders but is
@@ -726,8 +948,7 @@ bool pak_build(int mode, const PakBuildPaths* paths) {
 
   // The header gets the final length, whatever failed before.
   char hex[9];
-  for (int k = 0; k < 8; ++k) hex[k] = "0123456789ABCDEF"[(uint64_t)w.written >> (28 - 4 * k) & 15];
-  hex[8] = 0;
+  hex8((uint32_t)w.written, hex);
   bool io_ok = !w.io_failed && w.written <= 0xFFFFFFFF && file_seek(w.file, 0) == 0;
   if (io_ok) {
     int64_t keep = w.written;

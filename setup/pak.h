@@ -6,8 +6,8 @@
 // folder of sources.
 //
 // Reading never trusts the package: an entry whose header or data runs past the end stops the
-// walk with a status saying where, and names that could reach outside a destination folder are
-// refused by pak_name_is_safe (the extractors skip such entries).
+// walk with a status saying where, and a package with a name that could reach outside a
+// destination folder (judged after decoding, pak_name_judge) is refused as a whole.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,6 +35,8 @@ struct PakEntry {
   FileTime time;     // DATE parsed; has_time false when absent or malformed
   bool has_time;
   bool compressed;      // ARC non-zero
+  bool has_crc;         // CRC32 present (packages of older writers have none)
+  uint32_t crc;         // CRC32: of the file bytes pak_entry_data gives
   uint32_t size;        // SIZE: stored bytes
   const uint8_t* data;  // the stored bytes
   uint32_t offset;      // of the entry's header length in the package
@@ -66,14 +68,50 @@ typedef bool (*PakVisit)(void* context, const PakEntry* entry);
 PakStatus pak_walk(const PakBlock* pak, PakVisit visit, void* context, uint32_t* where = nullptr);
 
 // The entry's file bytes in a new buffer (malloc) with a NUL after them: a copy of the stored
-// bytes, or the decoded stream. Null when the stream is invalid (*error: an LzError).
+// bytes, or the decoded stream. Null when the stream is invalid (*error: an LzError) or when the
+// entry carries a CRC32 that the bytes do not match (*error: PAK_ERROR_CRC).
+enum : int { PAK_ERROR_CRC = 100 };
 uint8_t* pak_entry_data(const PakEntry* entry, size_t* length, int* error = nullptr);
+// The reason of an error of pak_entry_data.
+const char* pak_error_text(int error);
 
-// True when a stored name is a plain file name: not empty, no path separator, no drive or scheme
-// colon, no control character (Shift-JIS trail bytes are not separators), no final dot or space
-// (so neither "." nor ".."), and no Windows device name (CON, PRN, AUX, NUL, COM1..9, LPT1..9,
-// also with an extension).
+// ---- names ----
+// A stored name is judged in the form the file system finally sees: FNAME with its SJIS-EX
+// escapes decoded to UTF-16 (the decoding of the file layer), so an escaped "\" or "." is a "\"
+// or a "." here. Anything that is not one plain file name of its own folder is refused.
+enum PakNameVerdict : int {
+  PAK_NAME_OK = 0,
+  PAK_NAME_EMPTY,
+  PAK_NAME_SEPARATOR,  // "\" or "/"
+  PAK_NAME_COLON,      // a drive, a scheme or an alternate data stream
+  PAK_NAME_RESERVED,   // < > " | ? *
+  PAK_NAME_CONTROL,    // below U+0020, or U+007F
+  PAK_NAME_DOTS,       // "." or ".."
+  PAK_NAME_TRAILING,   // a final dot or space (Windows drops it: another file than it says)
+  PAK_NAME_DEVICE,     // CON, PRN, AUX, NUL, COM1..9, LPT1..9, CONIN$, CONOUT$, any extension
+  PAK_NAME_TOO_LONG,   // more than PAK_NAME_MAX units with the temporary suffix
+  PAK_NAME_DUPLICATE,  // a second entry of the same file (case ignored)
+  PAK_NAME_NO_MEMORY,
+};
+// The longest suffix the installation adds to a name for its temporaries and backups
+// (".zq~b99"), and the longest file name a folder can hold.
+enum : int { PAK_TEMP_SUFFIX_MAX = 7, PAK_NAME_MAX = 255 };
+// Decodes and judges a stored name. *final_name (when given and the name is good) receives the
+// name as it will be created (malloc'd, NUL-terminated UTF-16; the caller frees it).
+int pak_name_judge(const char* fname, char16_t** final_name = nullptr);
+const char* pak_name_text(int verdict);
+// pak_name_judge(name) == PAK_NAME_OK.
 bool pak_name_is_safe(const char* name);
+// The name as created, in the internal form, for display: escapes that carry a character of
+// the code page become that character, control characters become "?" (a new Text, or null).
+Text* pak_name_display(const char* fname);
+// Whether two final names name the same file (case ignored as the file system ignores it).
+bool pak_name_same(const char16_t* a, const char16_t* b);
+
+// Judges every name of a package and looks for duplicates, and walks it to its end. Appends one
+// line per problem to report (when given): the entry's displayed name, ": " and the reason.
+// True when every name is good, no two are the same and the walk reached the end.
+bool pak_names_check(const PakBlock* pak, Text* report);
 
 // Where the installation writes an entry, relative to the installation folder: up to two folders
 // ("", "qmac\system\", "qmac\sample\", "sample\"), each with whether the file gets the fixed

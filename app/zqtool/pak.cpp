@@ -18,9 +18,12 @@ const char kUsage[] =
     "  pak build SRCDIR OUT [--needed] [--exe-dir DIR] [--threads N]\n"
     "                        write a package from a folder of sources (on N threads;\n"
     "                        0, the default, takes every core)\n"
-    "  pak list FILE         entries of a package (or of an executable carrying one)\n"
+    "  pak list FILE         entries of a package (or of an executable carrying one):\n"
+    "                        name as created, date, stored and file size, ARC, CRC32\n"
     "  pak extract FILE DIR  write every entry under DIR as an installation places it\n"
-    "  pak verify FILE       decode every entry and check its length\n";
+    "                        (a package with a bad or repeated name writes nothing)\n"
+    "  pak verify FILE       check every name, decode every entry, check its length and\n"
+    "                        checksum (entries without one are listed as unchecked)\n";
 
 #ifdef _WIN32
 const char kSep[] = "\\";
@@ -64,11 +67,34 @@ bool walk_ended_well(const char* path, PakStatus status, uint32_t where) {
   return false;
 }
 
+// Prints the problems that pak_names_check found; true when there were none.
+bool names_good(const char* path, const PakBlock* pak) {
+  Text* report = text_new();
+  bool ok = pak_names_check(pak, report);
+  if (!ok) {
+    text_top(report);
+    for (const char* line = text_cstr(report); *line;) {
+      const char* end = std::strchr(line, '\n');
+      int n = end ? (int)(end - line) : (int)std::strlen(line);
+      int shown = n > 0 && line[n - 1] == '\r' ? n - 1 : n;
+      tool_fail(1, "%s: %.*s", path, shown, line);
+      line += end ? n + 1 : n;
+    }
+  }
+  text_free(report);
+  return ok;
+}
+
 bool list_one(void*, const PakEntry* e) {
   uint32_t ulen = e->size;
   if (e->compressed) lz_header(e->data, e->size, nullptr, &ulen);
-  tool_printf("%s\t%s\t%u\t%u\t%d\n", e->name, e->date, (unsigned)e->size, (unsigned)ulen,
-              e->compressed ? 1 : 0);
+  // The name as the file system would see it: an escaped separator shows as what it is.
+  Text* shown = pak_name_display(e->name);
+  char crc[9] = "-";
+  if (e->has_crc) std::snprintf(crc, sizeof crc, "%08X", (unsigned)e->crc);
+  tool_printf("%s\t%s\t%u\t%u\t%d\t%s\n", shown ? text_cstr(shown) : "?", e->date,
+              (unsigned)e->size, (unsigned)ulen, e->compressed ? 1 : 0, crc);
+  text_free(shown);
   return true;
 }
 
@@ -78,33 +104,35 @@ int cmd_list(int argc, char** argv) {
   if (!load(argv[2], &pk)) return 1;
   uint32_t where = 0;
   PakStatus st = pak_walk(&pk.block, list_one, nullptr, &where);
-  return walk_ended_well(argv[2], st, where) ? 0 : 1;
+  bool ok = walk_ended_well(argv[2], st, where);
+  return names_good(argv[2], &pk.block) && ok ? 0 : 1;
 }
 
 struct Verify {
-  int problems = 0, entries = 0;
+  int problems = 0, entries = 0, unchecked = 0;
 };
 
 bool verify_one(void* ctx, const PakEntry* e) {
   Verify* v = (Verify*)ctx;
   ++v->entries;
-  if (!pak_name_is_safe(e->name)) {
-    ++v->problems;
-    tool_printf("%s: unsafe file name\n", e->name);
-  }
-  if (!e->compressed) return true;
+  Text* shown = pak_name_display(e->name);
+  const char* name = shown ? text_cstr(shown) : "?";
   uint32_t total = 0, ulen = 0;
   int err = LZ_OK;
   size_t n = 0;
   uint8_t* data = pak_entry_data(e, &n, &err);
   if (!data) {
     ++v->problems;
-    tool_printf("%s: %s\n", e->name, lz_error_text(err));
-  } else if (lz_header(e->data, e->size, &total, &ulen) && total != e->size) {
+    tool_printf("%s: %s\n", name, pak_error_text(err));
+  } else if (e->compressed && lz_header(e->data, e->size, &total, &ulen) && total != e->size) {
     ++v->problems;
-    tool_printf("%s: stream length %u, SIZE %u\n", e->name, (unsigned)total, (unsigned)e->size);
+    tool_printf("%s: stream length %u, SIZE %u\n", name, (unsigned)total, (unsigned)e->size);
+  } else if (!e->has_crc) {
+    ++v->unchecked;
+    tool_printf("%s: unchecked (no CRC32)\n", name);
   }
   std::free(data);
+  text_free(shown);
   return true;
 }
 
@@ -116,11 +144,17 @@ int cmd_verify(int argc, char** argv) {
   uint32_t where = 0;
   PakStatus st = pak_walk(&pk.block, verify_one, &v, &where);
   bool ok = walk_ended_well(argv[2], st, where);
-  if (!ok || v.problems) {
-    if (ok) tool_fail(1, "%s: %d of %d entries have problems", argv[2], v.problems, v.entries);
+  bool names = names_good(argv[2], &pk.block);
+  if (!ok || !names || v.problems) {
+    if (ok && v.problems)
+      tool_fail(1, "%s: %d of %d entries have problems", argv[2], v.problems, v.entries);
     return 1;
   }
-  tool_printf("%s: %d entries ok\n", argv[2], v.entries);
+  if (v.unchecked)
+    tool_printf("%s: %d entries ok, %d of them without a checksum\n", argv[2], v.entries,
+                v.unchecked);
+  else
+    tool_printf("%s: %d entries ok\n", argv[2], v.entries);
   return 0;
 }
 
@@ -133,11 +167,6 @@ struct Extract {
 bool extract_one(void* ctx, const PakEntry* e) {
   Extract* x = (Extract*)ctx;
   ++x->count;
-  if (!pak_name_is_safe(e->name)) {
-    ++x->failed;
-    tool_fail(1, "entry at offset %u: unsafe file name, skipped", (unsigned)e->offset);
-    return true;
-  }
   if (x->progress) {
     tool_printf("\r%4d %-40.40s", x->count, e->name);
     std::fflush(stdout);
@@ -147,7 +176,7 @@ bool extract_one(void* ctx, const PakEntry* e) {
   uint8_t* data = pak_entry_data(e, &n, &err);
   if (!data) {
     ++x->failed;
-    tool_fail(1, "%s: %s", e->name, lz_error_text(err));
+    tool_fail(1, "%s: %s", e->name, pak_error_text(err));
     return true;
   }
   PakDestination dest[2];
@@ -178,6 +207,8 @@ int cmd_extract(int argc, char** argv) {
   if (argc != 4) return tool_fail(2, "usage: pak extract FILE DIR");
   Package pk;
   if (!load(argv[2], &pk)) return 1;
+  // Every name is judged before anything is written: a bad one refuses the whole package.
+  if (!names_good(argv[2], &pk.block)) return 1;
   Extract x;
   x.dir = argv[3];
   x.progress = tool_stdout_is_terminal();

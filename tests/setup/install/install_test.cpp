@@ -78,7 +78,7 @@ TEST_F(EngineTest, ADamagedPackageFailsAndWritesNothingOutside) {
     const char* name;
     size_t cut;  // bytes taken off the end
     const char* said;
-  } rows[] = {{"..\\evil.txt", 0, "unsafe name"}, {"last.txt", 3, "runs past the end"}};
+  } rows[] = {{"..\\evil.txt", 0, "path separator"}, {"last.txt", 3, "runs past the end"}};
   for (const auto& r : rows) {
     Bytes bad = pak;
     append_entry(&bad, r.name, "payload");

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/codepage.h"
+#include "core/crc32.h"
 #include "core/header.h"
 #include "files/file.h"
 #include "files/path.h"
@@ -203,8 +205,10 @@ TEST_F(PakBuild, BuildWalkAndDecode) {
   }
   // The header record, field by field, in order.
   const Entry& z = by["zq9.txt"];
-  EXPECT_EQ(z.header, "\r\nFNAME: zq9.txt\r\nDATE: " + z.date +
-                          "\r\nARC: 1\r\nSIZE: " + std::to_string(z.size) + "\r\n");
+  char crc[9];
+  std::snprintf(crc, sizeof crc, "%08X", (unsigned)crc32(z.data.data(), z.data.size()));
+  EXPECT_EQ(z.header, "\r\nFNAME: zq9.txt\r\nDATE: " + z.date + "\r\nARC: 1\r\nSIZE: " +
+                          std::to_string(z.size) + "\r\nCRC32: " + crc + "\r\n");
   EXPECT_EQ(z.data, slurp(src / "zq9.txt"));
   FileHandle h = file_open_read((src / "zq9.txt").string().c_str(), FSYS_READ, FSYS_SHARE_READ, 0);
   FileTime written = {0};
@@ -381,6 +385,166 @@ TEST(PakNames, UnsafeNamesAreRefused) {
   // A Shift-JIS character whose second byte is 0x5C is not a separator.
   EXPECT_TRUE(pak_name_is_safe("\x95\x5c.txt"));
   EXPECT_FALSE(pak_name_is_safe("\x95"));  // a lone lead byte at the end
+}
+
+// The SJIS-EX escape of one UTF-16 unit, as a package can carry it in FNAME.
+std::string esc(char16_t unit) {
+  char b[3];
+  cp_put_escape(unit, b);
+  return std::string(b, 3);
+}
+
+TEST(PakNames, EscapesAreJudgedAfterDecoding) {
+  // Each of these reaches the file system as something other than a plain name.
+  struct {
+    std::string name;
+    int verdict;
+  } rows[] = {
+      {".." + esc('\\') + "x.txt", PAK_NAME_SEPARATOR},
+      {esc('.') + esc('.') + esc('\\') + "users" + esc('\\') + "a.txt", PAK_NAME_SEPARATOR},
+      {".." + esc('/') + "x", PAK_NAME_SEPARATOR},
+      {"a" + esc('\\') + "b", PAK_NAME_SEPARATOR},
+      {esc('.'), PAK_NAME_DOTS},
+      {esc('.') + esc('.'), PAK_NAME_DOTS},
+      {"." + esc('.'), PAK_NAME_DOTS},
+      {"x.txt" + esc(':') + "stream", PAK_NAME_COLON},
+      {"c" + esc(':') + "x", PAK_NAME_COLON},
+      {"a" + esc('*') + ".txt", PAK_NAME_RESERVED},
+      {"a" + esc('?'), PAK_NAME_RESERVED},
+      {"a<b", PAK_NAME_RESERVED},
+      {"a\"b", PAK_NAME_RESERVED},
+      {"a|b", PAK_NAME_RESERVED},
+      {"a" + esc('\n') + "b", PAK_NAME_CONTROL},
+      {"a" + esc(0) + "b", PAK_NAME_CONTROL},
+      {"x" + esc('.'), PAK_NAME_TRAILING},
+      {"x" + esc(' '), PAK_NAME_TRAILING},
+      {esc('C') + "ON", PAK_NAME_DEVICE},
+      {"con" + esc('.') + "txt", PAK_NAME_DEVICE},
+      {"CONOUT$", PAK_NAME_DEVICE},
+      {"com" + esc(0xB9) + ".txt", PAK_NAME_DEVICE},
+      {"\x80\x40", PAK_NAME_OK},           // too short to be an escape: two plain bytes
+      {"\xA0\xFF\xFF", PAK_NAME_CONTROL},  // an escape that carries no unit
+      {"\x95", PAK_NAME_CONTROL},          // a lone lead byte
+      {"", PAK_NAME_EMPTY},
+  };
+  for (const auto& r : rows) EXPECT_EQ(pak_name_judge(r.name.c_str()), r.verdict) << r.name;
+}
+
+TEST(PakNames, LengthCountsUnitsWithTheTemporarySuffix) {
+  int room = PAK_NAME_MAX - PAK_TEMP_SUFFIX_MAX;
+  // A double-byte character is one unit; an escape of three bytes is one unit.
+  struct {
+    std::string unit;
+    int count;
+    int verdict;
+  } rows[] = {{"a", room, PAK_NAME_OK},         {"a", room + 1, PAK_NAME_TOO_LONG},
+              {"\x88\x9F", room, PAK_NAME_OK},  {"\x88\x9F", room + 1, PAK_NAME_TOO_LONG},
+              {esc(0x4E9C), room, PAK_NAME_OK}, {esc(0x4E9C), room + 1, PAK_NAME_TOO_LONG}};
+  for (const auto& r : rows) {
+    std::string name;
+    for (int k = 0; k < r.count; ++k) name += r.unit;
+    EXPECT_EQ(pak_name_judge(name.c_str()), r.verdict) << r.count << " of " << r.unit.size();
+  }
+  char16_t* w = nullptr;
+  ASSERT_EQ(pak_name_judge(("a" + esc(0x4E9C) + "\x95\x5c").c_str(), &w), PAK_NAME_OK);
+  EXPECT_EQ(std::u16string(w), std::u16string(u"a\u4E9C\u8868"));
+  std::free(w);
+}
+
+TEST(PakNames, DuplicatesAndBadNamesMakeThePackageInvalid) {
+  Bytes one = {'x'};
+  struct {
+    std::vector<std::string> names;
+    bool ok;
+  } rows[] = {
+      {{"a.txt", "b.txt"}, true},
+      {{"a.txt", "a.txt"}, false},
+      {{"readme.TXT", "README.txt"}, false},
+      {{"x", esc('x')}, false},                    // the escape names the same file
+      {{"\x82\x60", "\x82\x81"}, false},           // full-width A and a
+      {{"a.txt", "b.txt", "c", esc('.')}, false},  // one bad name is enough
+  };
+  for (const auto& r : rows) {
+    std::vector<std::pair<std::string, Bytes>> entries;
+    for (const auto& n : r.names) entries.push_back({head(n, 1, false), one});
+    Bytes pak = make_package(entries);
+    PakBlock b;
+    ASSERT_TRUE(pak_block(pak.data(), pak.size(), &b));
+    Text* report = text_new();
+    EXPECT_EQ(pak_names_check(&b, report), r.ok) << r.names.back();
+    EXPECT_EQ(text_length(report) == 0, r.ok) << text_cstr(report);
+    text_free(report);
+  }
+  // The report shows the decoded name and the reason.
+  Bytes pak = make_package({{head(".." + esc('\\') + "evil", 1, false), one}});
+  PakBlock b;
+  ASSERT_TRUE(pak_block(pak.data(), pak.size(), &b));
+  Text* report = text_new();
+  EXPECT_FALSE(pak_names_check(&b, report));
+  EXPECT_EQ(std::string(text_cstr(report)), "..\\evil: file name with a path separator\r\n");
+  text_free(report);
+}
+
+TEST(PakCrc, TheReaderChecksItWhenPresent) {
+  Bytes data = {'h', 'e', 'l', 'l', 'o'};
+  char good[9], bad[9];
+  std::snprintf(good, sizeof good, "%08x", (unsigned)crc32(data.data(), data.size()));  // lower
+  std::snprintf(bad, sizeof bad, "%08X", (unsigned)crc32(data.data(), data.size()) ^ 1);
+  size_t zn = 0;
+  uint8_t* z = lz_encode(data.data(), data.size(), &zn, nullptr);
+  Bytes stream(z, z + zn);
+  std::free(z);
+  struct {
+    std::string crc;  // "" none
+    bool arc;
+    PakStatus status;
+    int error;
+  } rows[] = {
+      {"", false, PAK_END, LZ_OK},           {"", true, PAK_END, LZ_OK},
+      {good, false, PAK_END, LZ_OK},         {good, true, PAK_END, LZ_OK},
+      {bad, false, PAK_END, PAK_ERROR_CRC},  {bad, true, PAK_END, PAK_ERROR_CRC},
+      {"1234567", true, PAK_BAD_HEADER, 0},  {"12345678 9", true, PAK_BAD_HEADER, 0},
+      {"1234567G", true, PAK_BAD_HEADER, 0},
+  };
+  for (const auto& r : rows) {
+    const Bytes& stored = r.arc ? stream : data;
+    std::string h = head("a.txt", stored.size(), r.arc);
+    if (!r.crc.empty()) h += "CRC32: " + r.crc + "\r\n";
+    std::vector<Entry> es;
+    ASSERT_EQ(walk(make_package({{h, stored}}), &es), r.status) << r.crc;
+    if (r.status != PAK_END) continue;
+    ASSERT_EQ(es.size(), 1u);
+    EXPECT_EQ(es[0].error, r.error) << r.crc << " " << r.arc;
+    EXPECT_EQ(es[0].data == data, r.error == LZ_OK) << r.crc;
+  }
+}
+
+TEST_F(PakBuild, EverySingleBitFlipOfAnEntryIsCaught) {
+  fill_sources();
+  build(0);
+  Bytes pak = slurp(out);
+  std::vector<Entry> es;
+  ASSERT_EQ(walk(pak, &es), PAK_END);
+  for (const auto& e : es) ASSERT_NE(e.header.find("\r\nCRC32: "), std::string::npos) << e.name;
+  // Flip bits spread over the data of the whole package; none may decode to wrong bytes.
+  std::mt19937 g(5);
+  int flips = 0;
+  for (int k = 0; k < 200; ++k) {
+    Bytes p = pak;
+    size_t at = PAK_HEADER + g() % (p.size() - PAK_HEADER);
+    p[at] ^= uint8_t(1u << (g() % 8));
+    std::vector<Entry> got;
+    walk(p, &got);
+    bool caught = got.size() != es.size();
+    for (size_t i = 0; !caught && i < got.size(); ++i)
+      caught = got[i].error != LZ_OK || got[i].name != es[i].name || got[i].header != es[i].header;
+    // A flip in a DATE digit may still parse; everything else must be noticed.
+    if (!caught) {
+      for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].data, es[i].data) << at;
+    }
+    flips += caught;
+  }
+  EXPECT_GT(flips, 150);
 }
 
 TEST(PakNames, Destinations) {
