@@ -297,10 +297,9 @@ bool setup_usage(Text* out) {
 }
 
 bool setup_icon_name_ok(const char* name) {
-  // The package's rule for a plain file name, and no character that cannot travel in -opt or
-  // that the file system refuses (none of them is a Shift-JIS trail byte).
-  return name && std::strlen(name) <= 80 && !std::strpbrk(name, ",=\"*?<>") &&
-         pak_name_is_safe(name);
+  // The package's rule for a file name, judged in the form the file system will be given (escapes
+  // decoded), and no character that cannot travel in -opt (neither is a Shift-JIS trail byte).
+  return name && std::strlen(name) <= 80 && !std::strpbrk(name, ",=") && pak_name_is_safe(name);
 }
 
 namespace {

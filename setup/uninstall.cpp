@@ -52,12 +52,6 @@ int delete_list(TextArg folder, const Entry* list, int count, const DeleteProof*
   return n;
 }
 
-// The installation's temporaries ("NAME.zq~N"): whatever a broken run left beside its files.
-bool is_temporary(const char* name) {
-  const char* t = std::strstr(name, ".zq~");
-  return t && t != name;
-}
-
 // Whether the file found may go. Links go only when the manifest names them; without a proof
 // every other file may.
 bool proved(const DeleteProof* proof, Text* path, const FileFindData& fd) {
@@ -65,7 +59,7 @@ bool proved(const DeleteProof* proof, Text* path, const FileFindData& fd) {
   // A link to a folder stays: removing it as a folder can reach the folder it points to.
   if (link && (fd.attributes & FSYS_ATTR_DIRECTORY)) return false;
   if (link) return proof && manifest_names(proof->manifest, path, &fd);
-  if (!proof || proof->product_folder || is_temporary(fd.name)) return true;
+  if (!proof || proof->product_folder || install_is_temporary(fd.name)) return true;
   return manifest_proves(proof->manifest, path, &fd);
 }
 
@@ -102,7 +96,7 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
         continue;
       }
       if (flags == DELETE_SAMPLES && !path_has_extension(path.t, ".txp") &&
-          !is_temporary(fd.name) && !untouched_sample(fd))
+          !install_is_temporary(fd.name) && !untouched_sample(fd))
         continue;  // changed by the user: kept
       // The running program cannot delete itself: it stays, and its folder with it.
       if (self.t && same_path(text_cstr(path.t), text_cstr(self.t))) {

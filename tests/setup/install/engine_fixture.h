@@ -56,7 +56,7 @@ inline FileTime written(const fs::path& p) {
 // Whether a temporary file of an atomic write was left behind.
 inline bool leftovers(const fs::path& dir) {
   for (auto& p : fs::recursive_directory_iterator(dir))
-    if (p.path().string().find(".zq~") != std::string::npos) return true;
+    if (install_is_temporary(p.path().filename().string().c_str())) return true;
   return false;
 }
 

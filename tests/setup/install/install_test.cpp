@@ -433,7 +433,8 @@ TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
       {"main.c", "int main;"},   {"build.log", "log"},
       {"app.cfg", "cfg"},        {"readme.txt", "my readme"},
       {"data.sys", "data"},      {"keys.key", "keys"},
-      {"list.lst", "list"},      {"sample/mine.txt", "my sample"}};
+      {"list.lst", "list"},      {"sample/mine.txt", "my sample"},
+      {"draft.zq~mine", "not a temporary of ours"}};
   for (const auto& f : own) put(dest / f.first, f.second);
   fs::path elsewhere = root / "elsewhere";
   const std::map<std::string, std::string> far = {

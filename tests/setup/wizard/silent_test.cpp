@@ -1,5 +1,6 @@
 // The unattended run: the switches out of the command list, the record they give, the log file.
 
+#include "core/codepage.h"
 #include "files/file.h"
 #include "host/cmdline.h"
 #include "setup/switches.h"
@@ -135,7 +136,11 @@ TEST_F(SetupTest, SilentRunTakesTheStandardRoadChangedOnlyByItsSwitches) {
     int common;
     std::string folder;
     std::string keys = "REGDT=1 REGSM=1";  // checked on an installation: KEY=VALUE ...
-  } rows[] = {
+  };
+  // A separator the file layer would decode out of its escape: the name is judged decoded.
+  char escaped[4] = {};
+  cp_put_escape('\\', escaped);
+  const Row rows[] = {
       {"standard", "sw\tsilent\t0\n", SETUP_RUN_INSTALL, 0, 1, pf + "/VA VUDOVA 9"},
       {"user", "sw\tsilent\t0\nsw\tuser\t0\n", SETUP_RUN_INSTALL, 0, 0,
        ad + "/VODudeduva/VA VUDOVA 9"},
@@ -161,6 +166,9 @@ TEST_F(SetupTest, SilentRunTakesTheStandardRoadChangedOnlyByItsSwitches) {
       {"icon a device", "sw\tsilent\t0\nswstr\topt\tICON=CON\n", SETUP_RUN_NONE, 2, -1, ""},
       {"icon empty", "sw\tsilent\t0\nswstr\topt\tICON=\n", SETUP_RUN_NONE, 2, -1, ""},
       {"icon a wildcard", "sw\tsilent\t0\nswstr\topt\tICON=a*\n", SETUP_RUN_NONE, 2, -1, ""},
+      {"icon with an escaped separator",
+       std::string("sw\tsilent\t0\nswstr\topt\tICON=..") + escaped + "x\n", SETUP_RUN_NONE, 2, -1,
+       ""},
       {"icon with a trail byte like a separator",
        "sw\tsilent\t0\nswstr\topt\tICON=\x83\x5c\x83\x7c\n", SETUP_RUN_INSTALL, 0, 1,
        pf + "/VA VUDOVA 9", "ICON=\x83\x5c\x83\x7c"},
