@@ -4,6 +4,7 @@
 #include "core/records.h"
 #include "host/cmdline.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,6 +70,21 @@ bool next_token(const char* s, Token* out) {
   out->start = s;
   out->length = (int)(p - s);
   out->after = p;
+  return true;
+}
+
+// The decimal number at s (an optional minus and digits; what follows is not read) in *out; false
+// when it does not fit 32 bits, in every build.
+bool read_int(const char* s, int* out) {
+  bool minus = *s == '-';
+  if (minus) ++s;
+  int64_t v = 0;
+  const int64_t limit = minus ? -(int64_t)INT32_MIN : INT32_MAX;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    v = v * 10 + (*s - '0');
+    if (v > limit) return false;
+  }
+  *out = (int)(minus ? -v : v);
   return true;
 }
 
@@ -173,7 +189,7 @@ struct Parser {
       p += 3;
     }
     char* string = nullptr;
-    long number = 0;
+    int number = 0;
     if (p[0] == '(' && p[1] == '"') {
       const char* q = to_quote(p + 2);
       string = copy_value(p + 2, (size_t)(q - (p + 2)));
@@ -181,13 +197,14 @@ struct Parser {
       if (escaped) unescape(string);
     } else if (p[0] == '(') {
       ++p;
-      if ((p[0] >= '0' && p[0] <= '9') || (p[0] == '-' && p[1] >= '0' && p[1] <= '9'))
-        number = std::strtol(p, nullptr, 10);
-      else
-        number = (long)id_pack(p);
+      if ((p[0] >= '0' && p[0] <= '9') || (p[0] == '-' && p[1] >= '0' && p[1] <= '9')) {
+        if (!read_int(p, &number)) return;  // out of range: the switch is dropped
+      } else {
+        number = (int)id_pack(p);
+      }
     }
     if (!string && name == ID("SHOW")) {
-      rewrite_show((int)number);
+      rewrite_show(number);
     } else if (!string && name == ID("NOSHOW")) {
       rewrite_show((int)ID("NOSHOW"));
     } else if (string) {
@@ -195,7 +212,7 @@ struct Parser {
       text_printf(list, "swstr\t%id\t%s\n", name, string);
     } else {
       before_record();
-      text_printf(list, "sw\t%id\t%d\n", name, (int)number);
+      text_printf(list, "sw\t%id\t%d\n", name, number);
     }
     std::free(string);
   }
@@ -214,10 +231,232 @@ bool starts_switch(const Token& k) {
   return *k.start == '"' || *k.start == '-' || *k.start == '/';
 }
 
-// A jump token: "/j" and a digit. The line number, or -1.
+// A jump token: "/j" and a digit. The line number, -1 for another token, -2 for a number out of
+// range (the jump is dropped).
 int jump_line(const char* t) {
-  if (t[0] == '/' && t[1] == 'j' && t[2] >= '0' && t[2] <= '9') return std::atoi(t + 2);
-  return -1;
+  if (t[0] != '/' || t[1] != 'j' || t[2] < '0' || t[2] > '9') return -1;
+  int n;
+  return read_int(t + 2, &n) ? n : -2;
+}
+
+// The file system's answers for one line, so that the same question is never asked twice: whether
+// a path exists, and the names in a folder. An open-addressed table of entries, each a malloc'd
+// block: the answer byte, the question (its kind letter and the path) with its NUL, and for a
+// folder its names, each with its NUL, and one NUL more.
+struct FsMemo {
+  char** slots = nullptr;
+  size_t size = 0, used = 0;
+  ~FsMemo() {
+    for (size_t i = 0; i < size; ++i) std::free(slots[i]);
+    std::free(slots);
+  }
+  static size_t hash(const char* s) {
+    uint64_t h = 1469598103934665603ull;
+    for (; *s; ++s) h = (h ^ (unsigned char)*s) * 1099511628211ull;
+    return (size_t)h;
+  }
+  static char** slot(char** table, size_t n, const char* key) {
+    size_t i = hash(key) & (n - 1);
+    while (table[i] && std::strcmp(table[i] + 1, key) != 0) i = (i + 1) & (n - 1);
+    return &table[i];
+  }
+  bool grow() {
+    size_t n = size ? size * 2 : 64;
+    char** table = (char**)std::calloc(n, sizeof(char*));
+    if (!table) return false;
+    for (size_t i = 0; i < size; ++i)
+      if (slots[i]) *slot(table, n, slots[i] + 1) = slots[i];
+    std::free(slots);
+    slots = table;
+    size = n;
+    return true;
+  }
+  // The entry of a question, or null; *at is where a new one goes (null without memory).
+  char* find(const char* key, char*** at) {
+    *at = nullptr;
+    if (used * 2 >= size && !grow()) return nullptr;
+    char** s = slot(slots, size, key);
+    if (*s) return *s;
+    *at = s;
+    return nullptr;
+  }
+  char* keep(char** at, char* entry) {
+    if (at && entry) {
+      *at = entry;
+      ++used;
+    }
+    return entry;
+  }
+  // A new entry: answer, key (kind and path), then `extra` bytes left for the caller.
+  static char* entry(bool answer, char kind, const char* path, size_t extra) {
+    size_t n = std::strlen(path);
+    char* e = (char*)std::malloc(n + 3 + extra);
+    if (!e) return nullptr;
+    e[0] = answer;
+    e[1] = kind;
+    std::memcpy(e + 2, path, n + 1);
+    return e;
+  }
+
+  // Whether the path exists; with a wildcard in it, whether anything matches.
+  bool exists(const char* path) {
+    char* key = entry(false, 'E', path, 0);
+    if (!key) return file_find_data(path, nullptr);
+    char** at;
+    char* e = find(key + 1, &at);
+    if (e) {
+      std::free(key);
+      return e[0] != 0;
+    }
+    key[0] = file_find_data(path, nullptr);
+    bool found = key[0];
+    if (!keep(at, key)) std::free(key);
+    return found;
+  }
+
+  // The names of a folder (path with its trailing separator): each with its NUL, then one NUL
+  // more; null when the folder cannot be listed.
+  const char* names(const char* folder) {
+    char* key = entry(false, 'L', folder, 0);
+    if (!key) return nullptr;
+    char** at;
+    if (char* e = find(key + 1, &at)) {
+      std::free(key);
+      return e[0] ? e + 3 + std::strlen(e + 2) : nullptr;
+    }
+    size_t head = 3 + std::strlen(folder), n = head, cap = head + 256;
+    char* e = (char*)std::realloc(key, cap);
+    if (!e) {
+      std::free(key);
+      return nullptr;
+    }
+    size_t fn = std::strlen(folder);
+    char* pattern = (char*)std::malloc(fn + 2);
+    FileFindData d;
+    FindHandle f = FIND_INVALID;
+    if (pattern) {
+      std::memcpy(pattern, folder, fn);
+      std::memcpy(pattern + fn, "*", 2);
+      f = file_find_first(pattern, &d);
+      std::free(pattern);
+    }
+    bool ok = f != FIND_INVALID;
+    for (bool more = ok; more; more = file_find_next(f, &d)) {
+      size_t k = std::strlen(d.name) + 1;
+      if (n + k + 1 > cap) {
+        cap = (n + k + 1) * 2;
+        char* grown = (char*)std::realloc(e, cap);
+        if (!grown) {
+          ok = false;
+          break;
+        }
+        e = grown;
+      }
+      std::memcpy(e + n, d.name, k);
+      n += k;
+    }
+    if (f != FIND_INVALID) file_find_close(f);
+    e[n] = 0;
+    e[0] = ok;
+    if (!keep(at, e)) {
+      std::free(e);
+      return nullptr;
+    }
+    return ok ? e + head : nullptr;
+  }
+};
+
+// Whether a name that the system matches against `start` case-insensitively could begin with it.
+// Only plain ASCII is compared (the system's case rules beyond ASCII are its own), so a name the
+// system would take is never turned down.
+bool may_begin(const char* name, const char* start) {
+  for (;; ++start, ++name) {
+    unsigned char a = (unsigned char)*start, b = (unsigned char)*name;
+    if (!a) return true;
+    if (a >= 0x80 || b >= 0x80 || std::strchr("*?<>\"", a)) return true;
+    if (!b) return false;
+    if (a >= 'a' && a <= 'z') a -= 32;
+    if (b >= 'a' && b <= 'z') b -= 32;
+    if (a != b) return false;
+  }
+}
+
+// Whether any name could begin with `path` (a folder part and the start of a name). The folder is
+// listed once per line; a folder that cannot be listed holds nothing.
+bool any_begins(const char* path, FsMemo* memo) {
+  const char* name = path_file_name(path);
+  if (!name || name == path) return true;
+  size_t fn = (size_t)(name - path);
+  char* folder = (char*)std::malloc(fn + 1);
+  if (!folder) return true;
+  std::memcpy(folder, path, fn);
+  folder[fn] = 0;
+  const char* names = memo->names(folder);
+  // A folder that exists but cannot be listed may still hold the name (asked without its
+  // trailing separator, which the system refuses).
+  if (!names && (int)fn > path_root_length(folder)) folder[fn - 1] = 0;
+  bool unknown = !names && memo->exists(folder);
+  std::free(folder);
+  if (unknown) return true;
+  for (const char* n = names; n && *n; n += std::strlen(n) + 1)
+    if (may_begin(n, name)) return true;
+  return false;
+}
+
+// The system's path limit (MAX_PATH without its NUL) in UTF-16 units; the programs are not long-path
+// aware. Each character of the internal text is at least one unit.
+constexpr int JOIN_PATH_LIMIT = 259;
+
+// Characters of a path after its root.
+int path_chars(const char* s) {
+  int n = 0;
+  for (const char* p = s + path_root_length(s); *p; p += char_len(p)) ++n;
+  return n;
+}
+
+// A malloc'd copy of a + b with single slashes as backslashes, or null.
+char* joined_copy(const char* a, const char* b, size_t bn) {
+  size_t an = std::strlen(a);
+  char* out = (char*)std::malloc(an + bn + 1);
+  if (!out) return nullptr;
+  std::memcpy(out, a, an);
+  for (size_t i = 0; i < bn; ++i) out[an + i] = (b[i] == '\r' || b[i] == '\n') ? ' ' : b[i];
+  out[an + bn] = 0;
+  to_backslashes(out);
+  return out;
+}
+
+// The joined-path rule for a path that does not exist: the path joined with the following tokens
+// (up to one that starts with a double quote, "-" or "/") and the blanks between them, the first
+// join that exists (malloc'd, backslashes), or null. *after moves past the tokens taken.
+//
+// Linear in the line: before each join, the names of the joined text's folder (listed once per
+// line) are asked whether any begins with the joined text and the blanks that follow; when none
+// does, no longer join can exist either (it begins with the same text), and the search ends. A
+// join longer than the path limit cannot name a file. So a path is joined with at most as many
+// tokens as fit in the limit, and most paths cost one question (does it exist) and one listing
+// of their folder per line.
+char* join_path(const char* path, const char** after, FsMemo* memo) {
+  char* cur = strdup(path);  // the join so far
+  const char* end = *after;
+  Token more;
+  while (cur && next_token(end, &more) && !starts_switch(more)) {
+    char* prefix = joined_copy(cur, end, (size_t)(more.start - end));
+    bool go_on = prefix && any_begins(prefix, memo);
+    std::free(prefix);
+    if (!go_on) break;
+    char* longer = joined_copy(cur, end, (size_t)(more.after - end));
+    std::free(cur);
+    cur = longer;
+    if (!cur || path_chars(cur) > JOIN_PATH_LIMIT) break;
+    end = more.after;
+    if (memo->exists(cur)) {
+      *after = end;
+      return cur;
+    }
+  }
+  std::free(cur);
+  return nullptr;
 }
 
 }  // namespace
@@ -237,6 +476,7 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
   if (!list) return nullptr;
   if (!line) line = "";
   Parser ps{list, show, ID("CAB")};
+  FsMemo memo;
   Token k;
   if (options & CL_EDITOR_ARG) {
     bool first = true;
@@ -266,6 +506,8 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
     int jump = jump_line(t);
     if (jump >= 0) {
       ps.jump = jump;
+    } else if (jump == -2) {
+      // a line number out of range: no jump
     } else if (!k.quoted && *t == '/') {
       // other slash options are not ours
     } else if (*t == '@' && (!k.quoted || is_letter(t[1]))) {
@@ -280,21 +522,11 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
     } else if (*t == '-' && (!k.quoted || is_letter(t[1]))) {
       ps.switch_token(t);
     } else {
-      if (!k.quoted && path_root_length(t) > 0 && !file_find_data(t, nullptr)) {
+      if (!k.quoted && path_root_length(t) > 0 && !memo.exists(t)) {
         // An unquoted path with spaces: try it joined with the following tokens.
-        Token more;
-        for (const char* m = k.after; next_token(m, &more) && !starts_switch(more);
-             m = more.after) {
-          char* joined = copy_value(k.start, (size_t)(more.after - k.start));
-          if (!joined) break;
-          to_backslashes(joined);
-          if (file_find_data(joined, nullptr)) {
-            std::free(t);
-            t = joined;
-            k.after = more.after;
-            break;
-          }
-          std::free(joined);
+        if (char* joined = join_path(t, &k.after, &memo)) {
+          std::free(t);
+          t = joined;
         }
       }
       to_backslashes(t);
