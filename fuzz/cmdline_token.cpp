@@ -1,5 +1,5 @@
-// The command-line tokeniser on any bytes: every token lies inside the line, is not empty, and
-// the walk always moves on.
+// The command-line tokeniser on any bytes: every token lies inside the line, the walk always
+// moves on, and only an unclosed quote at the end gives an empty token (the rest after it).
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,9 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* begin = s.c_str();
   const char* end = begin + std::char_traits<char>::length(begin);
   const char* at = begin;
+  const char* last = nullptr;
   int n = 0;
   while (const char* t = cmdline_token(at, &n)) {
-    if (t < at || n <= 0 || t + n > end) std::abort();
+    if (t < at || t <= last || n < 0 || t + n > end) std::abort();
+    if (n == 0 && (t != end || t[-1] != '"')) std::abort();
+    last = t;
     at = t + n;
   }
   if (n != 0) std::abort();
