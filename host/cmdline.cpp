@@ -12,7 +12,7 @@
 #include "files/file.h"
 #include "files/path.h"
 
-HostSettings host_settings = {0, false, false, false, 0, {0}};
+HostSettings host_settings = {0, false, false, false, 0, 0x10, {0}};
 
 namespace {
 
@@ -545,8 +545,26 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
 
 const char* cmdline_source(const char* process_line, const char* zqname) {
   // "@zq" then stands where the program's path stands, and CL_PROGRAM skips it.
-  if (zqname && std::strncmp(zqname, "@zq ", 4) == 0) return zqname;
+  if (zqname && std::strncmp(zqname, "@zq ", 4) == 0 && !cmdline_has_unattended_switch(process_line))
+    return zqname;
   return process_line;
+}
+
+bool cmdline_has_unattended_switch(const char* line) {
+  // The set-up's switches that run it unattended or choose what it does.
+  static constexpr PackedId kUnattended[] = {ID("SILENT"), ID("USER"),  ID("EXE"),   ID("LOG"),
+                                             ID("OPT"),    ID("FORCE"), ID("DEBUG"), ID("UNINST")};
+  Token k;
+  bool first = true;
+  for (const char* s = line ? line : ""; next_token(s, &k); s = k.after, first = false) {
+    const char* p = k.start;
+    if (*p == '"') ++p;
+    if (first || (*p != '-' && *p != '/')) continue;
+    PackedId name = id_pack(p + 1);
+    for (PackedId u : kUnattended)
+      if (name == u) return true;
+  }
+  return false;
 }
 
 unsigned cmdline_startup_options() {
