@@ -381,50 +381,67 @@ bool may_begin(const char* name, const char* start) {
   }
 }
 
-// Whether any name could begin with `path` (a folder part and the start of a name). The folder is
-// listed once per line; a folder that cannot be listed holds nothing.
-bool any_begins(const char* path, FsMemo* memo) {
-  const char* name = path_file_name(path);
-  if (!name || name == path) return true;
-  size_t fn = (size_t)(name - path);
-  char* folder = (char*)std::malloc(fn + 1);
-  if (!folder) return true;
-  std::memcpy(folder, path, fn);
-  folder[fn] = 0;
+// The names of the folder s[0, n) (listed once per line), or null; *unknown when the folder
+// exists but cannot be listed (it may still hold any name).
+const char* folder_names(const char* s, size_t n, FsMemo* memo, bool* unknown) {
+  *unknown = false;
+  char* folder = (char*)std::malloc(n + 1);
+  if (!folder) {
+    *unknown = true;
+    return nullptr;
+  }
+  std::memcpy(folder, s, n);
+  folder[n] = 0;
   const char* names = memo->names(folder);
-  // A folder that exists but cannot be listed may still hold the name (asked without its
-  // trailing separator, which the system refuses).
-  if (!names && (int)fn > path_root_length(folder)) folder[fn - 1] = 0;
-  bool unknown = !names && memo->exists(folder);
+  // Asked without its trailing separator, which the system refuses.
+  if (!names && (int)n > path_root_length(folder)) folder[n - 1] = 0;
+  *unknown = !names && memo->exists(folder);
   std::free(folder);
-  if (unknown) return true;
-  for (const char* n = names; n && *n; n += std::strlen(n) + 1)
-    if (may_begin(n, name)) return true;
-  return false;
+  return names;
 }
 
-// The system's path limit (MAX_PATH without its NUL) in UTF-16 units; the programs are not long-path
-// aware. Each character of the internal text is at least one unit.
+// The system's path limit (MAX_PATH without its NUL) in UTF-16 units; the programs are not
+// long-path aware. Each character of the internal text is at least one unit.
 constexpr int JOIN_PATH_LIMIT = 259;
 
-// Characters of a path after its root.
-int path_chars(const char* s) {
-  int n = 0;
-  for (const char* p = s + path_root_length(s); *p; p += char_len(p)) ++n;
-  return n;
-}
-
-// A malloc'd copy of a + b with single slashes as backslashes, or null.
-char* joined_copy(const char* a, const char* b, size_t bn) {
-  size_t an = std::strlen(a);
-  char* out = (char*)std::malloc(an + bn + 1);
-  if (!out) return nullptr;
-  std::memcpy(out, a, an);
-  for (size_t i = 0; i < bn; ++i) out[an + i] = (b[i] == '\r' || b[i] == '\n') ? ' ' : b[i];
-  out[an + bn] = 0;
-  to_backslashes(out);
-  return out;
-}
+// The join being built: the text (CR and LF as spaces, single slashes as backslashes), its
+// characters and where its last name begins, each kept up to date as tokens are added, so that
+// a join costs the length of what it adds.
+struct Join {
+  char* s = nullptr;
+  size_t n = 0, cap = 0;
+  size_t name_at = 0;  // after the last separator
+  int chars = 0;
+  ~Join() { std::free(s); }
+  bool add(const char* p, size_t k) {
+    if (n + k + 1 > cap) {
+      size_t c = (n + k + 1) * 2;
+      char* grown = (char*)std::realloc(s, c);
+      if (!grown) return false;
+      s = grown;
+      cap = c;
+    }
+    for (size_t i = 0; i < k; ++i) s[n + i] = (p[i] == '\r' || p[i] == '\n') ? ' ' : p[i];
+    n += k;
+    s[n] = 0;
+    return true;
+  }
+  // Turns the slashes from `from` on (as to_backslashes does) and counts their characters.
+  void scan(size_t from) {
+    for (char* p = s + from; *p;) {
+      if (*p == '/' && p[1] == '/') {
+        p += 2;
+        chars += 2;
+        name_at = (size_t)(p - s);
+        continue;
+      }
+      if (*p == '/') *p = '\\';
+      if (*p == '\\') name_at = (size_t)(p - s) + 1;
+      ++chars;
+      p += char_len(p);
+    }
+  }
+};
 
 // The joined-path rule for a path that does not exist: the path joined with the following tokens
 // (up to one that starts with a double quote, "-" or "/") and the blanks between them, the first
@@ -434,28 +451,39 @@ char* joined_copy(const char* a, const char* b, size_t bn) {
 // line) are asked whether any begins with the joined text and the blanks that follow; when none
 // does, no longer join can exist either (it begins with the same text), and the search ends. A
 // join longer than the path limit cannot name a file. So a path is joined with at most as many
-// tokens as fit in the limit, and most paths cost one question (does it exist) and one listing
-// of their folder per line.
+// tokens as fit in the limit, each join costs the length it adds and one question, and most
+// paths cost one question (does it exist) and one listing of their folder per line.
 char* join_path(const char* path, const char** after, FsMemo* memo) {
-  char* cur = strdup(path);  // the join so far
+  Join j;
+  if (!j.add(path, std::strlen(path))) return nullptr;
+  j.scan(0);
+  int root = path_root_length(j.s);  // bytes, at least its characters
   const char* end = *after;
+  const char* names = nullptr;
+  bool unknown = false;
+  size_t listed = (size_t)-1;  // the folder whose names are held
   Token more;
-  while (cur && next_token(end, &more) && !starts_switch(more)) {
-    char* prefix = joined_copy(cur, end, (size_t)(more.start - end));
-    bool go_on = prefix && any_begins(prefix, memo);
-    std::free(prefix);
-    if (!go_on) break;
-    char* longer = joined_copy(cur, end, (size_t)(more.after - end));
-    std::free(cur);
-    cur = longer;
-    if (!cur || path_chars(cur) > JOIN_PATH_LIMIT) break;
+  while (next_token(end, &more) && !starts_switch(more)) {
+    size_t before = j.n;
+    if (!j.add(end, (size_t)(more.start - end))) break;  // the blanks: a name must go on so
+    if (j.name_at != listed) {
+      names = folder_names(j.s, j.name_at, memo, &unknown);
+      listed = j.name_at;
+    }
+    bool go_on = unknown;
+    for (const char* n = names; !go_on && n && *n; n += std::strlen(n) + 1)
+      go_on = may_begin(n, j.s + j.name_at);
+    if (!go_on || !j.add(more.start, (size_t)(more.after - more.start))) break;
+    j.scan(before);
+    if (j.chars - root > JOIN_PATH_LIMIT) break;
     end = more.after;
-    if (memo->exists(cur)) {
+    if (memo->exists(j.s)) {
       *after = end;
-      return cur;
+      char* found = j.s;
+      j.s = nullptr;
+      return found;
     }
   }
-  std::free(cur);
   return nullptr;
 }
 
