@@ -7,6 +7,7 @@
 
 #include "core/header.h"
 #include "files/file.h"
+#include "files/path.h"
 #include "host/cmdline.h"
 
 namespace {
@@ -41,10 +42,21 @@ void host_settings_read(Text* rec) {
 
 bool host_settings_load(const char* path) {
   Text* rec = text_new();
-  if (!rec) return false;
-  bool ok = text_load(rec, path ? path : HOST_SETTINGS_PATH, TL_READ_ONLY_CONTENTS) &&
-            text_length(rec) > 0;
+  Text* name = nullptr;
+  if (!path) {
+    // The user's record, else the default beside the program. Read where it lies: resolving
+    // "zqcfg://" would copy the default to the user, and reading the settings writes nothing.
+    name = settings_folder();
+    if (name && !(path_join(name, "idsystem.sys") && file_is_file(text_cstr(name)))) {
+      text_free(name);
+      name = program_path();
+      if (name && !path_join(name, "idsystem.sys")) text_clear(name);
+    }
+    path = name ? text_cstr(name) : "";
+  }
+  bool ok = rec && *path && text_load(rec, path, TL_READ_ONLY_CONTENTS) && text_length(rec) > 0;
   if (ok) host_settings_read(rec);
   text_free(rec);
+  text_free(name);
   return ok;
 }

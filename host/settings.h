@@ -14,11 +14,9 @@
 
 #include "core/text.h"
 
-// The settings record's path.
-inline constexpr char HOST_SETTINGS_PATH[] = "zqcfg://idsystem.sys";
-
 // Fills host_settings (cmdline.h) from a settings record; keys that are absent keep their value.
 void host_settings_read(Text* record);
-// host_settings_read of the record at `path` (HOST_SETTINGS_PATH when null); false when there is
-// no record to read (the defaults stay).
+// host_settings_read of the record at `path`; without one, of "zqcfg://idsystem.sys" (the user's
+// record, else the default beside the program, read where it lies: nothing is copied or written).
+// False when there is no record to read (the defaults stay).
 bool host_settings_load(const char* path = nullptr);
