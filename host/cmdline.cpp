@@ -1,7 +1,6 @@
 // The command line into the CommandList: tokens, applet tokens, switches with their values, files
 // with the joined-path rule and the /j jump line.
 
-#include "core/records.h"
 #include "host/cmdline.h"
 
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <cstring>
 
 #include "core/format.h"
+#include "core/records.h"
 #include "files/file.h"
 #include "files/path.h"
 
@@ -573,7 +573,8 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
 
 const char* cmdline_source(const char* process_line, const char* zqname) {
   // "@zq" then stands where the program's path stands, and CL_PROGRAM skips it.
-  if (zqname && std::strncmp(zqname, "@zq ", 4) == 0 && !cmdline_has_unattended_switch(process_line))
+  if (zqname && std::strncmp(zqname, "@zq ", 4) == 0 &&
+      !cmdline_has_unattended_switch(process_line))
     return zqname;
   return process_line;
 }

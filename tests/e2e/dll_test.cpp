@@ -59,8 +59,9 @@ TEST(DllHardening, RunTimeLoadsComeFromTheSystemFolder) {
 // first ones get the load order Windows gives such a name (the program's folder first). Wine's
 // own user32 and uxtheme import "version.dll" and "msimg32.dll" (the system's do not), so those
 // two keep Wine's order: planted, they show that nothing else of ours loads them by name.
-const wchar_t* const kPlanted[] = {L"UxTheme.dll", L"winmm.dll",   L"comctl32.dll", L"dwmapi.dll",
-                                   L"gdiplus.dll", L"Shfolder.dll", L"version.dll",  L"msimg32.dll"};
+const wchar_t* const kPlanted[] = {L"UxTheme.dll", L"winmm.dll",   L"comctl32.dll",
+                                   L"dwmapi.dll",  L"gdiplus.dll", L"Shfolder.dll",
+                                   L"version.dll", L"msimg32.dll"};
 constexpr int kNativeFirst = 6;
 
 TEST(DllHardening, NoLibraryBesideTheProgramIsLoaded) {
@@ -70,13 +71,14 @@ TEST(DllHardening, NoLibraryBesideTheProgramIsLoaded) {
   // The load order Windows uses for a name that is no known DLL (the program's folder first),
   // for this program only.
   HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\zq9utl.exe\\DllOverrides",
-                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\zq9utl.exe\\DllOverrides",
+                      0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   for (int i = 0; i < (int)(sizeof kPlanted / sizeof *kPlanted); ++i) {
     const wchar_t* name = kPlanted[i];
-    ASSERT_TRUE(CopyFileW(e2e::beside_test(L"planted.dll").c_str(), (dir + L"\\" + name).c_str(),
-                          FALSE));
+    ASSERT_TRUE(
+        CopyFileW(e2e::beside_test(L"planted.dll").c_str(), (dir + L"\\" + name).c_str(), FALSE));
     std::wstring base(name);
     base = base.substr(0, base.find(L'.'));
     if (i < kNativeFirst)

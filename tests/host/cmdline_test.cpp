@@ -105,11 +105,13 @@ TEST(CmdlineParse, WritesEveryRecordWithItsFormat) {
       {"-x @y", CL_EDITOR_ARG, "app\tcab|show\t1|sw\tx\t0|app\ty|show\t1|"},
       {"prog.exe", CL_EDITOR_ARG | CL_PROGRAM | CL_DEFAULT_APP, "app\tcab|show\t1|"},
       // numbers beyond 32 bits drop their switch or jump, in both builds
-      {"-x(2147483647) -y(-2147483648)", 0, "app\tcab|show\t1|sw\tx\t2147483647|sw\ty\t-2147483648|"},
+      {"-x(2147483647) -y(-2147483648)", 0,
+       "app\tcab|show\t1|sw\tx\t2147483647|sw\ty\t-2147483648|"},
       {"-x(99999999999) -y(2147483648) -z(-2147483649) -w", 0, "app\tcab|show\t1|sw\tw\t0|"},
       {"-show(4294967297) -x", 0, "app\tcab|show\t1|sw\tx\t0|"},
       {"/j3 a /j99999999999 b /j2147483647 c", 0,
-       "app\tcab|show\t1|file\ta|sw\tjmpara\t3|file\tb|sw\tjmpara\t3|file\tc|sw\tjmpara\t2147483647|"},
+       "app\tcab|show\t1|file\ta|sw\tjmpara\t3|file\tb|sw\tjmpara\t3|file\tc|"
+       "sw\tjmpara\t2147483647|"},
   };
   for (const ParseCase& c : cases) EXPECT_EQ(parse(c.line, c.options), c.list) << c.line;
 }

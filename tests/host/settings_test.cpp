@@ -31,8 +31,8 @@ class Settings : public ::testing::Test {
   void SetUp() override {
     saved = host_settings;
     dir = std::filesystem::temp_directory_path() /
-          ("zq_settings_" + std::string(
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name()));
+          ("zq_settings_" +
+           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::create_directories(dir);
     path_set_program_path((dir / "zq9utl.exe").string().c_str());
   }
@@ -66,10 +66,11 @@ TEST_F(Settings, EachKeyChangesWhatTheHostDoes) {
       {"SCRJMP: 0\r\n", "prog /j4 a", "app\tcab|show\t1|file\ta|sw\tjmpara\t4|"},
       {"ZQNAME: @zq -y(2)\r\n", "prog -x", "app\tcab|show\t1|sw\ty\t2|"},
       {"ZQNAME: @zqx -y(2)\r\n", "prog -x", "app\tcab|show\t1|sw\tx\t0|"},
-      {"ZQNAME: @zq -y(2)\r\n", "prog -uninst -silent", "app\tcab|show\t1|sw\tuninst\t0|sw\tsilent\t0|"},
+      {"ZQNAME: @zq -y(2)\r\n", "prog -uninst -silent",
+       "app\tcab|show\t1|sw\tuninst\t0|sw\tsilent\t0|"},
       {"ZQNAME: @zq -y(2)\r\n", "prog /SILENT", "app\tcab|show\t1|"},
-      {"ZQNAME: @zq -y(2)\r\n", "prog \"-exe(x)\"", "app\tcab|show\t1|sw\texe\t" +
-                                                        std::to_string(ID("X")) + "|"},
+      {"ZQNAME: @zq -y(2)\r\n", "prog \"-exe(x)\"",
+       "app\tcab|show\t1|sw\texe\t" + std::to_string(ID("X")) + "|"},
       {"ZQNAME: @zq -y(2)\r\n", "prog -user", "app\tcab|show\t1|sw\tuser\t0|"},
       {"ZQNAME: @zq -y(2)\r\n", "prog -log(\"l\") -opt(1) -force -debug",
        "app\tcab|show\t1|swstr\tlog\tl|sw\topt\t1|sw\tforce\t0|sw\tdebug\t0|"},

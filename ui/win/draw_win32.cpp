@@ -419,8 +419,8 @@ void ui_draw_border(HWND window, HDC dc, RECT rc, bool focused) {
     if (th) {
       int saved = SaveDC(dc);
       ExcludeClipRect(dc, rc.left + line, rc.top + line, rc.right - line, rc.bottom - line);
-      g_api.draw_background(th, dc, EP_EDITBORDER_NOSCROLL,
-                            focused ? EPSN_FOCUSED : EPSN_NORMAL, &rc, nullptr);
+      g_api.draw_background(th, dc, EP_EDITBORDER_NOSCROLL, focused ? EPSN_FOCUSED : EPSN_NORMAL,
+                            &rc, nullptr);
       RestoreDC(dc, saved);
       g_api.close_theme(th);
       return;
