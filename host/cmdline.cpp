@@ -1,17 +1,18 @@
 // The command line into the CommandList: tokens, applet tokens, switches with their values, files
 // with the joined-path rule and the /j jump line.
 
-#include "core/records.h"
 #include "host/cmdline.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "core/format.h"
+#include "core/records.h"
 #include "files/file.h"
 #include "files/path.h"
 
-HostSettings host_settings = {0, false, false, false, 0, {0}};
+HostSettings host_settings = {0, false, false, false, 0, 0x10, {0}};
 
 namespace {
 
@@ -69,6 +70,21 @@ bool next_token(const char* s, Token* out) {
   out->start = s;
   out->length = (int)(p - s);
   out->after = p;
+  return true;
+}
+
+// The decimal number at s (an optional minus and digits; what follows is not read) in *out; false
+// when it does not fit 32 bits, in every build.
+bool read_int(const char* s, int* out) {
+  bool minus = *s == '-';
+  if (minus) ++s;
+  int64_t v = 0;
+  const int64_t limit = minus ? -(int64_t)INT32_MIN : INT32_MAX;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    v = v * 10 + (*s - '0');
+    if (v > limit) return false;
+  }
+  *out = (int)(minus ? -v : v);
   return true;
 }
 
@@ -176,7 +192,7 @@ struct Parser {
       p += 3;
     }
     char* string = nullptr;
-    long number = 0;
+    int number = 0;
     if (p[0] == '(' && p[1] == '"') {
       // A value that holds a quote runs to the token's closing quote and parenthesis, so that
       // the applet sees the quote (and refuses it) instead of a shortened value.
@@ -188,13 +204,14 @@ struct Parser {
       if (escaped) unescape(string);
     } else if (p[0] == '(') {
       ++p;
-      if ((p[0] >= '0' && p[0] <= '9') || (p[0] == '-' && p[1] >= '0' && p[1] <= '9'))
-        number = std::strtol(p, nullptr, 10);
-      else
-        number = (long)id_pack(p);
+      if ((p[0] >= '0' && p[0] <= '9') || (p[0] == '-' && p[1] >= '0' && p[1] <= '9')) {
+        if (!read_int(p, &number)) return;  // out of range: the switch is dropped
+      } else {
+        number = (int)id_pack(p);
+      }
     }
     if (!string && name == ID("SHOW")) {
-      rewrite_show((int)number);
+      rewrite_show(number);
     } else if (!string && name == ID("NOSHOW")) {
       rewrite_show((int)ID("NOSHOW"));
     } else if (string) {
@@ -202,7 +219,7 @@ struct Parser {
       text_printf(list, "swstr\t%id\t%s\n", name, string);
     } else {
       before_record();
-      text_printf(list, "sw\t%id\t%d\n", name, (int)number);
+      text_printf(list, "sw\t%id\t%d\n", name, number);
     }
     std::free(string);
   }
@@ -228,10 +245,260 @@ bool starts_switch(const Token& k) {
   return *k.start == '"' || *k.start == '-' || *k.start == '/';
 }
 
-// A jump token: "/j" and a digit. The line number, or -1.
+// A jump token: "/j" and a digit. The line number, -1 for another token, -2 for a number out of
+// range (the jump is dropped).
 int jump_line(const char* t) {
-  if (t[0] == '/' && t[1] == 'j' && t[2] >= '0' && t[2] <= '9') return std::atoi(t + 2);
-  return -1;
+  if (t[0] != '/' || t[1] != 'j' || t[2] < '0' || t[2] > '9') return -1;
+  int n;
+  return read_int(t + 2, &n) ? n : -2;
+}
+
+// The file system's answers for one line, so that the same question is never asked twice: whether
+// a path exists, and the names in a folder. An open-addressed table of entries, each a malloc'd
+// block: the answer byte, the question (its kind letter and the path) with its NUL, and for a
+// folder its names, each with its NUL, and one NUL more.
+struct FsMemo {
+  char** slots = nullptr;
+  size_t size = 0, used = 0;
+  ~FsMemo() {
+    for (size_t i = 0; i < size; ++i) std::free(slots[i]);
+    std::free(slots);
+  }
+  static size_t hash(const char* s) {
+    uint64_t h = 1469598103934665603ull;
+    for (; *s; ++s) h = (h ^ (unsigned char)*s) * 1099511628211ull;
+    return (size_t)h;
+  }
+  static char** slot(char** table, size_t n, const char* key) {
+    size_t i = hash(key) & (n - 1);
+    while (table[i] && std::strcmp(table[i] + 1, key) != 0) i = (i + 1) & (n - 1);
+    return &table[i];
+  }
+  bool grow() {
+    size_t n = size ? size * 2 : 64;
+    char** table = (char**)std::calloc(n, sizeof(char*));
+    if (!table) return false;
+    for (size_t i = 0; i < size; ++i)
+      if (slots[i]) *slot(table, n, slots[i] + 1) = slots[i];
+    std::free(slots);
+    slots = table;
+    size = n;
+    return true;
+  }
+  // The entry of a question, or null; *at is where a new one goes (null without memory).
+  char* find(const char* key, char*** at) {
+    *at = nullptr;
+    if (used * 2 >= size && !grow()) return nullptr;
+    char** s = slot(slots, size, key);
+    if (*s) return *s;
+    *at = s;
+    return nullptr;
+  }
+  char* keep(char** at, char* entry) {
+    if (at && entry) {
+      *at = entry;
+      ++used;
+    }
+    return entry;
+  }
+  // A new entry: answer, key (kind and path), then `extra` bytes left for the caller.
+  static char* entry(bool answer, char kind, const char* path, size_t extra) {
+    size_t n = std::strlen(path);
+    char* e = (char*)std::malloc(n + 3 + extra);
+    if (!e) return nullptr;
+    e[0] = answer;
+    e[1] = kind;
+    std::memcpy(e + 2, path, n + 1);
+    return e;
+  }
+
+  // Whether the path exists; with a wildcard in it, whether anything matches.
+  bool exists(const char* path) {
+    char* key = entry(false, 'E', path, 0);
+    if (!key) return file_find_data(path, nullptr);
+    char** at;
+    char* e = find(key + 1, &at);
+    if (e) {
+      std::free(key);
+      return e[0] != 0;
+    }
+    key[0] = file_find_data(path, nullptr);
+    bool found = key[0];
+    if (!keep(at, key)) std::free(key);
+    return found;
+  }
+
+  // The names of a folder (path with its trailing separator): each with its NUL, then one NUL
+  // more; null when the folder cannot be listed.
+  const char* names(const char* folder) {
+    char* key = entry(false, 'L', folder, 0);
+    if (!key) return nullptr;
+    char** at;
+    if (char* e = find(key + 1, &at)) {
+      std::free(key);
+      return e[0] ? e + 3 + std::strlen(e + 2) : nullptr;
+    }
+    size_t head = 3 + std::strlen(folder), n = head, cap = head + 256;
+    char* e = (char*)std::realloc(key, cap);
+    if (!e) {
+      std::free(key);
+      return nullptr;
+    }
+    size_t fn = std::strlen(folder);
+    char* pattern = (char*)std::malloc(fn + 2);
+    FileFindData d;
+    FindHandle f = FIND_INVALID;
+    if (pattern) {
+      std::memcpy(pattern, folder, fn);
+      std::memcpy(pattern + fn, "*", 2);
+      f = file_find_first(pattern, &d);
+      std::free(pattern);
+    }
+    bool ok = f != FIND_INVALID;
+    for (bool more = ok; more; more = file_find_next(f, &d)) {
+      size_t k = std::strlen(d.name) + 1;
+      if (n + k + 1 > cap) {
+        cap = (n + k + 1) * 2;
+        char* grown = (char*)std::realloc(e, cap);
+        if (!grown) {
+          ok = false;
+          break;
+        }
+        e = grown;
+      }
+      std::memcpy(e + n, d.name, k);
+      n += k;
+    }
+    if (f != FIND_INVALID) file_find_close(f);
+    e[n] = 0;
+    e[0] = ok;
+    if (!keep(at, e)) {
+      std::free(e);
+      return nullptr;
+    }
+    return ok ? e + head : nullptr;
+  }
+};
+
+// Whether a name that the system matches against `start` case-insensitively could begin with it.
+// Only plain ASCII is compared (the system's case rules beyond ASCII are its own), so a name the
+// system would take is never turned down.
+bool may_begin(const char* name, const char* start) {
+  for (;; ++start, ++name) {
+    unsigned char a = (unsigned char)*start, b = (unsigned char)*name;
+    if (!a) return true;
+    if (a >= 0x80 || b >= 0x80 || std::strchr("*?<>\"", a)) return true;
+    if (!b) return false;
+    if (a >= 'a' && a <= 'z') a -= 32;
+    if (b >= 'a' && b <= 'z') b -= 32;
+    if (a != b) return false;
+  }
+}
+
+// The names of the folder s[0, n) (listed once per line), or null; *unknown when the folder
+// exists but cannot be listed (it may still hold any name).
+const char* folder_names(const char* s, size_t n, FsMemo* memo, bool* unknown) {
+  *unknown = false;
+  char* folder = (char*)std::malloc(n + 1);
+  if (!folder) {
+    *unknown = true;
+    return nullptr;
+  }
+  std::memcpy(folder, s, n);
+  folder[n] = 0;
+  const char* names = memo->names(folder);
+  // Asked without its trailing separator, which the system refuses.
+  if (!names && (int)n > path_root_length(folder)) folder[n - 1] = 0;
+  *unknown = !names && memo->exists(folder);
+  std::free(folder);
+  return names;
+}
+
+// The system's path limit (MAX_PATH without its NUL) in UTF-16 units; the programs are not
+// long-path aware. Each character of the internal text is at least one unit.
+constexpr int JOIN_PATH_LIMIT = 259;
+
+// The join being built: the text (CR and LF as spaces, single slashes as backslashes), its
+// characters and where its last name begins, each kept up to date as tokens are added, so that
+// a join costs the length of what it adds.
+struct Join {
+  char* s = nullptr;
+  size_t n = 0, cap = 0;
+  size_t name_at = 0;  // after the last separator
+  int chars = 0;
+  ~Join() { std::free(s); }
+  bool add(const char* p, size_t k) {
+    if (n + k + 1 > cap) {
+      size_t c = (n + k + 1) * 2;
+      char* grown = (char*)std::realloc(s, c);
+      if (!grown) return false;
+      s = grown;
+      cap = c;
+    }
+    for (size_t i = 0; i < k; ++i) s[n + i] = (p[i] == '\r' || p[i] == '\n') ? ' ' : p[i];
+    n += k;
+    s[n] = 0;
+    return true;
+  }
+  // Turns the slashes from `from` on (as to_backslashes does) and counts their characters.
+  void scan(size_t from) {
+    for (char* p = s + from; *p;) {
+      if (*p == '/' && p[1] == '/') {
+        p += 2;
+        chars += 2;
+        name_at = (size_t)(p - s);
+        continue;
+      }
+      if (*p == '/') *p = '\\';
+      if (*p == '\\') name_at = (size_t)(p - s) + 1;
+      ++chars;
+      p += char_len(p);
+    }
+  }
+};
+
+// The joined-path rule for a path that does not exist: the path joined with the following tokens
+// (up to one that starts with a double quote, "-" or "/") and the blanks between them, the first
+// join that exists (malloc'd, backslashes), or null. *after moves past the tokens taken.
+//
+// Linear in the line: before each join, the names of the joined text's folder (listed once per
+// line) are asked whether any begins with the joined text and the blanks that follow; when none
+// does, no longer join can exist either (it begins with the same text), and the search ends. A
+// join longer than the path limit cannot name a file. So a path is joined with at most as many
+// tokens as fit in the limit, each join costs the length it adds and one question, and most
+// paths cost one question (does it exist) and one listing of their folder per line.
+char* join_path(const char* path, const char** after, FsMemo* memo) {
+  Join j;
+  if (!j.add(path, std::strlen(path))) return nullptr;
+  j.scan(0);
+  int root = path_root_length(j.s);  // bytes, at least its characters
+  const char* end = *after;
+  const char* names = nullptr;
+  bool unknown = false;
+  size_t listed = (size_t)-1;  // the folder whose names are held
+  Token more;
+  while (next_token(end, &more) && !starts_switch(more)) {
+    size_t before = j.n;
+    if (!j.add(end, (size_t)(more.start - end))) break;  // the blanks: a name must go on so
+    if (j.name_at != listed) {
+      names = folder_names(j.s, j.name_at, memo, &unknown);
+      listed = j.name_at;
+    }
+    bool go_on = unknown;
+    for (const char* n = names; !go_on && n && *n; n += std::strlen(n) + 1)
+      go_on = may_begin(n, j.s + j.name_at);
+    if (!go_on || !j.add(more.start, (size_t)(more.after - more.start))) break;
+    j.scan(before);
+    if (j.chars - root > JOIN_PATH_LIMIT) break;
+    end = more.after;
+    if (memo->exists(j.s)) {
+      *after = end;
+      char* found = j.s;
+      j.s = nullptr;
+      return found;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -251,6 +518,7 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
   if (!list) return nullptr;
   if (!line) line = "";
   Parser ps{list, show, ID("CAB")};
+  FsMemo memo;
   Token k;
   if (options & CL_EDITOR_ARG) {
     bool first = true;
@@ -280,6 +548,8 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
     int jump = jump_line(t);
     if (jump >= 0) {
       ps.jump = jump;
+    } else if (jump == -2) {
+      // a line number out of range: no jump
     } else if (!k.quoted && *t == '/') {
       ps.word(t);
     } else if (*t == '@' && (!k.quoted || is_letter(t[1]))) {
@@ -294,21 +564,11 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
     } else if (*t == '-' && (!k.quoted || is_letter(t[1]))) {
       ps.switch_token(t);
     } else {
-      if (!k.quoted && path_root_length(t) > 0 && !file_find_data(t, nullptr)) {
+      if (!k.quoted && path_root_length(t) > 0 && !memo.exists(t)) {
         // An unquoted path with spaces: try it joined with the following tokens.
-        Token more;
-        for (const char* m = k.after; next_token(m, &more) && !starts_switch(more);
-             m = more.after) {
-          char* joined = copy_value(k.start, (size_t)(more.after - k.start));
-          if (!joined) break;
-          to_backslashes(joined);
-          if (file_find_data(joined, nullptr)) {
-            std::free(t);
-            t = joined;
-            k.after = more.after;
-            break;
-          }
-          std::free(joined);
+        if (char* joined = join_path(t, &k.after, &memo)) {
+          std::free(t);
+          t = joined;
         }
       }
       to_backslashes(t);
@@ -327,13 +587,40 @@ Text* cmdline_parse(const char* line, int show, unsigned options) {
 
 const char* cmdline_source(const char* process_line, const char* zqname) {
   // "@zq" then stands where the program's path stands, and CL_PROGRAM skips it.
-  if (zqname && std::strncmp(zqname, "@zq ", 4) == 0) return zqname;
+  if (zqname && std::strncmp(zqname, "@zq ", 4) == 0 &&
+      !cmdline_has_unattended_switch(process_line))
+    return zqname;
   return process_line;
 }
 
-unsigned cmdline_startup_options() {
+bool cmdline_has_unattended_switch(const char* line) {
+  // The set-up's switches that run it unattended or choose what it does, other installers' words
+  // for a silent run, and the removal request of the set-up's own helper.
+  static const char* const kUnattended[] = {"silent", "user",  "exe",        "log",  "opt",
+                                            "force",  "debug", "uninst",     "s",    "quiet",
+                                            "qn",     "zqpid", "verysilent", "zqrmv"};
+  Token k;
+  bool first = true;
+  for (const char* s = line ? line : ""; next_token(s, &k); s = k.after, first = false) {
+    const char* p = k.start;
+    if (*p == '"') ++p;
+    if (first || (*p != '-' && *p != '/')) continue;
+    const char* name = p + 1;
+    size_t n = 0;
+    while ((name[n] >= 'a' && name[n] <= 'z') || (name[n] >= 'A' && name[n] <= 'Z')) ++n;
+    for (const char* u : kUnattended) {
+      size_t i = 0;
+      while (i < n && u[i] && (name[i] | 0x20) == u[i]) ++i;
+      if (i == n && !u[i]) return true;
+    }
+  }
+  return false;
+}
+
+unsigned cmdline_startup_options(const char* line) {
   unsigned options = CL_DEFAULT_APP | CL_PROGRAM;
-  if ((host_settings.editor_mode & 3) == 1) options |= CL_EDITOR_ARG;
+  if ((host_settings.editor_mode & 3) == 1 && !cmdline_has_unattended_switch(line))
+    options |= CL_EDITOR_ARG;
   return options;
 }
 

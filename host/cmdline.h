@@ -29,14 +29,15 @@ enum : unsigned {
   CL_EDITOR_ARG = 8,   // a non-switch argument makes EDMDI1 the default applet
 };
 
-// The settings the command line and the start-up read (loaded at start-up; these are the
-// defaults until the configuration supplies others).
+// The settings the command line and the start-up read (host/settings.h loads them at start-up;
+// these are the defaults until the settings record supplies others).
 struct HostSettings {
   int editor_mode;      // editor-window mode (two bits); 1 lets a file argument select EDMDI1
   bool scroll_on_jump;  // a /j jump also asks the editor to scroll (SCRJMP)
   bool zqicon;          // the resident icon applet should run
   bool key_repeat;      // key-repeat acceleration in the message loop
   uint32_t key_delays;  // low 16 bits: first-press delay, high 16 bits: repeat delay (ms)
+  uint32_t sound;       // the message boxes' sound bits (0x10: beeps sound)
   char zqname[81];      // ZQNAME: "@zq " and a command line that replaces the process's own
 };
 extern HostSettings host_settings;
@@ -50,11 +51,20 @@ const char* cmdline_token(const char* s, int* length);
 Text* cmdline_parse(const char* line, int show, unsigned options);
 
 // The command line to parse: the setting ZQNAME when it begins with "@zq " (the rest of it),
-// otherwise the process's own.
+// otherwise the process's own. A process line with an unattended switch of the set-up is always
+// its own: a settings file must not turn "zqsetup.exe -uninst -silent" into another command.
 const char* cmdline_source(const char* process_line, const char* zqname);
 
-// The parse options of the start-up (the editor-window mode decides option 8).
-unsigned cmdline_startup_options();
+// Whether the line (its first token, the program, skipped) holds one of the set-up's unattended
+// switches (-silent, -user, -exe, -log, -opt, -force, -debug, -uninst, or with "/"), other
+// installers' words for a silent run (/verysilent, /S, /quiet, /qn) or the set-up's own removal
+// request.
+bool cmdline_has_unattended_switch(const char* line);
+
+// The parse options of the start-up for the line to parse (the editor-window mode decides option
+// 8, except on a line with an unattended switch: a bare word there is the set-up's to refuse, not
+// a file that would make the editor the applet).
+unsigned cmdline_startup_options(const char* line = nullptr);
 
 // Option bit set by the applet token @0.
 bool cmdline_option_bit();

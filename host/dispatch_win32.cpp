@@ -8,9 +8,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "core/records.h"
 #include "core/codepage.h"
 #include "core/format.h"
+#include "core/records.h"
 #include "files/file.h"
 #include "host/cmdline.h"
 #include "host/host.h"
@@ -408,7 +408,10 @@ int cmdline_run(const wchar_t* line, int show, unsigned options) {
     std::free(mb);
     return 0;
   }
-  Text* list = cmdline_parse(cmdline_source(mb, host_settings.zqname), show, options);
+  const char* source = cmdline_source(mb, host_settings.zqname);
+  // Option 8 never turns the set-up's unattended line into the editor's.
+  if (cmdline_has_unattended_switch(mb)) options &= ~(unsigned)CL_EDITOR_ARG;
+  Text* list = cmdline_parse(source, show, options);
   std::free(mb);
   int any = 0;
   for (text_top(list); !text_at_end(list); text_next_line(list)) {

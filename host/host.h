@@ -85,6 +85,10 @@ int host_main(HINSTANCE instance, const wchar_t* command_line, int show);
 void host_set_exit_code(int code);
 // The message loop; returns when GetMessageW returns anything but 1.
 void host_run_loop();
+// One turn of the loop: takes the next message (waiting) into *msg (may be null) and handles it
+// (key-repeat timers, key counter, IME-ON window, caret blink, pre-translation, dispatch).
+// Returns GetMessageW's result. The modal loops of dialogs and menus use it too.
+int host_pump_message(MSG* msg);
 // A window that wants the IME keys directly (on), or no longer (off).
 void host_set_imeon_window(HWND window, bool on);
 // The window that receives ALT+digit commands 80..91 (null: none; nothing here registers one).

@@ -16,6 +16,9 @@
 #include "files/path.h"
 #include "host/cmdline.h"
 #include "host/host.h"
+#include "host/settings.h"
+#include "ui/win/msgbox.h"
+#include "ui/win/pane.h"
 #include "ui/win/ui_host.h"
 
 void host_free_posted_strings();  // dispatch_win32.cpp
@@ -167,10 +170,12 @@ void resident_icon_step() {
 void startup(HINSTANCE instance) {
   // The Text pool's lock is a static of the text core: nothing to create here.
   g_instance = instance;
+  ui_set_message_pump(host_pump_message);  // the modal loops of dialogs and menus go through it
   char_class_init();
   g_scratch = text_new();
   set_version_flags();
   host_flags.touch = (GetSystemMetrics(SM_DIGITIZER) & 0xC0) != 0;
+  ui_set_touch(host_flags.touch);  // panes then configure touch gestures
   per_user_init();
   host_flags.in_program_files = per_user_mode();
   g_keyboard_hook = SetWindowsHookExW(WH_KEYBOARD, keyboard_hook, nullptr, GetCurrentThreadId());
@@ -179,6 +184,9 @@ void startup(HINSTANCE instance) {
   g_host_text = text_new();
   g_ui_thread = GetCurrentThreadId();
   create_host_window();
+  // Step 12: the settings first (the command line's ZQNAME among them), then the icon applet.
+  host_settings_load();
+  msg_set_sound_setting(host_settings.sound);
   resident_icon_step();
 }
 
@@ -264,54 +272,58 @@ void host_set_child_process(HANDLE process, const char* temp_file) {
   g_child_temp = temp_file ? _strdup(temp_file) : nullptr;
 }
 
-void host_run_loop() {
-  if (ui_open_window_count() == 0) PostQuitMessage(0);
-  MSG msg;
-  for (;;) {
-    g_in_dispatch = false;
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 1 && msg.message == WM_KEYDOWN && is_repeat_key(msg.wParam) &&
-        host_settings.key_repeat) {
-      uint32_t d = host_settings.key_delays;
-      UINT delay = (msg.lParam & (1 << 30)) ? (d >> 16) : (d & 0xFFFF);
-      SetTimer(g_host_window, 1000 + msg.wParam, delay, nullptr);
-    }
-    if (got != 1) return;
-    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) ++g_key_presses;
-    if (msg.message == WM_KEYDOWN) {
-      if (g_imeon) {
-        if (msg.hwnd == g_imeon && msg.wParam == VK_PROCESSKEY) {
-          SendMessageW(msg.hwnd, msg.message, ImmGetVirtualKey(msg.hwnd), msg.lParam);
-          continue;
-        }
-        if (msg.hwnd == g_imeon && msg.wParam == VK_SHIFT &&
-            (ui_pane_options(g_imeon) & UI_PANE_IMEON)) {
-          ui_pane_set_imeon(g_imeon, false);
-          g_shift_released = g_imeon;
-        }
-        g_imeon = nullptr;
-      } else if (msg.wParam != VK_PROCESSKEY) {
-        if (!ui_pretranslate(&msg)) {
-          TranslateMessage(&msg);
-          DispatchMessageW(&msg);
-        }
-        continue;
-      } else if (pretranslate_ime_key(&msg)) {
-        continue;
+int host_pump_message(MSG* out) {
+  MSG local;
+  MSG& msg = out ? *out : local;
+  g_in_dispatch = false;
+  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 1 && msg.message == WM_KEYDOWN && is_repeat_key(msg.wParam) &&
+      host_settings.key_repeat) {
+    uint32_t d = host_settings.key_delays;
+    UINT delay = (msg.lParam & (1 << 30)) ? (d >> 16) : (d & 0xFFFF);
+    SetTimer(g_host_window, 1000 + msg.wParam, delay, nullptr);
+  }
+  if (got != 1) return got;
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) ++g_key_presses;
+  if (msg.message == WM_KEYDOWN) {
+    if (g_imeon) {
+      if (msg.hwnd == g_imeon && msg.wParam == VK_PROCESSKEY) {
+        SendMessageW(msg.hwnd, msg.message, ImmGetVirtualKey(msg.hwnd), msg.lParam);
+        return 1;
       }
-    }
-    if (msg.message == 0x118) {  // the system's caret-blink timer
-      HWND focus = GetFocus();
-      if (ui_is_pane(focus)) {
-        ui_pane_blink_seen(focus);
-        if (ui_pane_options(focus) & UI_PANE_SWALLOW_BLINK) continue;
+      if (msg.hwnd == g_imeon && msg.wParam == VK_SHIFT &&
+          (ui_pane_options(g_imeon) & UI_PANE_IMEON)) {
+        ui_pane_set_imeon(g_imeon, false);
+        g_shift_released = g_imeon;
       }
-    }
-    if (!ui_pretranslate(&msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
+      g_imeon = nullptr;
+    } else if (msg.wParam != VK_PROCESSKEY) {
+      if (!ui_pretranslate(&msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      return 1;
+    } else if (pretranslate_ime_key(&msg)) {
+      return 1;
     }
   }
+  if (msg.message == 0x118) {  // the system's caret-blink timer
+    HWND focus = GetFocus();
+    if (ui_is_pane(focus)) {
+      ui_pane_blink_seen(focus);
+      if (ui_pane_options(focus) & UI_PANE_SWALLOW_BLINK) return 1;
+    }
+  }
+  if (!ui_pretranslate(&msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 1;
+}
+
+void host_run_loop() {
+  if (ui_open_window_count() == 0) PostQuitMessage(0);
+  while (host_pump_message(nullptr) == 1) continue;
 }
 
 int host_main(HINSTANCE instance, const wchar_t* command_line, int show) {

@@ -106,6 +106,14 @@ TEST(CmdlineParse, WritesEveryRecordWithItsFormat) {
       {"a.txt", CL_EDITOR_ARG, "app\tedmdi1|show\t1|file\ta.txt|"},
       {"-x @y", CL_EDITOR_ARG, "app\tcab|show\t1|sw\tx\t0|app\ty|show\t1|"},
       {"prog.exe", CL_EDITOR_ARG | CL_PROGRAM | CL_DEFAULT_APP, "app\tcab|show\t1|"},
+      // numbers beyond 32 bits drop their switch or jump, in both builds
+      {"-x(2147483647) -y(-2147483648)", 0,
+       "app\tcab|show\t1|sw\tx\t2147483647|sw\ty\t-2147483648|"},
+      {"-x(99999999999) -y(2147483648) -z(-2147483649) -w", 0, "app\tcab|show\t1|sw\tw\t0|"},
+      {"-show(4294967297) -x", 0, "app\tcab|show\t1|sw\tx\t0|"},
+      {"/j3 a /j99999999999 b /j2147483647 c", 0,
+       "app\tcab|show\t1|file\ta|sw\tjmpara\t3|file\tb|sw\tjmpara\t3|file\tc|"
+       "sw\tjmpara\t2147483647|"},
   };
   for (const ParseCase& c : cases) EXPECT_EQ(parse(c.line, c.options), c.list) << c.line;
 }
@@ -171,12 +179,22 @@ class JoinedPath : public ::testing::Test {
 TEST_F(JoinedPath, TakesTheJoinedPathThatExists) {
   touch("a b  c.txt");
   touch("d");
+  touch("a -x c.txt");  // a join across the switch would exist: the rule still stops there
+  touch("p q");
+  touch("r s t");
+  std::filesystem::create_directories(dir / "u v");
+  touch("u v/w x");
   const ParseCase cases[] = {
       {"zq://a b  c.txt -x", 0, "app\tcab|show\t1|file\tzq://a b  c.txt|sw\tx\t0|"},
       {"zq://d e", 0, "app\tcab|show\t1|file\tzq://d|file\te|"},  // exists alone
       {"zq://a b -x c.txt", 0, "app\tcab|show\t1|file\tzq://a|file\tb|sw\tx\t0|file\tc.txt|"},
       {"zq://a b \"c.txt\"", 0, "app\tcab|show\t1|file\tzq://a|file\tb|file\tc.txt|"},
       {"a b  c.txt", 0, "app\tcab|show\t1|file\ta|file\tb|file\tc.txt|"},  // relative: no join
+      {"zq://a -x c.txt", 0, "app\tcab|show\t1|file\tzq://a|sw\tx\t0|file\tc.txt|"},
+      // every path of a line joins on its own, and forward slashes of the join turn
+      {"zq://p q zq://u v/w x zq://r s t zq://p", 0,
+       "app\tcab|show\t1|file\tzq://p q|file\tzq://u v\\w x|file\tzq://r s t|file\tzq://p|"},
+      {"zq://p q zq://p q", 0, "app\tcab|show\t1|file\tzq://p q|file\tzq://p q|"},
   };
   for (const ParseCase& c : cases) EXPECT_EQ(parse(c.line, c.options), c.list) << c.line;
 }

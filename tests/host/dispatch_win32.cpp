@@ -59,6 +59,10 @@ HWND create_test_applet(PackedId applet, const char* file, int show, Text* recor
   return w;
 }
 
+std::string ascii(const wchar_t* w) {
+  return std::string(w, w + wcslen(w));
+}
+
 void pump() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -181,6 +185,47 @@ TEST_F(Dispatch, HostMainRunsTheAppletsBetweenStartupAndShutdown) {
   EXPECT_EQ(g_log, want);
   EXPECT_TRUE(host_quitting());
   EXPECT_EQ(host_window(), nullptr);
+}
+
+// Start-up step 12 reads the settings record beside the program: ZQICON starts the resident icon
+// applet and ZQNAME replaces the command line, unless the line is an unattended set-up's.
+TEST_F(Dispatch, SettingsRecordChangesWhatHostMainDoes) {
+  wchar_t exe[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring record(exe, n);
+  record = record.substr(0, record.find_last_of(L'\\') + 1) + L"idsystem.sys";
+  const char body[] = "ZQICON: 1\r\nZQNAME: @zq @tst -x(7)\r\n";
+  HANDLE f = CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  DWORD wrote = 0;
+  WriteFile(f, body, sizeof body - 1, &wrote, nullptr);
+  CloseHandle(f);
+  const HostSettings saved = host_settings;
+  applet_register(ID("ZQICON"), create_test_applet);
+  auto has = [](const char* line) {
+    for (const std::string& l : g_log)
+      if (l == line) return true;
+    return false;
+  };
+  struct {
+    const wchar_t* line;
+    const char* seen;
+    const char* not_seen;
+  } cases[] = {{L"prog.exe @tst -x(4)", "x\t7", "x\t4"},
+               {L"prog.exe @tst -x(4) -debug", "x\t4", "x\t7"},
+               {L"prog.exe @tst -x(4) /silent", "x\t4", "x\t7"}};
+  for (auto& c : cases) {
+    g_log.clear();
+    host_settings = saved;
+    EXPECT_EQ(host_main(GetModuleHandleW(nullptr), c.line, 2), 0);
+    EXPECT_TRUE(has("create\tzqicon\t-\t4")) << ascii(c.line);
+    EXPECT_TRUE(has(c.seen)) << ascii(c.line);
+    EXPECT_FALSE(has(c.not_seen)) << ascii(c.line);
+    for (HWND w : g_windows) DestroyWindow(w);
+    g_windows.clear();
+  }
+  host_settings = saved;
+  DeleteFileW(record.c_str());
 }
 
 TEST(OwnWindow, ByClassName) {

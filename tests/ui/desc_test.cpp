@@ -81,7 +81,9 @@ TEST(DescState, OptionWordsAndStoredNumbers) {
                // The list ends at its ")" or at the tab: a caption is never read as options.
                {"X(cb id=FOO)\t5 lines\n", DESC_CHECKBOX},
                {"X(cb mask=4)\tb ck\n", DESC_CHECKBOX},
-               {"X(cb id=FOO\tb\n", DESC_CHECKBOX}};
+               {"X(cb id=FOO\tb\n", DESC_CHECKBOX},
+               {"X(cb id=FOO\tb ck)\n", DESC_CHECKBOX},  // caption words after the tab
+               {"X(cb\tb ck icon)\n", DESC_CHECKBOX}};
   for (auto& c : cases) {
     Owned d(c.line);
     EXPECT_EQ(desc_item_state(d.t, 0), c.state) << c.line;

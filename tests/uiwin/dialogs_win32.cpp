@@ -6,9 +6,11 @@
 
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/records.h"
+#include "host/host.h"
 #include "ui/desc.h"
 #include "ui/win/menu.h"
 #include "ui/win/msgbox.h"
@@ -192,6 +194,69 @@ TEST(Dialog, InputFieldTakesTypedTextAndEnterGivesOk) {
   EXPECT_FALSE(input_box("検索", "文字列", t));
   EXPECT_STREQ(text_cstr(t), "aXbc") << "a cancelled box leaves the text as it was";
   text_free(t);
+}
+
+// The label is one line of the label pane, whatever the label holds: a string or a Text of
+// several lines (at its cursor) gives no item lines of its own.
+TEST(Dialog, InputBoxLabelIsOneLine) {
+  Text* multi = text_new();
+  text_puts(multi, "一行目\nSECOND(b)\t二行目\n");
+  text_top(multi);
+  struct {
+    TextArg label;
+    const char* pane;
+  } cases[] = {{"文字列", "1(64)\t文字列(&N):\r\n"},  // as the pane keeps it: state and CR LF
+               {"上\r\nBAD(b)\tx", "1(64)\t上(&N):\r\n"},
+               {multi, "1(64)\t一行目(&N):\r\n"}};
+  Text* t = text_new();
+  for (auto& c : cases) {
+    std::string seen;
+    Driver d({[&] {
+                HWND f = active_dialog(1);
+                HWND label = f ? pane_in(f, CHILD_INPUT_LABEL) : nullptr;
+                if (!label) return false;
+                seen = text_cstr(pane_text(label));
+                return true;
+              },
+              key(VK_ESCAPE)});
+    EXPECT_FALSE(input_box("検索", c.label, t));
+    EXPECT_EQ(seen, c.pane);
+  }
+  text_free(t);
+  text_free(multi);
+}
+
+// The modal loops of dialogs and menus take their messages through the host's pump: its key
+// counter (and with it the IME and key-repeat rules) sees the keys typed inside them.
+TEST(Dialog, ModalLoopsGoThroughTheHostPump) {
+  ui_set_message_pump(host_pump_message);
+  unsigned before = host_key_presses();
+  Text* t = text_new();
+  {
+    Driver d({chr('a'), key(VK_LEFT), key(VK_RETURN)});
+    EXPECT_TRUE(input_box("検索", "文字列", t));
+  }
+  EXPECT_EQ(host_key_presses() - before, 2u);
+  text_free(t);
+
+  Form f = make_form();
+  dialog_show(f.frame);
+  Text* menu = text_new();
+  text_puts(menu, "A\t最初(&A)\nB\t次(&B)\n");
+  before = host_key_presses();
+  {
+    Driver d({[&] {
+      if (!menu_open_popup()) return false;
+      PostMessageW(f.frame, WM_KEYDOWN, VK_DOWN, 1);
+      PostMessageW(f.frame, WM_KEYDOWN, VK_RETURN, 1);
+      return true;
+    }});
+    EXPECT_EQ(menu_track(menu, 0, f.frame), (intptr_t)ID("B"));
+  }
+  EXPECT_EQ(host_key_presses() - before, 2u);
+  ui_set_message_pump(nullptr);
+  text_free(menu);
+  close_form(f);
 }
 
 // The runtime's notice (a box above the others) shows `message`; it is then dismissed.

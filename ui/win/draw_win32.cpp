@@ -12,27 +12,53 @@
 #include <cstring>
 
 #include "core/codepage.h"
+#include "files/fsys.h"
 #include "ui/win/runtime.h"
 
 namespace {
 
 typedef UINT(WINAPI* DpiForWindowFn)(HWND);
 typedef HTHEME(WINAPI* ThemeForDpiFn)(HWND, LPCWSTR, UINT);
+typedef HTHEME(WINAPI* OpenThemeFn)(HWND, LPCWSTR);
+typedef HRESULT(WINAPI* CloseThemeFn)(HTHEME);
+typedef HRESULT(WINAPI* DrawThemeFn)(HTHEME, HDC, int, int, const RECT*, const RECT*);
+typedef BOOL(WINAPI* ThemedFn)();
 
+// "UxTheme.dll" is no known system DLL: imported statically it would be looked for beside the
+// program before any of our code runs, so it is loaded here from the system folder, and without
+// it nothing is themed.
 struct DpiApi {
   bool loaded;
   DpiForWindowFn for_window;
   ThemeForDpiFn theme_for_dpi;
+  OpenThemeFn open_theme;
+  CloseThemeFn close_theme;
+  DrawThemeFn draw_background;
+  ThemedFn is_app_themed;
+  ThemedFn is_theme_active;
 };
 DpiApi g_api;
+
+template <typename Fn>
+void find(HMODULE lib, const char* name, Fn* out) {
+  *out = lib ? (Fn)(void*)GetProcAddress(lib, name) : nullptr;
+}
 
 void load_api() {
   if (g_api.loaded) return;
   g_api.loaded = true;
   HMODULE user = GetModuleHandleW(L"user32.dll");
-  if (user) g_api.for_window = (DpiForWindowFn)(void*)GetProcAddress(user, "GetDpiForWindow");
-  HMODULE ux = GetModuleHandleW(L"uxtheme.dll");
-  if (ux) g_api.theme_for_dpi = (ThemeForDpiFn)(void*)GetProcAddress(ux, "OpenThemeDataForDpi");
+  find(user, "GetDpiForWindow", &g_api.for_window);
+  HMODULE ux = (HMODULE)fsys_load_system_library(u"uxtheme.dll");
+  find(ux, "OpenThemeDataForDpi", &g_api.theme_for_dpi);
+  find(ux, "OpenThemeData", &g_api.open_theme);
+  find(ux, "CloseThemeData", &g_api.close_theme);
+  find(ux, "DrawThemeBackground", &g_api.draw_background);
+  find(ux, "IsAppThemed", &g_api.is_app_themed);
+  find(ux, "IsThemeActive", &g_api.is_theme_active);
+  if (!g_api.open_theme || !g_api.close_theme || !g_api.draw_background || !g_api.is_app_themed ||
+      !g_api.is_theme_active)
+    g_api.is_theme_active = nullptr;  // incomplete: never themed
 }
 
 int g_system_dpi;
@@ -107,7 +133,7 @@ HTHEME button_theme(HWND window) {
   for (ThemeEntry& e : g_themes) {
     if (e.theme) continue;
     e.theme = g_api.theme_for_dpi ? g_api.theme_for_dpi(nullptr, L"BUTTON", dpi)
-                                  : OpenThemeData(window, L"BUTTON");
+                                  : g_api.open_theme(window, L"BUTTON");
     e.dpi = dpi;
     return e.theme;
   }
@@ -180,7 +206,7 @@ const UiFont* ui_font(int dpi) {
 
 bool ui_themed() {
   load_api();
-  return IsAppThemed() && IsThemeActive();
+  return g_api.is_theme_active && g_api.is_app_themed() && g_api.is_theme_active();
 }
 
 wchar_t* ui_wide(const char* s, int n) {
@@ -276,7 +302,7 @@ void ui_draw_button(HWND window, HDC dc, RECT rc, int flags) {
         state = PBS_HOT;
       else if (flags & (BTN_DEFAULT | BTN_FOCUS))
         state = PBS_DEFAULTED;
-      DrawThemeBackground(th, dc, BP_PUSHBUTTON, state, &rc, nullptr);
+      g_api.draw_background(th, dc, BP_PUSHBUTTON, state, &rc, nullptr);
       return;
     }
   }
@@ -316,7 +342,7 @@ void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio) {
         state += 2;
       else if (flags & BTN_HOT)
         state += 1;
-      DrawThemeBackground(th, dc, part, state, &box, nullptr);
+      g_api.draw_background(th, dc, part, state, &box, nullptr);
       return;
     }
   }
@@ -389,14 +415,14 @@ void ui_draw_border(HWND window, HDC dc, RECT rc, bool focused) {
   int line = ui_scale(window, 1);
   if (ui_themed()) {
     // The theme's edit border, kept off the contents already drawn inside it.
-    HTHEME th = OpenThemeData(window, L"EDIT");
+    HTHEME th = g_api.open_theme(window, L"EDIT");
     if (th) {
       int saved = SaveDC(dc);
       ExcludeClipRect(dc, rc.left + line, rc.top + line, rc.right - line, rc.bottom - line);
-      DrawThemeBackground(th, dc, EP_EDITBORDER_NOSCROLL, focused ? EPSN_FOCUSED : EPSN_NORMAL, &rc,
-                          nullptr);
+      g_api.draw_background(th, dc, EP_EDITBORDER_NOSCROLL, focused ? EPSN_FOCUSED : EPSN_NORMAL,
+                            &rc, nullptr);
       RestoreDC(dc, saved);
-      CloseThemeData(th);
+      g_api.close_theme(th);
       return;
     }
   }
@@ -409,7 +435,7 @@ void ui_draw_shutdown() {
     f = UiFont{};
   }
   for (ThemeEntry& e : g_themes) {
-    if (e.theme) CloseThemeData(e.theme);
+    if (e.theme) g_api.close_theme(e.theme);
     e = ThemeEntry{};
   }
 }

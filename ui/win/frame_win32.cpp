@@ -14,10 +14,12 @@
 #include <initializer_list>
 
 #include "core/format.h"
+#include "core/records.h"
 #include "ui/notify.h"
 #include "ui/win/menu.h"
 #include "ui/win/msgbox.h"
 #include "ui/win/runtime.h"
+#include "ui/win/ui_host.h"
 
 namespace {
 
@@ -809,16 +811,13 @@ PackedId dialog_run(HWND frame) {
   f->mode |= FRAME_IN_LOOP;
   MSG msg;
   while (!g_stack[me].result) {
-    int got = GetMessageW(&msg, nullptr, 0, 0);
+    int got = ui_pump_message(&msg);  // the host's pump: its key and IME rules apply
     if (got <= 0) {
       // The quit message belongs to the outer loop.
       if (got == 0) PostQuitMessage((int)msg.wParam);
       g_stack[me].result = ID("CANCEL");
       break;
     }
-    if (ui_pretranslate(&msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
   }
   PackedId r = g_stack[me].result;
   g_stack[me] = LoopEntry{};
@@ -881,9 +880,14 @@ bool input_box(TextArg title, TextArg label, Text* text) {
   text_put_text(before, text_cstr(text));
   pane_button_column(c);
   Text* d = text_new();
+  // The label's cell, and of that only its first line: more lines would become item lines.
   int64_t n = 0;
-  const char* s = label.p ? text_view(label, &n) : "";
-  text_printf(d, "1\t%s(&N):\n", s);
+  const char* s = text_cell(label, &n);
+  int64_t k = 0;
+  while (k < n && s[k] != '\r' && s[k] != '\n') ++k;
+  text_puts(d, "1\t");
+  text_write(d, s, k);
+  text_puts(d, "(&N):\n");
   HWND lab = pane_create(d, c, PANE_VISIBLE | 0x12, CHILD_INPUT_LABEL, 0);
   pane_set(lab, ID("PLACE"), ID("TOP"));
   text_free(d);

@@ -11,6 +11,7 @@
 #include "ui/menu_text.h"
 #include "ui/win/menu.h"
 #include "ui/win/runtime.h"
+#include "ui/win/ui_host.h"
 
 namespace {
 
@@ -295,15 +296,12 @@ intptr_t menu_track(Text* description, unsigned flags, HWND window) {
   if (flags & MENU_LEAVE) return (intptr_t)w;
   MSG msg;
   while (g_levels) {
-    int got = GetMessageW(&msg, nullptr, 0, 0);
+    int got = ui_pump_message(&msg);  // the host's pump: its key and IME rules apply
     if (got <= 0) {
       if (got == 0) PostQuitMessage((int)msg.wParam);
       close_from(0);
       break;
     }
-    if (ui_pretranslate(&msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
   }
   return (intptr_t)g_result;
 }

@@ -29,5 +29,12 @@ void ui_pane_blink_seen(HWND pane);
 HWND ui_popup_window();
 bool ui_transient_open();
 
+// The host's message pump (one message taken and handled, GetMessageW's result returned, the
+// message in *msg), through which the modal loops of dialog_run and menu_track fetch their
+// messages. Without one they take, pre-translate and dispatch each message themselves.
+typedef int (*UiMessagePump)(MSG* msg);
+void ui_set_message_pump(UiMessagePump pump);
+int ui_pump_message(MSG* msg);
+
 // Shutdown step 3: frees the runtime's shared Texts, its window list and shared drawing objects.
 void ui_shutdown();

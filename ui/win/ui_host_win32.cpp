@@ -196,3 +196,21 @@ void ui_shutdown() {
   ui_draw_shutdown();
   notify_set_sink(nullptr);
 }
+
+namespace {
+UiMessagePump g_pump;
+}  // namespace
+
+void ui_set_message_pump(UiMessagePump pump) {
+  g_pump = pump;
+}
+
+int ui_pump_message(MSG* msg) {
+  if (g_pump) return g_pump(msg);
+  int got = GetMessageW(msg, nullptr, 0, 0);
+  if (got == 1 && !ui_pretranslate(msg)) {
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+  }
+  return got;
+}
