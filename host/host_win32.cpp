@@ -17,9 +17,9 @@
 #include "host/cmdline.h"
 #include "host/host.h"
 #include "host/settings.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/pane.h"
-#include "ui/win/ui_host.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/pane.h"
+#include "uiwin/ui_host.h"
 
 void host_free_posted_strings();  // dispatch_win32.cpp
 

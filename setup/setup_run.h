@@ -3,7 +3,7 @@
 //   app/zq9utl/main.cpp      wWinMain -> host_main
 //   host/cmdline.cpp         the command line, parsed once -> the CommandList
 //   host/dispatch_win32.cpp  applet_dispatch -> the applet's entry with its records
-//   setup/cab/cab_win32.cpp  cab_open -> setup_begin; the command SET -> setup_run; the window's
+//   cab/cab_win32.cpp  cab_open -> setup_begin; the command SET -> setup_run; the window's
 //                            end -> setup_end. The window only asks and shows.
 //   setup/switches.cpp       the switches, the -log file (opened first), the unattended contract
 //                            and the record of an unattended run

@@ -2,7 +2,7 @@
 // Menus as descriptions (ui/desc.h): named menus cut out of menu files, key lines, and the command
 // numbers of menus that are also shown natively. The portable half of the menus; the bar, the
 // popups, the native menus and menu_load, which reads the menu files through the file layer, are
-// the Win32 runtime's (ui/win/menu.h).
+// the Win32 runtime's (uiwin/menu.h).
 //
 // A menu file is a description whose one-dot headings name its menus (".挿入(&I)"); deeper
 // headings ("..日付") open submenus, closed by "..end". A named menu runs from the line after its

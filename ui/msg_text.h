@@ -1,7 +1,7 @@
 #pragma once
 // What a message box says before any window exists: its button row as a description, the message
 // text as it is shown, and its answer. The boxes themselves (msg_box, msg_info, msg_ask,
-// msg_ask_kind, msg_ask_no) are the Win32 runtime's (ui/win).
+// msg_ask_kind, msg_ask_no) are the Win32 runtime's (uiwin/).
 //
 // Call word: the low byte is the kind (the button set), 0x100 makes the second button (NO) the
 // default, 0x200 adds the check box IGNORE ("do not show this message again").

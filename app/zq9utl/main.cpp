@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "host/host.h"
-#include "setup/cab/cab.h"
+#include "cab/cab.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   applet_register(ID("CAB"), cab_open);

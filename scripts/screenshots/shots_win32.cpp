@@ -13,9 +13,9 @@
 
 #include "capture.h"
 #include "core/format.h"
-#include "ui/win/menu.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/pane.h"
+#include "uiwin/menu.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/pane.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 
 #include "capture.h"
 #include "core/codepage.h"
-#include "setup/cab/wizard_ui.h"
+#include "cab/wizard_ui.h"
 #include "setup/pak.h"
 #include "setup/setup_record.h"
-#include "ui/win/pane.h"
+#include "uiwin/pane.h"
 
 namespace {
 

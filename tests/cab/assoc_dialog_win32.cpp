@@ -9,7 +9,7 @@
 #include <string>
 
 #include "setup/assoc.h"
-#include "setup/cab/wizard_ui.h"
+#include "cab/wizard_ui.h"
 #include "setup/install/assoc_snapshot.h"
 #include "setup/registry.h"
 #include "ui/desc.h"

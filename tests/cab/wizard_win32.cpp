@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/cab/wizard_ui.h"
+#include "cab/wizard_ui.h"
 #include "setup/install.h"
 #include "setup/pak.h"
 #include "setup/registry.h"

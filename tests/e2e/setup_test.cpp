@@ -15,7 +15,7 @@
 
 #include "../setup/install/assoc_snapshot.h"
 #include "e2e.h"
-#include "setup/cab/cab.h"
+#include "cab/cab.h"
 #include "setup/shell.h"
 #include "setup/switches.h"
 

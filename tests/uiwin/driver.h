@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/win/pane.h"
+#include "uiwin/pane.h"
 
 // Under Wine the dialogs run on a desktop of their own, a virtual one: a window on the X display
 // itself waits for a window manager that Xvfb does not have each time it is shown or hidden.

@@ -15,10 +15,10 @@
 #include "ui/desc.h"
 #include "ui/menu_text.h"
 #include "ui/notify.h"
-#include "ui/win/menu.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/pane.h"
-#include "ui/win/ui_host.h"
+#include "uiwin/menu.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/pane.h"
+#include "uiwin/ui_host.h"
 #include "uiwin/driver.h"
 
 namespace {

@@ -17,8 +17,8 @@
 #include "host/cmdline.h"
 #include "host/host.h"
 #include "setup/assoc.h"
-#include "setup/cab/cab.h"
-#include "setup/cab/wizard_ui.h"
+#include "cab/cab.h"
+#include "cab/wizard_ui.h"
 #include "setup/install.h"
 #include "setup/pak.h"
 #include "setup/setup_record.h"
@@ -29,8 +29,8 @@
 #include "setup/wizard.h"
 #include "ui/desc.h"
 #include "ui/notify.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/pane.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/pane.h"
 
 namespace {
 

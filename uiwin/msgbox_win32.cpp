@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "ui/desc.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/runtime.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/runtime.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "core/codepage.h"
 #include "core/format.h"
-#include "ui/win/runtime.h"
+#include "uiwin/runtime.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "core/codepage.h"
 #include "files/fsys.h"
-#include "ui/win/runtime.h"
+#include "uiwin/runtime.h"
 
 namespace {
 

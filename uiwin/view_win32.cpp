@@ -14,7 +14,7 @@
 #include "core/records.h"
 #include "files/fsys.h"
 #include "files/path.h"
-#include "ui/win/runtime.h"
+#include "uiwin/runtime.h"
 
 struct ViewLine {
   wchar_t* text;  // owned by the first row of a logical line (own), else points into it

@@ -9,11 +9,11 @@
 
 #include "core/format.h"
 #include "setup/assoc.h"
-#include "setup/cab/wizard_ui.h"
+#include "cab/wizard_ui.h"
 #include "setup/setup_run.h"
 #include "ui/desc.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/pane.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/pane.h"
 
 namespace {
 

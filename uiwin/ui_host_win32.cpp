@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ui/win/ui_host.h"
+#include "uiwin/ui_host.h"
 // After windows.h, which they need.
 #include <imm.h>
 
@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "ui/notify.h"
-#include "ui/win/menu.h"
-#include "ui/win/runtime.h"
+#include "uiwin/menu.h"
+#include "uiwin/runtime.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include "ui/desc.h"
-#include "ui/win/pane.h"
-#include "ui/win/ui_host.h"
+#include "uiwin/pane.h"
+#include "uiwin/ui_host.h"
 
 // ---- drawing (draw_win32.cpp) ----
 struct UiFont {

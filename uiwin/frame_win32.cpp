@@ -16,10 +16,10 @@
 #include "core/format.h"
 #include "core/records.h"
 #include "ui/notify.h"
-#include "ui/win/menu.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/runtime.h"
-#include "ui/win/ui_host.h"
+#include "uiwin/menu.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/runtime.h"
+#include "uiwin/ui_host.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 //
 // The wizard works on a copy of the set-up record: Cancel leaves the caller's record as it was.
 // The heading, the welcome banner and the static texts are spacer panes of the runtime that this
-// file paints itself, with the runtime's fonts and colours (ui/win/runtime.h), so that every page
+// file paints itself, with the runtime's fonts and colours (uiwin/runtime.h), so that every page
 // is laid out, scaled and docked by the runtime like its other panes.
 
 #include <objbase.h>
@@ -16,13 +16,13 @@
 #include <initializer_list>
 
 #include "core/codepage.h"
-#include "setup/cab/wizard_ui.h"
+#include "cab/wizard_ui.h"
 #include "setup/install.h"
 #include "setup/wizard.h"
 #include "ui/desc.h"
-#include "ui/win/msgbox.h"
-#include "ui/win/pane.h"
-#include "ui/win/runtime.h"
+#include "uiwin/msgbox.h"
+#include "uiwin/pane.h"
+#include "uiwin/runtime.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "files/file.h"
 #include "ui/menu_text.h"
-#include "ui/win/menu.h"
-#include "ui/win/runtime.h"
-#include "ui/win/ui_host.h"
+#include "uiwin/menu.h"
+#include "uiwin/runtime.h"
+#include "uiwin/ui_host.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // building mode, the title), the command table that every menu item and every command of the
 // host reaches, the help window, and the unattended run (" -silent", -exe, -user, -log) with
 // the process's exit code. What the commands decide without a window lives in setup/setup_run.h,
-// setup/wizard.h and setup/setup_record.h; the wizard's window in setup/cab/wizard_ui.h.
+// setup/wizard.h and setup/setup_record.h; the wizard's window in cab/wizard_ui.h.
 // Win32 build only.
 
 #include <windows.h>

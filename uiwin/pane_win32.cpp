@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/win/runtime.h"
+#include "uiwin/runtime.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-// The set-up wizard's window and the three association dialogs: windows of the runtime (ui/win)
+// The set-up wizard's window and the three association dialogs: windows of the runtime (uiwin/)
 // over the page logic of setup/wizard.h and the association functions of setup/assoc.h. The
 // wizard works on a copy of the set-up record and hands it back only when finished, so that a
 // cancelled wizard changes and writes nothing. Win32 build only.
