@@ -169,6 +169,10 @@ TEST_F(EngineTest, SettingsUpdateKeepsOtherKeysAndRepairClearsThem) {
   } rows[] = {
       // Second installation: OTHER stays, CFGVER 120 keeps SCHMAT untouched.
       {"OTHER: 7\r\nCFGVER: 120\r\nSCHMAT: 3\r\n", 0, 0, 1, 3, 100, -1, 7},
+      // CFGVER 100 is already the current version: SCHMAT stays.
+      {"OTHER: 7\r\nCFGVER: 100\r\nSCHMAT: 3\r\n", 0, 0, 1, 3, 100, -1, 7},
+      // Just below it, SCHMAT goes back to 0.
+      {"OTHER: 7\r\nCFGVER: 99\r\nSCHMAT: 3\r\n", 0, 0, 1, 0, 100, -1, 7},
       // An old record gets SCHMAT 0; SPEAK is rewritten because the record had it.
       {"OTHER: 7\r\nCFGVER: 50\r\nSPEAK: 1\r\n", 0, 0, 1, 0, 100, 0, 7},
       // Repair: everything else goes, SETUP 2.
