@@ -1,6 +1,7 @@
 // The set-up window's texts and the decisions of the SET run.
 
 #include "setup/setup_run.h"
+#include "setup/setup_texts.h"
 #include "setup_env.h"
 
 namespace {
