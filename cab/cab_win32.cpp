@@ -23,6 +23,7 @@
 #include "setup/pak.h"
 #include "setup/setup_record.h"
 #include "setup/setup_run.h"
+#include "setup/setup_texts.h"
 #include "setup/shell.h"
 #include "setup/switches.h"
 #include "setup/uninstall.h"

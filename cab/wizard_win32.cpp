@@ -288,12 +288,10 @@ bool browse_folder(HWND owner, const char* start, Text* out) {
   if (SUCCEEDED(co)) CoUninitialize();
   std::free(from);
   if (!ok) return false;
-  int n = to_narrow((const char16_t*)path, (int)wcslen(path), nullptr, 0);
-  char* mb = (char*)std::malloc((size_t)n + 1);
+  char* mb = to_narrow_new((const char16_t*)path, -1);
   if (!mb) return false;
-  to_narrow((const char16_t*)path, (int)wcslen(path), mb, n);
   text_clear(out);
-  text_write(out, mb, n);
+  text_write(out, mb, (int64_t)std::strlen(mb));
   std::free(mb);
   return true;
 }

@@ -3,6 +3,8 @@
 
 #include "core/ids.h"
 
+#include <cstring>
+
 #include "core/codepage.h"
 
 namespace {
@@ -183,6 +185,21 @@ char* lower_ascii(char* s) {
     p += n;
   }
   return s;
+}
+
+static char lower_ascii_char(char c) {
+  return c >= 'A' && c <= 'Z' ? (char)(c + 32) : c;
+}
+
+bool equal_nocase_ascii_n(const char* a, size_t n, const char* b) {
+  if (n != strlen(b)) return false;
+  for (size_t k = 0; k < n; ++k)
+    if (lower_ascii_char(a[k]) != lower_ascii_char(b[k])) return false;
+  return true;
+}
+
+bool equal_nocase_ascii(const char* a, const char* b) {
+  return equal_nocase_ascii_n(a, strlen(a), b);
 }
 
 const char* char_next(const char* p) {

@@ -90,6 +90,10 @@ int char_len_strict(const char* p);  // as char_len, but 0 for an invalid sequen
 uint32_t char_code(const char* p);   // code of the character at p (strict length), 0 if invalid
 PackedId char_kind(const char* p);   // ALNUM, SPACE, LF, SYMBOL, ZSPACE, KATA, ZALNUM, HIRA, ...
 char* lower_ascii(char* s);          // ASCII letters to lower case, multibyte left alone
+// ASCII case-insensitive equality, byte by byte: the whole of a (or its first n bytes) with the
+// whole of b.
+bool equal_nocase_ascii(const char* a, const char* b);
+bool equal_nocase_ascii_n(const char* a, size_t n, const char* b);
 
 const char* char_next(const char* p);                     // p + char_len(p)
 const char* char_prev(const char* start, const char* p);  // start of the character before p

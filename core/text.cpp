@@ -1068,6 +1068,27 @@ int64_t text_puts(Text* t, TextArg src) {
   return text_insert(t, src, TI_LF_TO_CRLF, 0);
 }
 
+Text* text_new_from(const char* s) {
+  Text* t = text_new();
+  if (!t || !s || !*s) return t;
+  int64_t n = (int64_t)strlen(s);
+  if (text_insert(t, s, TI_RAW, n) != n) {
+    text_free(t);
+    return nullptr;
+  }
+  return t;
+}
+
+char* text_take_cstr(Text* t) {
+  if (!t) return nullptr;
+  const char* s = text_cstr(t);
+  size_t n = strlen(s) + 1;
+  char* d = (char*)malloc(n);
+  if (d) memcpy(d, s, n);
+  text_free(t);
+  return d;
+}
+
 int64_t text_write(Text* t, TextArg src, int64_t n) {
   if (n <= 0) return 0;
   return text_insert(t, src, TI_RAW, n);

@@ -185,6 +185,18 @@ void text_clear(Text* t);
 bool text_at_line_end(Text* t);
 bool text_at_line_start(Text* t);
 
+// The whole string a Text-or-string argument stands for (null for null).
+inline const char* text_arg_cstr(TextArg a) {
+  if (!a.p) return nullptr;
+  return text_is_handle(a.p) ? text_cstr((Text*)a.p) : (const char*)a.p;
+}
+
+// A new Text holding s byte for byte (empty for null); null when it cannot be made whole.
+Text* text_new_from(const char* s);
+
+// The Text's string as a new copy (malloc); the Text is freed. Null gives null.
+char* text_take_cstr(Text* t);
+
 // Scoped owner of a Text for C++ call sites (tests included): frees it when the scope ends.
 struct TextOwner {
   Text* t;

@@ -103,7 +103,7 @@ char* take_buffer(Text* t, int64_t size, int64_t gap, bool at_start) {
 // ---- queries ----
 
 bool file_find_data(TextArg path, FileFindData* out) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   if (!s || !*s) return false;
   if (s[1] == ':' && s[2] == 0) {
     if (out) {
@@ -141,7 +141,7 @@ Text* file_final_path(TextArg path) {
 }
 
 PackedId path_classify(TextArg path) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   if (!s || !*s) return ID("FILEN");
   if (std::strpbrk(s, "*?")) return ID("MASK");
   if (path_is_drive_root(s)) return ID("FOLDER");
@@ -264,11 +264,11 @@ bool folder_remove(TextArg path) {
 
 bool folder_create_all(TextArg path) {
   if (file_is_folder(path)) return true;
-  Text* parent = text_from(arg_str(path));
+  Text* parent = text_new_from(text_arg_cstr(path));
   if (!parent) return false;
   path_strip_separator(parent, 2);
   bool ok = false;
-  Text* up = text_from(text_cstr(parent));
+  Text* up = text_new_from(text_cstr(parent));
   if (up && path_parent(up) && text_length(up) > 0 && !file_is_folder(up)) folder_create_all(up);
   text_free(up);
   ok = folder_create(parent, nullptr) || file_is_folder(parent);
@@ -422,7 +422,7 @@ Text* temp_file_name(const char*) {
 }
 
 bool temp_copy_write(TextArg target, const void* buffer, int64_t n) {
-  const char* s = arg_str(target);
+  const char* s = text_arg_cstr(target);
   if (!s || n < 0) return false;
   char* target_copy = dup_str(s);
   Text* tmp = temp_file_name(nullptr);
@@ -470,13 +470,13 @@ static bool each_temp_copy(F f) {
 }
 
 Text* temp_copy_find(TextArg target) {
-  const char* s = arg_str(target);
+  const char* s = text_arg_cstr(target);
   if (!s) return nullptr;
   char* name = dup_str(path_file_name(s));
   Text* result = nullptr;
   each_temp_copy([&](const char* t, const char* tmp) {
     if (path_compare(path_file_name(t), name, -1) != 0) return false;
-    result = text_from(tmp);
+    result = text_new_from(tmp);
     return true;
   });
   std::free(name);
@@ -534,7 +534,7 @@ bool text_bind_name(Text* t, const char* name) {
 
 bool text_load(Text* t, TextArg path, unsigned mode) {
   if (!t || !path.p) return false;
-  char* name = dup_str(arg_str(path));
+  char* name = dup_str(text_arg_cstr(path));
   if (!name) return false;
   ensure_hooks();
   if (t->command && (t->command_kind == TX_CMD_CALL || t->command_kind == TX_CMD_CALL3)) {

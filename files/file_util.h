@@ -1,6 +1,6 @@
 #pragma once
-// Small helpers shared by the files module's sources (not a public interface): strings from
-// Text-or-string arguments, Texts from strings and UTF-16.
+// Small helpers shared by the files module's sources (not a public interface): string copies,
+// Texts assigned from strings and made from UTF-16.
 
 #include <cstddef>
 #include <cstdlib>
@@ -8,13 +8,6 @@
 
 #include "core/codepage.h"
 #include "core/text.h"
-
-// The whole string a Text-or-string argument stands for (null for null).
-inline const char* arg_str(TextArg a) {
-  if (!a.p) return nullptr;
-  if (text_is_handle(a.p)) return text_cstr((Text*)a.p);
-  return (const char*)a.p;
-}
 
 inline char* dup_str(const char* s) {
   if (!s) return nullptr;
@@ -36,21 +29,12 @@ inline bool text_assign(Text* t, const char* s) {
   return ok;
 }
 
-inline Text* text_from(const char* s) {
-  Text* t = text_new();
-  if (t && s && *s && !text_assign(t, s)) {
-    text_free(t);
-    return nullptr;
-  }
-  return t;
-}
-
 // UTF-16 (system path) to a new Text of internal text; null for null or on failure.
 inline Text* text_from_wide(const char16_t* w) {
   if (!w) return nullptr;
   char* s = to_narrow_new(w, -1);
   if (!s) return nullptr;
-  Text* t = text_from(s);
+  Text* t = text_new_from(s);
   std::free(s);
   return t;
 }

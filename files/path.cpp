@@ -150,7 +150,7 @@ bool normalise_buf(char* s) {
 }
 
 Text* cached_copy(Text* cached) {
-  return cached ? text_from(text_cstr(cached)) : nullptr;
+  return cached ? text_new_from(text_cstr(cached)) : nullptr;
 }
 
 Text* exe_path() {
@@ -175,13 +175,13 @@ Text* folder_of(Text* path) {
 // ---- path algebra ----
 
 int path_root_length(TextArg path) {
-  return root_len(arg_str(path));
+  return root_len(text_arg_cstr(path));
 }
 
 bool path_join(Text* base, TextArg name) {
   if (!base) return false;
   char* b = dup_str(text_cstr(base));
-  char* n = name.p ? dup_str(arg_str(name)) : nullptr;
+  char* n = name.p ? dup_str(text_arg_cstr(name)) : nullptr;
   if (!b || (name.p && !n)) {
     std::free(b);
     std::free(n);
@@ -284,7 +284,7 @@ bool path_root(Text* path) {
       while (path_parent(t)) {
       }
     } else {
-      t = text_from("c:");
+      t = text_new_from("c:");
     }
     g_windows_drive = t;
   }
@@ -293,7 +293,7 @@ bool path_root(Text* path) {
 }
 
 const char* path_extension(TextArg path) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   if (!s) return nullptr;
   const char* e = extension_of(s);
   if (text_is_handle(path.p)) text_seek((Text*)path.p, (TextPos)(e - s));
@@ -301,7 +301,7 @@ const char* path_extension(TextArg path) {
 }
 
 const char* path_file_name(TextArg path) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   if (!s) return nullptr;
   const char* f = file_name_of(s);
   if (text_is_handle(path.p)) text_seek((Text*)path.p, (TextPos)(f - s));
@@ -309,7 +309,7 @@ const char* path_file_name(TextArg path) {
 }
 
 bool path_has_extension(TextArg path, const char* ext) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   if (!s) return false;
   const char* e = extension_of(s);
   if (!ext) return *e == 0;
@@ -357,8 +357,8 @@ void path_to_backslashes(Text* path) {
 }
 
 int path_compare(TextArg a, TextArg b, int64_t n) {
-  const char* s = arg_str(a);
-  const char* t = arg_str(b);
+  const char* s = text_arg_cstr(a);
+  const char* t = text_arg_cstr(b);
   if (!s || !t) return s == t ? 0 : 1;
   const char *p = s, *q = t;
   for (;;) {
@@ -379,20 +379,40 @@ int path_compare(TextArg a, TextArg b, int64_t n) {
 }
 
 bool path_is_drive_root(TextArg path) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   return s && is_letter(s[0]) && s[1] == ':' && is_sep(s + 2) && s[3] == 0;
+}
+
+bool path_same(const char* a, const char* b) {
+  return a && b && std::strlen(a) == std::strlen(b) && path_compare(a, b, -1) == 0;
+}
+
+bool path_inside(const char* path, const char* folder, bool or_same) {
+  if (!path || !folder) return false;
+  size_t n = std::strlen(folder);
+  while (n > 0 && (folder[n - 1] == '\\' || folder[n - 1] == '/')) --n;
+  if (n == 0 || std::strlen(path) < n || path_compare(path, folder, (int64_t)n) != 0) return false;
+  return path[n] == 0 ? or_same : path[n] == '\\' || path[n] == '/';
+}
+
+Text* path_child(TextArg folder, const char* name) {
+  Text* t = text_new_from(text_arg_cstr(folder));
+  if (!t) return nullptr;
+  path_add_separator(t);
+  path_join(t, name);
+  return t;
 }
 
 // ---- schemes ----
 
 bool path_is_scheme(TextArg path) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   return s && (starts_with_nocase(s, "file://") || starts_with_nocase(s, "zq://") ||
                starts_with_nocase(s, "zqcfg://"));
 }
 
 char16_t* path_resolve(TextArg path) {
-  const char* s = arg_str(path);
+  const char* s = text_arg_cstr(path);
   if (!s) return nullptr;
   Text* t = nullptr;
   if (starts_with_nocase(s, "zq://")) {
@@ -450,7 +470,7 @@ Text* program_path() {
 
 void path_set_program_path(const char* path) {
   path_cache_free();
-  if (path) g_exe = text_from(path);
+  if (path) g_exe = text_new_from(path);
 }
 
 Text* shell_folder(int csidl) {
@@ -478,7 +498,7 @@ Text* settings_folder() {
 }
 
 Text* document_folder() {
-  if (g_system_folder) return text_from(g_system_folder);
+  if (g_system_folder) return text_new_from(g_system_folder);
   if (!g_documents) g_documents = shell_folder(SHF_DOCUMENTS);
   return cached_copy(g_documents);
 }
@@ -507,7 +527,7 @@ Text* special_folder(PackedId id) {
     case ID("ZQ"):
       return folder_of(program_path());
     case ID("STD"):
-      return g_system_folder ? text_from(g_system_folder) : nullptr;
+      return g_system_folder ? text_new_from(g_system_folder) : nullptr;
     case ID("DESK"):
       return shell_folder(SHF_DESKTOP);
     case ID("TEXT"):

@@ -49,6 +49,14 @@ void path_to_backslashes(Text* path);
 // 0 when the first n bytes (n < 0: the whole paths) name the same path, 1 otherwise.
 int path_compare(TextArg a, TextArg b, int64_t n);
 bool path_is_drive_root(TextArg path);
+// The same path, whole (case and separators aside).
+bool path_same(const char* a, const char* b);
+// True when path lies below folder (or, with or_same, is it): the same path up to folder's end
+// (case aside), then a separator, so that "...\Program Files (x86)" is not inside
+// "...\Program Files". An empty folder holds nothing.
+bool path_inside(const char* path, const char* folder, bool or_same);
+// folder joined with name, as a new Text.
+Text* path_child(TextArg folder, const char* name);
 
 // The executable and the folders of the system.
 Text* program_path();

@@ -82,7 +82,7 @@ FileHandle create_sibling(const char* name, Text** tmp) {
   for (int i = 1; i <= SIBLING_TRIES; ++i) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".zq~%d", i);
-    Text* t = text_from(name);
+    Text* t = text_new_from(name);
     if (!t) return FILE_INVALID;
     text_bottom(t);
     text_insert(t, suffix, TI_RAW, (int64_t)std::strlen(suffix));
@@ -202,12 +202,12 @@ bool text_write_handle(Text* t, FileHandle h, TextPos from, TextPos to) {
 bool text_save_to(Text* t, TextArg path) {
   if (!t || !path.p) return false;
   if (calls_handler(t)) {
-    bool ok = t->command(t, ID("SAVETO"), (intptr_t)arg_str(path), 0) != 0;
+    bool ok = t->command(t, ID("SAVETO"), (intptr_t)text_arg_cstr(path), 0) != 0;
     t->command(t, ID("SAVED"), ok, 0);
     return ok;
   }
   if (!save_char_check(t)) return false;
-  char* name = dup_str(arg_str(path));
+  char* name = dup_str(text_arg_cstr(path));
   if (!name || !*name) {
     std::free(name);
     return false;
@@ -290,7 +290,7 @@ bool text_write_back(Text* t) {
 bool backup_folder(Text* path) {
   if (!path) return false;
   if (g_bakdir && *g_bakdir) {
-    Text* c = text_from(text_cstr(path));
+    Text* c = text_new_from(text_cstr(path));
     path_join(c, g_bakdir);
     bool ok = c && text_length(c) > 0 && folder_create_all(c);
     if (ok) text_assign(path, text_cstr(c));
@@ -343,7 +343,7 @@ void prune_backups(const char* stem, const char* ext) {
       if (!grown) break;
       list = grown;
     }
-    Text* p = text_from(stem);
+    Text* p = text_new_from(stem);
     path_join(p, d.name);
     list[count].path = dup_str(text_cstr(p));
     text_free(p);
@@ -403,7 +403,7 @@ bool backup_make(Text* t) {
   if (!f || m == 0) return false;
   if ((f->flags & TF_REGION) && (m == 5 || t->file_handle)) return false;
   const char* name = t->file_name;
-  Text* dst = text_from(name);
+  Text* dst = text_new_from(name);
   if (!dst) return false;
   if (m & 1) {
     if (!backup_folder(dst)) {

@@ -11,7 +11,6 @@
 #include "files/file.h"
 #include "files/path.h"
 #include "files/save.h"
-#include "setup/engine_util.h"
 #include "setup/install.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
@@ -25,23 +24,6 @@ int g_os_major = -1;  // -1: the system's
 
 const char kHtmlList[] = "SOFTWARE\\Classes\\.htm\\OpenWithList";
 const char kHtmlEntry[] = "SOFTWARE\\Classes\\.htm\\OpenWithList\\VA VUDOVA 9.0";
-
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? (char)(c + 32) : c;
-}
-
-// ASCII case-insensitive equality of the first n bytes of a with the whole of b.
-bool ieq_n(const char* a, size_t n, const char* b) {
-  size_t m = std::strlen(b);
-  if (n != m) return false;
-  for (size_t k = 0; k < n; ++k)
-    if (lower(a[k]) != lower(b[k])) return false;
-  return true;
-}
-
-bool ieq(const char* a, const char* b) {
-  return ieq_n(a, std::strlen(a), b);
-}
 
 char* dup_n(const char* s, size_t n) {
   char* d = (char*)std::malloc(n + 1);
@@ -65,12 +47,12 @@ PackedId other_verb(PackedId verb) {
 }
 
 Text* quoted_editor() {
-  Owned exe(assoc_editor());
+  TextOwner exe(assoc_editor());
   return exe.t ? format_text("\"%s\"", exe.t) : nullptr;
 }
 
 bool is_editor_command(const char* command) {
-  Owned q(quoted_editor());
+  TextOwner q(quoted_editor());
   if (!command || !q.t) return false;
   int64_t n = text_length(q.t);
   return (int64_t)std::strlen(command) >= n && path_compare(command, text_cstr(q.t), n) == 0;
@@ -78,7 +60,7 @@ bool is_editor_command(const char* command) {
 
 Text* load_list(PackedId verb) {
   Text* t = text_new();
-  Owned path(assoc_list_file(verb));
+  TextOwner path(assoc_list_file(verb));
   if (t && path.t) text_load(t, path.t, TL_READ_ONLY_CONTENTS);
   return t;
 }
@@ -95,7 +77,7 @@ bool find_line(const char* s, const char* ext, const char** command, size_t* com
   while (*s) {
     size_t line = std::strcspn(s, "\r\n");
     const char* tab = (const char*)std::memchr(s, '\t', line);
-    if (tab && ieq_n(s, (size_t)(tab - s), ext)) {
+    if (tab && equal_nocase_ascii_n(s, (size_t)(tab - s), ext)) {
       const char* rest = tab + 1;
       size_t n = line - (size_t)(rest - s);
       // The origin is the last field; a command may hold a tab of its own.
@@ -130,20 +112,20 @@ bool set_value(const char* key, const char* text) {
 // The key that holds the verb's command for ext (the ProgId's for an extension), written on the
 // way: the extension's ProgId, and for ".txt" its description and flags (the icon only when on).
 Text* verb_key(const char* ext, PackedId verb, bool on) {
-  Owned key(text_of(ext));
+  TextOwner key(text_new_from(ext));
   if (ext[0] == '.') {
-    Owned prog(assoc_prog_id(ext));
+    TextOwner prog(assoc_prog_id(ext));
     if (!prog.t || !registry_set_default(ext, text_cstr(prog.t))) return nullptr;
-    if (ieq(ext, ".txt")) {
+    if (equal_nocase_ascii(ext, ".txt")) {
       registry_set_default(text_cstr(prog.t), "テキスト ドキュメント");
       reg_set_dword(REG_CLASSES, text_cstr(prog.t), "EditFlags", 0x10000);
       if (on) {
-        Owned icon(format_text("%s\\DefaultIcon", prog.t));
+        TextOwner icon(format_text("%s\\DefaultIcon", prog.t));
         registry_set_default(text_cstr(icon.t), "ZQ.EXE,5");
       }
     }
     text_free(key.t);
-    key.t = text_of(text_cstr(prog.t));
+    key.t = text_new_from(text_cstr(prog.t));
   }
   text_bottom(key.t);
   text_puts(key.t, command_key(verb));
@@ -154,9 +136,9 @@ Text* verb_key(const char* ext, PackedId verb, bool on) {
 
 // True when the extension's key names the editor's ProgId.
 bool names_our_prog_id(const char* ext) {
-  Owned ours(assoc_prog_id(ext));
+  TextOwner ours(assoc_prog_id(ext));
   char* now = reg_get_string(REG_CLASSES, ext, nullptr);
-  bool mine = now && ours.t && ieq(now, text_cstr(ours.t));
+  bool mine = now && ours.t && equal_nocase_ascii(now, text_cstr(ours.t));
   std::free(now);
   return mine;
 }
@@ -167,23 +149,23 @@ bool remember(const char* ext) {
   bool exists = reg_key_exists(REG_CLASSES, ext);
   char* prog = exists ? reg_get_string(REG_CLASSES, ext, nullptr) : nullptr;
   bool ours = names_our_prog_id(ext);
-  Owned origin(exists ? format_text("=%s", prog ? prog : "") : text_of("-"));
+  TextOwner origin(exists ? format_text("=%s", prog ? prog : "") : text_new_from("-"));
   if (g_lists && !file_is_folder(g_lists)) folder_create_all(g_lists);
   bool ok = origin.t != nullptr;
   for (PackedId verb : {ID("EDIT"), ID("OPEN")}) {
-    Owned list(load_list(verb));
+    TextOwner list(load_list(verb));
     char* known = ours ? assoc_saved_command(list.t, ext) : nullptr;
     if (known) {
       std::free(known);
       continue;
     }
-    Owned key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
+    TextOwner key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
     char* command = key.t ? reg_get_string(REG_CLASSES, text_cstr(key.t), nullptr) : nullptr;
-    Owned path(assoc_list_file(verb));
+    TextOwner path(assoc_list_file(verb));
     bool saved = ok &&
                  assoc_save_command(list.t, ext, command ? command : "", text_cstr(origin.t)) &&
                  text_save_to(list.t, path.t);
-    if (!saved && path.t) engine_log_failure(text_cstr(path.t), os_last_error(), nullptr);
+    if (!saved && path.t) install_log_failure(text_cstr(path.t), os_last_error(), nullptr);
     ok = saved && ok;
     std::free(command);
   }
@@ -198,16 +180,16 @@ bool remember(const char* ext) {
 bool restore(const char* ext, PackedId verb, bool* mine) {
   if (!names_our_prog_id(ext)) return true;
   if (mine) *mine = assoc_query(ext, verb, false);
-  Owned key(verb_key(ext, verb, false));
+  TextOwner key(verb_key(ext, verb, false));
   if (!key.t) return false;
-  Owned list(load_list(verb));
+  TextOwner list(load_list(verb));
   char* saved = assoc_saved_command(list.t, ext);
   bool ok = registry_set_default(text_cstr(key.t), saved && !is_editor_command(saved) ? saved : "");
   std::free(saved);
   if (!ok || assoc_query(ext, other_verb(verb), false)) return ok;
   char* origin = assoc_saved_origin(list.t, ext);
   if (!origin) {
-    Owned other(load_list(other_verb(verb)));
+    TextOwner other(load_list(other_verb(verb)));
     origin = assoc_saved_origin(other.t, ext);
   }
   if (origin && origin[0] == '=') {
@@ -227,7 +209,7 @@ void assoc_set_editor(const char* exe) {
 }
 
 Text* assoc_editor() {
-  if (g_editor) return text_of(g_editor);
+  if (g_editor) return text_new_from(g_editor);
   Text* t = program_path();
   if (t) path_join(t, SETUP_EDITOR_EXE);
   return t;
@@ -238,19 +220,19 @@ void assoc_set_list_folder(const char* folder) {
 }
 
 Text* assoc_installation_settings(Text* rec) {
-  Owned folder(setup_folder(rec));
+  TextOwner folder(setup_folder(rec));
   if (!folder.t || text_length(folder.t) == 0) return nullptr;
-  Owned pf(special_folder(ID("PFILES")));
+  TextOwner pf(special_folder(ID("PFILES")));
   // Installed inside the program-files folder, the programs keep their settings per user.
   if (!pf.t || !path_inside(text_cstr(folder.t), text_cstr(pf.t), false))
-    return text_of(text_cstr(folder.t));
-  Owned data(special_folder(ID("APDAT")));
-  return data.t ? child(data.t, SETUP_USER_DATA) : nullptr;
+    return text_new_from(text_cstr(folder.t));
+  TextOwner data(special_folder(ID("APDAT")));
+  return data.t ? path_child(data.t, SETUP_USER_DATA) : nullptr;
 }
 
 void assoc_use_installation(Text* rec) {
-  Owned exe(rec ? setup_folder_exe(rec) : nullptr);
-  Owned lists(rec ? assoc_installation_settings(rec) : nullptr);
+  TextOwner exe(rec ? setup_folder_exe(rec) : nullptr);
+  TextOwner lists(rec ? assoc_installation_settings(rec) : nullptr);
   assoc_set_editor(exe.t ? text_cstr(exe.t) : nullptr);
   assoc_set_list_folder(lists.t ? text_cstr(lists.t) : nullptr);
 }
@@ -270,19 +252,20 @@ Text* assoc_prog_id(const char* ext) {
 
 Text* assoc_list_file(PackedId verb) {
   const char* name = verb == ID("EDIT") ? "rgedit.lst" : "rgopen.lst";
-  return g_lists ? child(g_lists, name) : format_text("zqcfg://%s", name);
+  return g_lists ? path_child(g_lists, name) : format_text("zqcfg://%s", name);
 }
 
 char* assoc_saved_command(TextArg list, const char* ext) {
   const char *command, *origin;
   size_t n, on;
-  return find_line(str_of(list), ext, &command, &n, &origin, &on) ? dup_n(command, n) : nullptr;
+  return find_line(text_arg_cstr(list), ext, &command, &n, &origin, &on) ? dup_n(command, n)
+                                                                         : nullptr;
 }
 
 char* assoc_saved_origin(TextArg list, const char* ext) {
   const char *command, *origin;
   size_t n, on;
-  if (!find_line(str_of(list), ext, &command, &n, &origin, &on) || !origin) return nullptr;
+  if (!find_line(text_arg_cstr(list), ext, &command, &n, &origin, &on) || !origin) return nullptr;
   return dup_n(origin, on);
 }
 
@@ -294,9 +277,9 @@ bool assoc_save_command(Text* list, const char* ext, const char* command, const 
   if (origin ? std::strpbrk(origin, "\t\r\n") || !is_origin(origin, std::strlen(origin))
              : std::strchr(command, '\t') != nullptr)
     return false;
-  Owned line(origin ? format_text("%s\t%s\t%s\r\n", ext, command, origin)
-                    : format_text("%s\t%s\r\n", ext, command));
-  Owned out(text_new());
+  TextOwner line(origin ? format_text("%s\t%s\t%s\r\n", ext, command, origin)
+                        : format_text("%s\t%s\r\n", ext, command));
+  TextOwner out(text_new());
   if (!out.t || !line.t) return false;
   bool found = false;
   const char* s = text_cstr(list);
@@ -304,7 +287,7 @@ bool assoc_save_command(Text* list, const char* ext, const char* command, const 
     size_t n = std::strcspn(s, "\r\n");
     const char* tab = (const char*)std::memchr(s, '\t', n);
     if (n) {
-      if (!found && tab && ieq_n(s, (size_t)(tab - s), ext)) {
+      if (!found && tab && equal_nocase_ascii_n(s, (size_t)(tab - s), ext)) {
         text_put_text(out.t, text_cstr(line.t));
         found = true;
       } else {
@@ -325,8 +308,8 @@ bool assoc_save_command(Text* list, const char* ext, const char* command, const 
 
 bool registry_set_default(const char* key, const char* text) {
   if (!text || std::strncmp(text, "ZQ.EXE", 6) != 0) return set_value(key, text);
-  Owned q(quoted_editor());
-  Owned value(q.t ? format_text("%s%s", q.t, text + 6) : nullptr);
+  TextOwner q(quoted_editor());
+  TextOwner value(q.t ? format_text("%s%s", q.t, text + 6) : nullptr);
   if (value.t) return set_value(key, text_cstr(value.t));
   char line[1200];
   notify_log(buf_printf(line, sizeof line, "regCreateKey(%s) 失敗\n", key));
@@ -339,7 +322,7 @@ bool assoc_query(const char* ext, PackedId verb, bool remember_now) {
   // editor's associations later still finds it and takes its key away again.
   if (remember_now) remember(ext);
   char* prog = reg_get_string(REG_CLASSES, ext, nullptr);
-  Owned key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
+  TextOwner key(prog && *prog ? format_text("%s%s", prog, command_key(verb)) : nullptr);
   std::free(prog);
   char* command = key.t ? reg_get_string(REG_CLASSES, text_cstr(key.t), nullptr) : nullptr;
   bool mine = is_editor_command(command);
@@ -352,10 +335,10 @@ bool assoc_set(const char* ext, PackedId verb, bool on) {
   if (!on && ext[0] == '.') return restore(ext, verb, nullptr);
   // What the extension was must be safe in the lists before anything of it changes.
   if (on && ext[0] == '.' && !remember(ext)) return false;
-  Owned key(verb_key(ext, verb, on));
+  TextOwner key(verb_key(ext, verb, on));
   if (!key.t) return false;
   if (on) return registry_set_default(text_cstr(key.t), "ZQ.EXE \"%1\"");
-  Owned list(load_list(verb));
+  TextOwner list(load_list(verb));
   char* saved = assoc_saved_command(list.t, ext);
   bool ok = registry_set_default(text_cstr(key.t), saved && !is_editor_command(saved) ? saved : "");
   std::free(saved);
@@ -363,7 +346,7 @@ bool assoc_set(const char* ext, PackedId verb, bool on) {
 }
 
 int assoc_remove_all(PackedId verb) {
-  Owned list(load_list(verb));
+  TextOwner list(load_list(verb));
   const char* s = text_cstr(list.t);
   int count = 0;
   while (s && *s) {
@@ -406,11 +389,11 @@ Text* assoc_list() {
 
 bool html_editor(int mode) {
   if (!reg_key_exists(REG_MACHINE, kHtmlList)) return false;
-  Owned command(format_text("%s\\shell\\edit\\command", kHtmlEntry));
+  TextOwner command(format_text("%s\\shell\\edit\\command", kHtmlEntry));
   if (mode == 2) return reg_key_exists(REG_MACHINE, text_cstr(command.t));
   if (mode == 0) {
     // From the deepest key up; a key that cannot go keeps its parents.
-    Owned key(text_of(text_cstr(command.t)));
+    TextOwner key(text_new_from(text_cstr(command.t)));
     for (int k = 0; k < 4; ++k) {
       if (reg_delete_key(REG_MACHINE, text_cstr(key.t))) return false;
       path_join(key.t, nullptr);
@@ -418,9 +401,9 @@ bool html_editor(int mode) {
     }
     return true;
   }
-  Owned exe(program_path());
+  TextOwner exe(program_path());
   path_join(exe.t, SETUP_EDITOR_EXE);
-  Owned value(format_text("\"%s\" \"%%1\"", exe.t));
+  TextOwner value(format_text("\"%s\" \"%%1\"", exe.t));
   if (reg_set_string(REG_MACHINE, text_cstr(command.t), nullptr, text_cstr(value.t)) == 0) {
     notify_log("HTMLエディタの一覧に登録しました。\n");
     return true;
@@ -437,20 +420,21 @@ bool html_editor(int mode) {
 bool assoc_refused(const char* ext) {
   if (!ext) return false;
   const char* e = ext[0] == '.' ? ext + 1 : ext;
-  return ieq(e, "bat") || ieq(e, "vbs") || ieq(e, "js");
+  return equal_nocase_ascii(e, "bat") || equal_nocase_ascii(e, "vbs") ||
+         equal_nocase_ascii(e, "js");
 }
 
 Text* assoc_extension(const char* text) {
   if (!text || !*text || (text[0] == '.' && !text[1])) return nullptr;
-  return text[0] == '.' ? text_of(text) : format_text(".%s", text);
+  return text[0] == '.' ? text_new_from(text) : format_text(".%s", text);
 }
 
 bool assoc_add(const char* text) {
-  Owned ext(assoc_extension(text));
+  TextOwner ext(assoc_extension(text));
   if (!ext.t) return false;
   const char* e = text_cstr(ext.t);
   bool ok = assoc_set(e, ID("EDIT"), true);
-  if (!ieq(e, ".bat")) ok = assoc_set(e, ID("OPEN"), true) && ok;
+  if (!equal_nocase_ascii(e, ".bat")) ok = assoc_set(e, ID("OPEN"), true) && ok;
   return ok;
 }
 
@@ -481,12 +465,12 @@ Text* assoc_extension_of(PackedId ext) {
 }
 
 bool assoc_query_id(PackedId ext) {
-  Owned e(assoc_extension_of(ext));
+  TextOwner e(assoc_extension_of(ext));
   return e.t && assoc_query(text_cstr(e.t), ID("EDIT"), false);
 }
 
 void assoc_set_id(PackedId ext, bool on) {
-  Owned e(assoc_extension_of(ext));
+  TextOwner e(assoc_extension_of(ext));
   if (!e.t) return;
   assoc_set(text_cstr(e.t), ID("EDIT"), on);
   assoc_set(text_cstr(e.t), ID("OPEN"), on);

@@ -9,7 +9,6 @@
 #include "files/file.h"
 #include "files/fsys.h"
 #include "files/path.h"
-#include "setup/engine_util.h"
 #include "setup/install.h"
 #include "setup/manifest.h"
 
@@ -55,7 +54,7 @@ bool rooted(const char* s) {
 bool is_root(Text* t) {
   const char* s = text_cstr(t);
   if (!*s || (is_separator(s[0]) && !s[1])) return true;
-  Owned with_sep(text_of(s));
+  TextOwner with_sep(text_new_from(s));
   path_add_separator(with_sep.t);
   return path_root_length(with_sep.t) >= text_length(with_sep.t);
 }
@@ -75,12 +74,12 @@ Text* guard_identity(const char* folder) {
 }
 
 bool same_identity(Text* a, const char* guard) {
-  Owned g(guard_identity(guard));
-  return g.t && same_path(text_cstr(a), text_cstr(g.t));
+  TextOwner g(guard_identity(guard));
+  return g.t && path_same(text_cstr(a), text_cstr(g.t));
 }
 
 bool inside_identity(Text* a, const char* guard, bool or_same) {
-  Owned g(guard_identity(guard));
+  TextOwner g(guard_identity(guard));
   return g.t && !is_root(g.t) && path_inside(text_cstr(a), text_cstr(g.t), or_same);
 }
 
@@ -90,27 +89,27 @@ FolderGuard folder_guard_system() {
   FolderGuard g = {};
   Text* profile = user_profile_folder();
   if (profile) {
-    Text* profiles = text_of(text_cstr(profile));
+    Text* profiles = text_new_from(text_cstr(profile));
     if (path_parent(profiles))
-      g.profiles = take_string(profiles);
+      g.profiles = text_take_cstr(profiles);
     else
       text_free(profiles);
   }
-  g.profile = take_string(profile);
-  g.desktop = take_string(special_folder(ID("DESK")));
-  g.documents = take_string(special_folder(ID("MYDOC")));
+  g.profile = text_take_cstr(profile);
+  g.desktop = text_take_cstr(special_folder(ID("DESK")));
+  g.documents = text_take_cstr(special_folder(ID("MYDOC")));
   char16_t* w = fsys_windows_folder();
   if (w) {
     Text* t = text_new();
     text_put_wide(t, w);
-    g.windows = take_string(t);
+    g.windows = text_take_cstr(t);
     std::free(w);
   }
-  g.program_files = take_string(special_folder(ID("PFILES")));
-  g.program_files_x86 = take_string(shell_folder(SHF_PROGRAM_FILES_X86));
-  g.app_data = take_string(shell_folder(SHF_APPDATA));
-  g.local_app_data = take_string(shell_folder(SHF_LOCAL_APPDATA));
-  g.common_app_data = take_string(shell_folder(SHF_COMMON_APPDATA));
+  g.program_files = text_take_cstr(special_folder(ID("PFILES")));
+  g.program_files_x86 = text_take_cstr(shell_folder(SHF_PROGRAM_FILES_X86));
+  g.app_data = text_take_cstr(shell_folder(SHF_APPDATA));
+  g.local_app_data = text_take_cstr(shell_folder(SHF_LOCAL_APPDATA));
+  g.common_app_data = text_take_cstr(shell_folder(SHF_COMMON_APPDATA));
   return g;
 }
 
@@ -123,15 +122,15 @@ void folder_guard_free(FolderGuard* g) {
 }
 
 Text* folder_identity(TextArg folder) {
-  const char* s = str_of(folder);
+  const char* s = text_arg_cstr(folder);
   if (!s || !*s) return nullptr;
-  Owned plain(plain_form(s));
+  TextOwner plain(plain_form(s));
   if (!plain.t || !rooted(text_cstr(plain.t))) return nullptr;
   path_add_separator(plain.t);  // a last ".." is resolved only before a separator
   path_normalise(plain.t);
   path_strip_separator(plain.t, 2);
   // The longest part that exists gets its final path; the names below it follow as given.
-  Owned head(text_of(text_cstr(plain.t)));
+  TextOwner head(text_new_from(text_cstr(plain.t)));
   for (;;) {
     Text* real = file_final_path(head.t);
     if (real) {
@@ -147,13 +146,13 @@ Text* folder_identity(TextArg folder) {
     }
     if (!up(head.t)) break;
   }
-  return text_of(text_cstr(plain.t));  // nothing of it exists (another drive, say)
+  return text_new_from(text_cstr(plain.t));  // nothing of it exists (another drive, say)
 }
 
 const char* folder_refusal(TextArg folder, const FolderGuard* g) {
-  const char* s = str_of(folder);
+  const char* s = text_arg_cstr(folder);
   if (!s || !*s) return "フォルダが指定されていません";
-  Owned id(folder_identity(s));
+  TextOwner id(folder_identity(s));
   if (!id.t) return "絶対パスではありません";
   const char* p = text_cstr(id.t);
   if (is_root(id.t)) return "ドライブのルートです";
@@ -169,24 +168,24 @@ const char* folder_refusal(TextArg folder, const FolderGuard* g) {
     return "アプリケーションデータのフォルダです";
   if (same_identity(id.t, g->profiles)) return "ユーザのプロファイルの親フォルダです";
   if (same_identity(id.t, g->profile)) return "ユーザのプロファイルフォルダです";
-  Owned parent(text_of(p));
+  TextOwner parent(text_new_from(p));
   if (up(parent.t) && same_identity(parent.t, g->profiles))
     return "ユーザのプロファイルフォルダです";
   // What the system could not resolve is still a link: its target is unknown.
-  Owned top(text_of(p));
+  TextOwner top(text_new_from(p));
   if (path_root(top.t) && path_has_link(id.t, top.t)) return "リンクを経由するフォルダです";
   return nullptr;
 }
 
 bool path_has_link(TextArg path, TextArg from) {
-  const char* p = str_of(path);
-  const char* f = str_of(from);
+  const char* p = text_arg_cstr(path);
+  const char* f = text_arg_cstr(from);
   if (!p || !f) return false;
-  Owned base(text_of(f));
+  TextOwner base(text_new_from(f));
   path_strip_separator(base.t, 0);
   int64_t n = text_length(base.t);
   if (!path_inside(p, text_cstr(base.t), true)) return true;  // not below from: nothing vouches
-  Owned at(text_of(p));
+  TextOwner at(text_new_from(p));
   path_strip_separator(at.t, 0);
   while (text_length(at.t) > n) {
     if (file_is_link(at.t)) return true;
@@ -201,18 +200,18 @@ bool user_path_has_link(const char* path, const char* profiles) {
   while (is_separator(*p)) ++p;
   const char* sep = std::strpbrk(p, "\\/");
   if (!sep) return true;  // the profile itself is no user's folder of the product
-  Owned profile(text_new());
+  TextOwner profile(text_new());
   text_insert(profile.t, path, TI_RAW, (int64_t)(sep - path));
   return file_is_link(profile.t) || path_has_link(path, profile.t);
 }
 
 bool folder_holds_foreign_files(TextArg folder) {
   if (!file_is_folder(folder)) return false;
-  Owned list(child(folder, MANIFEST_NAME));
-  Owned settings(child(folder, SETUP_USER_SETTINGS));
-  Owned setup(child(folder, "zqsetup.exe"));
+  TextOwner list(path_child(folder, MANIFEST_NAME));
+  TextOwner settings(path_child(folder, SETUP_USER_SETTINGS));
+  TextOwner setup(path_child(folder, "zqsetup.exe"));
   if (file_is_file(list.t) || (file_is_file(settings.t) && file_is_file(setup.t))) return false;
-  Owned all(child(folder, "*"));
+  TextOwner all(path_child(folder, "*"));
   FileFindData fd;
   FindHandle f = file_find_first(all.t, &fd);
   bool any = false;

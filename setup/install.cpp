@@ -14,18 +14,17 @@
 #include "files/path.h"
 #include "files/save.h"
 #include "setup/destination.h"
-#include "setup/engine_util.h"
 #include "setup/manifest.h"
 #include "setup/ordered_work.h"
 #include "setup/registry.h"
-#include "setup/setup_run.h"
+#include "setup/setup_texts.h"
 #include "setup/shell.h"
 #include "ui/notify.h"
 
 namespace {
 
 void log_failure(const char* what, uint32_t code, Text* failure) {
-  engine_log_failure(what, code, failure);
+  install_log_failure(what, code, failure);
 }
 
 // Registry writes do not fail the installation; a key that cannot be written is logged.
@@ -92,7 +91,7 @@ bool remember_folder(FileSet* set, const char* dir) {
     set->made = more;
     set->made_capacity = cap;
   }
-  set->made[set->made_count] = text_of(dir);
+  set->made[set->made_count] = text_new_from(dir);
   return set->made[set->made_count++] != nullptr;
 }
 
@@ -122,7 +121,7 @@ bool make_level(FileSet* set, const char* dir, bool own, uint32_t* error) {
     }
     return true;
   }
-  Owned parent(text_of(dir));
+  TextOwner parent(text_new_from(dir));
   path_strip_separator(parent.t, 0);
   if (path_parent(parent.t) && text_length(parent.t) > 0 && !path_is_drive_root(parent.t) &&
       !make_level(set, text_cstr(parent.t), false, error))
@@ -160,8 +159,8 @@ FileHandle create_sibling(const char* path, Text** name, uint32_t* error) {
 // Removes what a killed run left beside path: files named path + a temporary suffix. Only
 // names the installation makes itself go; a link among them goes as a link.
 void sweep_leftovers(const char* path) {
-  Owned pattern(format_text("%s.zq~*", path));
-  Owned dir(text_of(path));
+  TextOwner pattern(format_text("%s.zq~*", path));
+  TextOwner dir(text_new_from(path));
   if (!pattern.t || !dir.t || !path_parent(dir.t)) return;
   const char* base = path_file_name(path);
   size_t base_n = std::strlen(base);
@@ -173,7 +172,7 @@ void sweep_leftovers(const char* path) {
         std::strlen(fd.name) <= base_n || path_compare(fd.name, base, (int64_t)base_n) != 0 ||
         std::strncmp(fd.name + base_n, ".zq~", 4) != 0)
       continue;
-    Owned old(child(dir.t, fd.name));
+    TextOwner old(path_child(dir.t, fd.name));
     char line[1200];
     if (old.t && file_delete(old.t)) notify_log(buf_printf(line, sizeof line, "del: %s\n", old.t));
   } while (file_find_next(f, &fd));
@@ -185,12 +184,12 @@ bool stage_text(FileSet* set, StagedFile* f, Text* t) {
   uint32_t code = 0;
   FileHandle h = create_sibling(text_cstr(f->path), &f->temp, &code);
   if (h == FILE_INVALID) {
-    engine_log_failure(text_cstr(f->path), code, set->failure);
+    install_log_failure(text_cstr(f->path), code, set->failure);
     return false;
   }
   file_close(h);
   if (text_save_to(t, text_cstr(f->temp))) return true;
-  engine_log_failure(text_cstr(f->path), os_last_error(), set->failure);
+  install_log_failure(text_cstr(f->path), os_last_error(), set->failure);
   return false;
 }
 
@@ -213,13 +212,13 @@ bool commit_set(FileSet* set) {
           text_free(b);
       }
       if (!f->backup) {
-        engine_log_failure(path, os_last_error(), set->failure);
+        install_log_failure(path, os_last_error(), set->failure);
         return false;
       }
     }
     // The one place where a file of the installation takes its place.
     if (!file_move(f->temp, f->path, f->linked)) {
-      engine_log_failure(path, os_last_error(), set->failure);
+      install_log_failure(path, os_last_error(), set->failure);
       return false;
     }
     f->placed = true;
@@ -237,7 +236,7 @@ void undo_set(FileSet* set) {
     } else if (f->backup) {
       // The old file back over the new one (or into the place the move emptied).
       if (!file_move(f->backup, f->path, true))
-        engine_log_failure(text_cstr(f->backup), os_last_error(), nullptr);
+        install_log_failure(text_cstr(f->backup), os_last_error(), nullptr);
     } else if (f->placed) {
       file_delete(f->path);
     }
@@ -254,15 +253,10 @@ void undo_set(FileSet* set) {
 void drop_backups(FileSet* set) {
   for (int k = 0; k < set->count; ++k)
     if (set->files[k].backup && !file_delete(set->files[k].backup))
-      engine_log_failure(text_cstr(set->files[k].backup), os_last_error(), nullptr);
+      install_log_failure(text_cstr(set->files[k].backup), os_last_error(), nullptr);
 }
 
 // ---- the package's entries ----
-
-bool is_dictionary(const char* name) {
-  return same_path(name, "dic1a.ime") || same_path(name, "dic2a.ime") ||
-         same_path(name, "dic3a.ime");
-}
 
 // An entry as the walk gave it, kept beyond the visit; its data stays in the package.
 struct StagedEntry {
@@ -302,13 +296,13 @@ bool keep_entry(void* context, const PakEntry* e) {
   s->entry.name = strdup(e->name);
   if (!s->entry.name) return false;
   // Dictionaries are written as stored, whatever their header says.
-  if (is_dictionary(e->name)) s->entry.compressed = false;
+  if (pak_is_dictionary(e->name)) s->entry.compressed = false;
   ++r->count;
   return true;
 }
 
 void fail_run(InstallRun* r, const char* what, uint32_t code) {
-  engine_log_failure(what, code, r->failure);
+  install_log_failure(what, code, r->failure);
   r->failed = true;
   r->stop = true;
 }
@@ -331,8 +325,8 @@ bool plan_files(InstallRun* r) {
     int nd = pak_destinations(s->entry.name, dest);
     s->first = r->set.count;
     for (int k = 0; k < nd; ++k) {
-      Owned dir(child(r->folder, dest[k].folder));
-      StagedFile* f = dir.t ? add_file(&r->set, child(dir.t, s->entry.name)) : nullptr;
+      TextOwner dir(path_child(r->folder, dest[k].folder));
+      StagedFile* f = dir.t ? add_file(&r->set, path_child(dir.t, s->entry.name)) : nullptr;
       if (!f) {
         fail_run(r, "out of memory", 0);
         return false;
@@ -360,7 +354,7 @@ bool plan_files(InstallRun* r) {
 
 // Makes the folders the files go to ("sample" always), and sweeps the leftovers of a killed run.
 bool make_folders(InstallRun* r) {
-  Owned sample(child(r->folder, "sample"));
+  TextOwner sample(path_child(r->folder, "sample"));
   const char* const first[] = {text_cstr(r->folder), text_cstr(sample.t)};
   uint32_t code = 0;
   for (const char* dir : first) {
@@ -374,7 +368,7 @@ bool make_folders(InstallRun* r) {
   }
   for (int k = 0; k < r->set.count; ++k) {
     // Each level from the file's folder up to the installation folder is ours ("qmac" too).
-    Owned dir(text_of(text_cstr(r->set.files[k].path)));
+    TextOwner dir(text_new_from(text_cstr(r->set.files[k].path)));
     bool ok = dir.t && path_parent(dir.t);
     for (bool first = true; ok && path_inside(text_cstr(dir.t), text_cstr(r->folder), first);
          first = false) {
@@ -453,9 +447,9 @@ Text* user_settings_record(Text* rec, const char* path);
 
 // Stages a settings Text under path in the set; false (logged) when it cannot be.
 bool stage_settings_text(FileSet* set, const char* path, Text* t) {
-  StagedFile* f = t ? add_file(set, text_of(path)) : nullptr;
+  StagedFile* f = t ? add_file(set, text_new_from(path)) : nullptr;
   if (!f) {
-    engine_log_failure(path, 0, set->failure);
+    install_log_failure(path, 0, set->failure);
     return false;
   }
   sweep_leftovers(path);
@@ -471,7 +465,7 @@ struct UserUpdate {
 
 // A manifest Text staged in the set under its folder's "zqfiles.lst".
 bool stage_manifest(FileSet* set, const Manifest* m) {
-  Owned path(child(m->folder, MANIFEST_NAME));
+  TextOwner path(path_child(m->folder, MANIFEST_NAME));
   return path.t && stage_settings_text(set, text_cstr(path.t), m->records);
 }
 
@@ -486,9 +480,9 @@ void stage_user_copy(void* context, const char* path) {
     notify_log(buf_printf(line, sizeof line, "skip (link): %s\n", path));
     return;
   }
-  Owned t(user_settings_record(u->rec, path));
+  TextOwner t(user_settings_record(u->rec, path));
   u->ok = stage_settings_text(u->set, path, t.t);
-  Owned dir(text_of(path));
+  TextOwner dir(text_new_from(path));
   Manifest made;
   if (!u->ok || !dir.t || !path_parent(dir.t)) return;
   manifest_load(&made, dir.t);  // an empty one when there is none yet
@@ -526,9 +520,9 @@ Text* current_user_settings() {
 
 }  // namespace
 
-void engine_log_failure(const char* what, uint32_t code, Text* failure) {
+void install_log_failure(const char* what, uint32_t code, Text* failure) {
   // With a code the system's reason follows; without one, what already says it.
-  Owned reason(code ? os_error_text(code) : nullptr);
+  TextOwner reason(code ? os_error_text(code) : nullptr);
   char line[1600];
   if (reason.t)
     buf_printf(line, sizeof line, "%s: %s", what, reason.t);
@@ -561,7 +555,7 @@ int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer) 
   if (n > 0 && message[n - 1] == '\n') {
     notify_log(message);
   } else {
-    Owned line(format_text("%s\n", message));
+    TextOwner line(format_text("%s\n", message));
     notify_log(line.t ? text_cstr(line.t) : message);
   }
   return silent_answer;
@@ -570,14 +564,14 @@ int setup_ask(Text* rec, const char* message, unsigned kind, int silent_answer) 
 // ---- installation ----
 
 bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
-  Owned folder(setup_folder(rec));
+  TextOwner folder(setup_folder(rec));
   if (!pak || text_length(folder.t) == 0) {
     if (failure) text_puts(failure, pak ? "no installation folder\n" : "no package\n");
     return false;
   }
   // The package as a whole first: a bad or repeated name, or a damaged walk, refuses it before
   // anything is written.
-  Owned report(text_new());
+  TextOwner report(text_new());
   if (!pak_names_check(pak, report.t)) {
     text_top(report.t);
     for (const char* line = text_cstr(report.t); *line;) {
@@ -631,8 +625,8 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   if (manifest_load(&earlier, folder.t)) manifest_carry_folders(&made, &earlier);
   manifest_free(&earlier);
   // The shortcuts' name as the installation there recorded it, before its settings are replaced.
-  Owned settings(child(folder.t, SETUP_USER_SETTINGS));
-  Owned installed(text_new());
+  TextOwner settings(path_child(folder.t, SETUP_USER_SETTINGS));
+  TextOwner installed(text_new());
   if (settings.t && installed.t) load_settings(installed.t, text_cstr(settings.t));
 
   InstallRun r = {};
@@ -653,10 +647,10 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   // only then everything takes its place at once.
   bool ok = !r.failed && plan_files(&r) && make_folders(&r) && stage_entries(&r);
   if (ok) {
-    Owned user(user_settings_record(rec, text_cstr(settings.t)));
+    TextOwner user(user_settings_record(rec, text_cstr(settings.t)));
     ok = stage_settings_text(&r.set, text_cstr(settings.t), user.t);
-    Owned probe_path(child(folder.t, "idtemp.sys"));
-    Owned probe(text_new());
+    TextOwner probe_path(path_child(folder.t, "idtemp.sys"));
+    TextOwner probe(text_new());
     if (ok && probe.t) {
       load_settings(probe.t, text_cstr(probe_path.t));  // the file's code stays
       text_clear(probe.t);
@@ -664,9 +658,9 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
     }
     ok = ok && stage_settings_text(&r.set, text_cstr(probe_path.t), probe.t);
     if (ok && setup_get(rec, ID("COMMON"))) {
-      Owned current(current_user_settings());
-      Owned profile(user_profile_folder());
-      Owned profiles(text_of(text_cstr(profile.t)));
+      TextOwner current(current_user_settings());
+      TextOwner profile(user_profile_folder());
+      TextOwner profiles(text_new_from(text_cstr(profile.t)));
       UserUpdate u = {rec, &r.set, true, path_parent(profiles.t) ? text_cstr(profiles.t) : nullptr};
       if (current.t && profile.t) each_user_path(current.t, profile.t, stage_user_copy, &u);
       ok = u.ok;
@@ -685,13 +679,13 @@ bool pak_install(Text* rec, const PakBlock* pak, Text* failure) {
   if (!ok) return false;
 
   // Registration: a key or a link that cannot be written is logged and skipped.
-  Owned exe(setup_folder_exe(rec));
+  TextOwner exe(setup_folder_exe(rec));
   shortcuts_renamed(rec, installed.t);
   shortcuts(rec, text_cstr(exe.t), false);
   hist_save(rec);
   if (setup_get(rec, ID("REGEXE"))) {
     const char* path = text_cstr(exe.t);
-    Owned command(format_text("\"%s\" \"%%1\"", path));
+    TextOwner command(format_text("\"%s\" \"%%1\"", path));
     reg_logged(reg_set_string(REG_CLASSES, "Applications\\zqeditor.exe", nullptr, path),
                REG_CLASSES, "Applications\\zqeditor.exe");
     const char* open = "Applications\\zqeditor.exe\\shell\\open\\command";
@@ -731,7 +725,7 @@ Text* user_settings_record(Text* rec, const char* path) {
   ok = header_set(s, ID("NEW"), SETUP_INT, setup_get(rec, ID("NEW"))) && ok;
   if (header_has(s, ID("SPEAK"), HK_ID) || setup_get(rec, ID("SPEAK")))
     ok = header_set(s, ID("SPEAK"), SETUP_INT, setup_get(rec, ID("SPEAK"))) && ok;
-  Owned icon(setup_get_text(rec, ID("ICON")));
+  TextOwner icon(setup_get_text(rec, ID("ICON")));
   ok = icon.t && header_set(s, ID("ICON"), SETUP_STR, text_cstr(icon.t)) && ok;
   ok = header_set(s, ID("COMMON"), SETUP_INT, setup_get(rec, ID("COMMON"))) && ok;
   int version = 0;
@@ -749,9 +743,9 @@ Text* user_settings_record(Text* rec, const char* path) {
 
 bool user_settings_update(Text* rec, TextArg path) {
   // The path may be a Text that the save must not see change.
-  Owned name(text_of(str_of(path)));
+  TextOwner name(text_new_from(text_arg_cstr(path)));
   if (!name.t || text_length(name.t) == 0) return false;
-  Owned s(user_settings_record(rec, text_cstr(name.t)));
+  TextOwner s(user_settings_record(rec, text_cstr(name.t)));
   FileSet set = {};
   bool ok = s.t && stage_settings_text(&set, text_cstr(name.t), s.t) && commit_set(&set);
   if (ok)
@@ -775,7 +769,7 @@ bool hist_load(Text* rec) {
 
 bool hist_save(Text* rec) {
   RegRoot root = setup_get(rec, ID("COMMON")) ? REG_MACHINE : REG_USER;
-  Owned folder(setup_folder(rec));
+  TextOwner folder(setup_folder(rec));
   if (text_length(folder.t) == 0) return false;
   return reg_logged(reg_set_string(root, SETUP_HIST_KEY, "folder", text_cstr(folder.t)), root,
                     SETUP_HIST_KEY);
@@ -787,9 +781,9 @@ bool uninstall_entry(Text* rec, const char* name, const char* command, bool remo
     uint32_t e = reg_delete_key(REG_MACHINE, key);
     return e == 0 || !reg_key_exists(REG_MACHINE, key);
   }
-  Owned folder(setup_folder(rec));
-  Owned exe(setup_folder_exe(rec));
-  Owned quiet(format_text("%s -silent", command ? command : ""));
+  TextOwner folder(setup_folder(rec));
+  TextOwner exe(setup_folder_exe(rec));
+  TextOwner quiet(format_text("%s -silent", command ? command : ""));
   const char* f = folder.t ? text_cstr(folder.t) : "";
   const char* strings[][2] = {
       {"DisplayName", name},
@@ -820,10 +814,10 @@ namespace {
 
 void link_at(PackedId where, const char* name, Text* target, const char* arguments, int icon,
              bool remove) {
-  Owned folder(special_folder(where));
+  TextOwner folder(special_folder(where));
   if (!folder.t) return;
-  Owned file(format_text("%s.lnk", name));
-  Owned link(child(folder.t, text_cstr(file.t)));
+  TextOwner file(format_text("%s.lnk", name));
+  TextOwner link(path_child(folder.t, text_cstr(file.t)));
   if (!link.t) return;
   char line[1200];
   if (remove) {
@@ -840,10 +834,10 @@ void link_at(PackedId where, const char* name, Text* target, const char* argumen
 
 void shortcuts_renamed(Text* rec, Text* installed) {
   if (!installed) return;
-  Owned before(setup_get_text(installed, ID("ICON")));
-  Owned now(setup_get_text(rec, ID("ICON")));
+  TextOwner before(setup_get_text(installed, ID("ICON")));
+  TextOwner now(setup_get_text(rec, ID("ICON")));
   const char* name = text_cstr(before.t);
-  if (!name || !*name || same_path(name, text_cstr(now.t)) || !pak_name_is_safe(name)) return;
+  if (!name || !*name || path_same(name, text_cstr(now.t)) || !pak_name_is_safe(name)) return;
   bool common = setup_get(installed, ID("COMMON")) != 0;
   link_at(common ? ID("STARTC") : ID("STARTP"), name, nullptr, nullptr, 0, true);
   link_at(ID("DESK"), name, nullptr, nullptr, 0, true);
@@ -859,15 +853,15 @@ void shortcuts(Text* rec, const char* target, bool remove) {
   } rows[] = {{nullptr, SETUP_EDITOR_EXE, nullptr, 0, ID("REGDT")},
               {"DO Rived", SETUP_EDITOR_EXE, "@board", 1, ID("REGBRD")},
               {"RU Zirar", SETUP_EDITOR_EXE, "@txfile", 3, ID("REGFIR")}};
-  Owned base(target ? text_of(target) : program_path());
+  TextOwner base(target ? text_new_from(target) : program_path());
   if (!base.t) return;
   bool common = setup_get(rec, ID("COMMON")) != 0;
   for (int k = 0; k < 3; ++k) {
-    Owned icon(rows[k].name ? nullptr : setup_get_text(rec, ID("ICON")));
+    TextOwner icon(rows[k].name ? nullptr : setup_get_text(rec, ID("ICON")));
     const char* name = rows[k].name ? rows[k].name : text_cstr(icon.t);
     // The name becomes a file name: one that names another folder is not used.
     if (pak_name_is_safe(name)) {
-      Owned exe(text_of(text_cstr(base.t)));
+      TextOwner exe(text_new_from(text_cstr(base.t)));
       path_join(exe.t, rows[k].target);
       if (remove || (k == 0 && setup_get(rec, ID("REGSM"))))
         link_at(common ? ID("STARTC") : ID("STARTP"), name, exe.t, rows[k].arguments, rows[k].icon,
@@ -890,19 +884,19 @@ Text* user_profile_folder() {
 }
 
 int each_user_path(TextArg current, TextArg profile, UserPathVisit visit, void* context) {
-  const char* c = str_of(current);
-  const char* p = str_of(profile);
+  const char* c = text_arg_cstr(current);
+  const char* p = text_arg_cstr(profile);
   if (!c || !p || !*p) return 0;
   int64_t cn = (int64_t)std::strlen(c);
-  Owned prof(text_of(p));
+  TextOwner prof(text_new_from(p));
   path_strip_separator(prof.t, 0);
   int64_t n = text_length(prof.t);
   if (cn <= n + 1 || path_compare(c, text_cstr(prof.t), n) != 0 || (c[n] != '\\' && c[n] != '/'))
     return 0;
-  Owned rest(text_of(c + n + 1));
-  Owned profiles(text_of(text_cstr(prof.t)));
+  TextOwner rest(text_new_from(c + n + 1));
+  TextOwner profiles(text_new_from(text_cstr(prof.t)));
   if (!path_parent(profiles.t)) return 0;
-  Owned pattern(child(profiles.t, "*"));
+  TextOwner pattern(path_child(profiles.t, "*"));
   FileFindData fd;
   FindHandle f = file_find_first(pattern.t, &fd);
   if (f == FIND_INVALID) return 0;
@@ -911,8 +905,8 @@ int each_user_path(TextArg current, TextArg profile, UserPathVisit visit, void* 
     if (!(fd.attributes & FSYS_ATTR_DIRECTORY) || std::strcmp(fd.name, ".") == 0 ||
         std::strcmp(fd.name, "..") == 0)
       continue;
-    Owned user(child(profiles.t, fd.name));
-    Owned path(child(user.t, text_cstr(rest.t)));
+    TextOwner user(path_child(profiles.t, fd.name));
+    TextOwner path(path_child(user.t, text_cstr(rest.t)));
     if (!path.t) continue;
     visit(context, text_cstr(path.t));
     ++count;

@@ -37,6 +37,11 @@ inline int setup_ask(const char* message, unsigned kind, int silent_answer) {
   return setup_ask(nullptr, message, kind, silent_answer);
 }
 
+// ---- failures ----
+// Logs "fail: WHAT: REASON\n" (REASON the system's text for code; code 0: WHAT alone) and, when
+// failure is given, appends the same line to it (the uninstall and the associations log so too).
+void install_log_failure(const char* what, uint32_t code, Text* failure);
+
 // ---- temporaries ----
 // The installation's temporary files and the old files it keeps aside are named after their
 // file, ".zq~", an optional "b" and one or two digits ("zqeditor.exe.zq~1", "idsystem.sys.zq~b1"),

@@ -10,7 +10,6 @@
 
 #include "files/file.h"
 #include "files/path.h"
-#include "setup/engine_util.h"
 
 namespace {
 
@@ -78,7 +77,7 @@ void add_record(Manifest* m, char kind, const char* rel, const FileFindData* fd)
 }
 
 bool has_folder(const Manifest* m, const char* rel) {
-  return each_record(m, [&](const Record& r) { return r.kind == 'D' && same_path(r.name, rel); });
+  return each_record(m, [&](const Record& r) { return r.kind == 'D' && path_same(r.name, rel); });
 }
 
 struct FromPackage {
@@ -102,7 +101,7 @@ bool add_entry(void* context, const PakEntry* e) {
 
 bool manifest_init(Manifest* m, TextArg folder) {
   *m = Manifest{};
-  m->folder = text_of(str_of(folder));
+  m->folder = text_new_from(text_arg_cstr(folder));
   m->records = text_new();
   if (!m->folder || !m->records) {
     manifest_free(m);
@@ -123,11 +122,11 @@ void manifest_free(Manifest* m) {
 
 bool manifest_load(Manifest* m, TextArg folder) {
   if (!manifest_init(m, folder)) return false;
-  Owned path(child(m->folder, MANIFEST_NAME));
+  TextOwner path(path_child(m->folder, MANIFEST_NAME));
   FileFindData fd;
   // A link in its place is not the installation's record.
   if (!file_find_data(path.t, &fd) || (fd.attributes & FSYS_ATTR_REPARSE_POINT)) return false;
-  Owned t(text_new());
+  TextOwner t(text_new());
   if (!text_load(t.t, path.t, TL_READ_ONLY_CONTENTS)) return false;
   const char* s = text_cstr(t.t);
   size_t n = sizeof kFirstLine - 1;
@@ -149,14 +148,14 @@ void manifest_from_package(Manifest* m, const PakBlock* pak) {
 }
 
 bool manifest_add_staged(Manifest* m, TextArg path, const FileFindData* fd, bool by_name) {
-  const char* rel = relative(m, str_of(path));
+  const char* rel = relative(m, text_arg_cstr(path));
   if (!rel || (!by_name && !fd)) return false;
   add_record(m, by_name ? 'N' : 'F', rel, by_name ? nullptr : fd);
   return true;
 }
 
 bool manifest_add_folder(Manifest* m, TextArg path) {
-  Owned dir(text_of(str_of(path)));
+  TextOwner dir(text_new_from(text_arg_cstr(path)));
   if (!dir.t) return false;
   path_strip_separator(dir.t, 2);
   const char* rel = relative(m, text_cstr(dir.t));
@@ -174,17 +173,17 @@ void manifest_carry_folders(Manifest* m, const Manifest* earlier) {
 }
 
 bool manifest_names(const Manifest* m, TextArg path, const FileFindData* fd) {
-  const char* rel = m ? relative(m, str_of(path)) : nullptr;
+  const char* rel = m ? relative(m, text_arg_cstr(path)) : nullptr;
   if (!rel) return false;
   return each_record(m, [&](const Record& r) {
-    if (!same_path(r.name, rel)) return false;
+    if (!path_same(r.name, rel)) return false;
     if (r.kind == 'N') return true;
     return r.kind == 'F' && fd && fd->size == r.size && fd->written.ticks == r.ticks;
   });
 }
 
 bool manifest_made_folder(const Manifest* m, TextArg path) {
-  const char* rel = m ? relative(m, str_of(path)) : nullptr;
+  const char* rel = m ? relative(m, text_arg_cstr(path)) : nullptr;
   return rel && has_folder(m, rel);
 }
 
@@ -192,7 +191,7 @@ bool manifest_proves(const Manifest* m, TextArg path, const FileFindData* fd) {
   if (manifest_names(m, path, fd)) return true;
   if (!m || m->guessed || (fd && (fd->attributes & FSYS_ATTR_REPARSE_POINT))) return false;
   // In a folder the installation created (at any depth below the manifest's folder).
-  Owned dir(text_of(str_of(path)));
+  TextOwner dir(text_new_from(text_arg_cstr(path)));
   while (path_parent(dir.t) && relative(m, text_cstr(dir.t)))
     if (manifest_made_folder(m, dir.t)) return true;
   return false;

@@ -21,6 +21,17 @@ enum : uint32_t {
   PAK_RT_RCDATA = 10,
 };
 
+inline constexpr char PAK_MAGIC[] = "zqpak1.0(";  // the header's first nine bytes
+
+// The macro files the package carries: the writer takes them from the sources, and the
+// installation puts them under "qmac\system\" and "qmac\sample\" (pak_destinations).
+inline constexpr const char* PAK_SYSTEM_MACROS[] = {
+    "txtool.c",  "txmacro.c", "txcust.c",  "txcalc.c",  "txiface.c", "txproof.c", "txtag.c",
+    "txspeak.c", "txlib.c",   "txwebto.c", "txfiler.c", "txndic.c",  "txzq5.c",   "txzq7.c",
+    "txclib.c",  "txboard.c", "txtex.c",   "txbib.c",   "txhtml.c",  "txgrep.c",  "txicon.c"};
+inline constexpr const char* PAK_SAMPLE_MACROS[] = {"txcard.c", "txedit.c", "txplugin.c",
+                                                    "txdos.c"};
+
 // A package in memory: the block starts with the package header.
 struct PakBlock {
   const uint8_t* bytes;
@@ -121,6 +132,9 @@ struct PakDestination {
   bool sample_time;
 };
 int pak_destinations(const char* name, PakDestination out[2]);
+// True for the dictionaries ("dic1a.ime", "dic2a.ime", "dic3a.ime", any case): the writer stores
+// them through the dictionary packer, and the installation writes them as they are stored.
+bool pak_is_dictionary(const char* file);
 // 2008-07-28 00:00:00, the time stamp of sample files.
 FileTime pak_sample_time();
 

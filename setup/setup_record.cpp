@@ -10,7 +10,6 @@
 #include "files/file.h"
 #include "files/path.h"
 #include "setup/destination.h"
-#include "setup/engine_util.h"
 
 const SetupExtension setup_extensions[4] = {{ID("REGTXT"), ID("TXT")},
                                             {ID("REGC"), ID("C")},
@@ -149,7 +148,7 @@ bool setup_defaults(Text* rec, const SetupEnv* env) {
     } else {
       // The vendor folder is made by the installation, not here: looking at the wizard's
       // pages writes nothing.
-      Text* dst = text_of(env->app_data);
+      Text* dst = text_new_from(env->app_data);
       if (text_length(dst) > 0) {
         path_separator(dst, 1);
         path_join(dst, SETUP_VENDOR);
@@ -320,10 +319,10 @@ bool setup_installed_is_newer(FileTime package_editor, FileTime installed_editor
 }
 
 bool setup_env_load(SetupEnv* env) {
-  env->program_files = take_string(special_folder(ID("PFILES")));
-  env->app_data = take_string(special_folder(ID("APDAT")));
-  env->user_name = take_string(special_folder(ID("LOGIN")));
-  env->settings_folder = take_string(special_folder(ID("USER")));
+  env->program_files = text_take_cstr(special_folder(ID("PFILES")));
+  env->app_data = text_take_cstr(special_folder(ID("APDAT")));
+  env->user_name = text_take_cstr(special_folder(ID("LOGIN")));
+  env->settings_folder = text_take_cstr(special_folder(ID("USER")));
   return env->program_files && env->app_data;
 }
 

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "core/format.h"
-#include "setup/engine_util.h"
+#include "files/path.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
 

@@ -13,7 +13,7 @@
 
 #include "core/codepage.h"
 #include "core/format.h"
-#include "setup/engine_util.h"
+#include "files/path.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
 

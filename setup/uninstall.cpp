@@ -11,7 +11,6 @@
 #include "files/fsys.h"
 #include "files/path.h"
 #include "setup/assoc.h"
-#include "setup/engine_util.h"
 #include "setup/install.h"
 #include "setup/pak.h"
 #include "setup/registry.h"
@@ -71,8 +70,8 @@ bool folder_removable(const DeleteProof* proof, Text* dir) {
 }  // namespace
 
 int delete_matching(TextArg folder, const char* pattern, int flags, const DeleteProof* proof) {
-  Owned full(child(folder, pattern));
-  Owned dir(text_of(str_of(full.t)));
+  TextOwner full(path_child(folder, pattern));
+  TextOwner dir(text_new_from(text_arg_cstr(full.t)));
   if (!full.t || !dir.t || !path_join(dir.t, nullptr)) return 0;
   path_strip_separator(dir.t, 2);
   // A folder of the pattern that is a link leads elsewhere: nothing there is searched.
@@ -80,7 +79,7 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
     if (file_is_folder(dir.t)) log_line("keep: %s\n", text_cstr(dir.t));
     return 0;
   }
-  Owned self(program_path());
+  TextOwner self(program_path());
   int deleted = 0;
   FileFindData fd;
   FindHandle f = file_find_first(full.t, &fd);
@@ -89,7 +88,7 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
       bool link = (fd.attributes & FSYS_ATTR_REPARSE_POINT) != 0;
       if ((fd.attributes & FSYS_ATTR_DIRECTORY) && !link) continue;
       if (std::strcmp(fd.name, ".") == 0 || std::strcmp(fd.name, "..") == 0) continue;
-      Owned path(child(dir.t, fd.name));
+      TextOwner path(path_child(dir.t, fd.name));
       if (!path.t) continue;
       if (!proved(proof, path.t, fd)) {
         log_line("keep: %s\n", text_cstr(path.t));
@@ -99,7 +98,7 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
           !install_is_temporary(fd.name) && !untouched_sample(fd))
         continue;  // changed by the user: kept
       // The running program cannot delete itself: it stays, and its folder with it.
-      if (self.t && same_path(text_cstr(path.t), text_cstr(self.t))) {
+      if (self.t && path_same(text_cstr(path.t), text_cstr(self.t))) {
         log_line("fail: %s\n", text_cstr(path.t));
         continue;
       }
@@ -107,20 +106,20 @@ int delete_matching(TextArg folder, const char* pattern, int flags, const Delete
         log_line("del: %s\n", text_cstr(path.t));
         ++deleted;
       } else {
-        engine_log_failure(text_cstr(path.t), os_last_error(), nullptr);
+        install_log_failure(text_cstr(path.t), os_last_error(), nullptr);
       }
     } while (file_find_next(f, &fd));
     file_find_close(f);
   }
   if (flags == DELETE_TREE) {
-    Owned all(child(dir.t, "*"));
+    TextOwner all(path_child(dir.t, "*"));
     f = file_find_first(all.t, &fd);
     if (f != FIND_INVALID) {
       do {
         if (!(fd.attributes & FSYS_ATTR_DIRECTORY) || (fd.attributes & FSYS_ATTR_REPARSE_POINT) ||
             std::strcmp(fd.name, ".") == 0 || std::strcmp(fd.name, "..") == 0)
           continue;
-        Owned sub(child(dir.t, fd.name));
+        TextOwner sub(path_child(dir.t, fd.name));
         deleted += delete_matching(sub.t, "*.*", DELETE_FILES, proof);
       } while (file_find_next(f, &fd));
       file_find_close(f);
@@ -211,8 +210,8 @@ void uninstall_guard_free(UninstallGuard* g) {
 
 const char* uninstall_refusal(TextArg folder, const UninstallGuard* g) {
   if (const char* why = folder_refusal(folder, g)) return why;
-  Owned settings(child(folder, SETUP_USER_SETTINGS));
-  Owned setup(child(folder, "zqsetup.exe"));
+  TextOwner settings(path_child(folder, SETUP_USER_SETTINGS));
+  TextOwner setup(path_child(folder, "zqsetup.exe"));
   if (!file_is_file(settings.t) || !file_is_file(setup.t))
     return "ZQのインストール先ではありません（idsystem.sysとzqsetup.exeがありません）";
   return nullptr;
@@ -237,7 +236,7 @@ void clear_user_folder(void* context, const char* path) {
   if (!file_is_folder(path)) return;
   DeleteProof proof = {nullptr, true};
   settings_clear(path, &proof);
-  Owned manifest(child(path, MANIFEST_NAME));
+  TextOwner manifest(path_child(path, MANIFEST_NAME));
   FileFindData fd;
   if (file_find_data(manifest.t, &fd) && !(fd.attributes & FSYS_ATTR_REPARSE_POINT) &&
       file_delete(manifest.t))
@@ -248,14 +247,14 @@ void clear_user_folder(void* context, const char* path) {
 // The editor's application registration (REGEXE) would outlive its program: it goes when it
 // names the editor of this folder, and stays when another installation owns it.
 void editor_registration_remove(Text* folder) {
-  Owned exe(child(folder, SETUP_EDITOR_EXE));
+  TextOwner exe(path_child(folder, SETUP_EDITOR_EXE));
   const char* app = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\zqeditor.exe";
   char* path = reg_get_string(REG_MACHINE, app, nullptr);
-  if (path && same_path(path, text_cstr(exe.t))) reg_delete_key(REG_MACHINE, app);
+  if (path && path_same(path, text_cstr(exe.t))) reg_delete_key(REG_MACHINE, app);
   std::free(path);
   const char* key = "Applications\\zqeditor.exe";
   path = reg_get_string(REG_CLASSES, key, nullptr);
-  if (path && same_path(path, text_cstr(exe.t))) {
+  if (path && path_same(path, text_cstr(exe.t))) {
     const char* keys[] = {"Applications\\zqeditor.exe\\shell\\open\\command",
                           "Applications\\zqeditor.exe\\shell\\open",
                           "Applications\\zqeditor.exe\\shell", key};
@@ -269,12 +268,12 @@ void editor_registration_remove(Text* folder) {
 
 bool uninstall_run(Text* rec, int* exit_code) {
   if (exit_code) *exit_code = SETUP_EXIT_REFUSED;
-  Owned folder(special_folder(ID("ZQ")));
+  TextOwner folder(special_folder(ID("ZQ")));
   if (!folder.t) return false;
   UninstallGuard guard = uninstall_guard_system();
   const char* why = uninstall_refusal(folder.t, &guard);
-  Owned real(folder_identity(folder.t));
-  Owned running(why ? nullptr : program_running_in(text_cstr(real.t ? real.t : folder.t)));
+  TextOwner real(folder_identity(folder.t));
+  TextOwner running(why ? nullptr : program_running_in(text_cstr(real.t ? real.t : folder.t)));
   if (why || running.t) {
     char message[1600];
     if (running.t) {
@@ -316,16 +315,16 @@ bool uninstall_run(Text* rec, int* exit_code) {
   settings_clear(folder.t, &proof);
   if (path_inside(text_cstr(real.t ? real.t : folder.t), guard.program_files, false)) {
     // A standard installation: every user's settings folder.
-    Owned current(special_folder(ID("APDAT")));
+    TextOwner current(special_folder(ID("APDAT")));
     path_add_separator(current.t);
     path_join(current.t, SETUP_USER_DATA);
-    Owned profile(user_profile_folder());
+    TextOwner profile(user_profile_folder());
     UserClear u = {guard.profiles};
     if (current.t && profile.t && guard.profiles)
       each_user_path(current.t, profile.t, clear_user_folder, &u);
   }
   // The manifest goes last, with nothing left that it could prove.
-  Owned list(child(folder.t, MANIFEST_NAME));
+  TextOwner list(path_child(folder.t, MANIFEST_NAME));
   FileFindData fd;
   if (file_find_data(list.t, &fd) && !(fd.attributes & FSYS_ATTR_REPARSE_POINT) &&
       file_delete(list.t))
@@ -338,10 +337,10 @@ bool uninstall_run(Text* rec, int* exit_code) {
 
 bool setup_uninstall(Text* rec, int* exit_code) {
   if (exit_code) *exit_code = SETUP_EXIT_REFUSED;
-  Owned folder(special_folder(ID("ZQ")));
+  TextOwner folder(special_folder(ID("ZQ")));
   if (!folder.t) return false;
-  Owned path(child(folder.t, SETUP_USER_SETTINGS));
-  Owned settings(text_new());
+  TextOwner path(path_child(folder.t, SETUP_USER_SETTINGS));
+  TextOwner settings(text_new());
   if (text_load(settings.t, path.t, TL_READ_ONLY_CONTENTS))
     header_copy(rec, ID("COMMON"), settings.t, HK_ID);
   char message[1600];

@@ -387,11 +387,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   for (int k = 1; argv && k < argc; ++k) {
     wchar_t c = argv[k][0];
     if (c == L'-' || c == L'/' || c == L'@') continue;  // switches and applet names
-    char* mb = nullptr;
-    int n = to_narrow((const char16_t*)argv[k], -1, nullptr, 0);
-    if (n > 0 && (mb = (char*)std::malloc((size_t)n)) &&
-        to_narrow((const char16_t*)argv[k], -1, mb, n) > 0)
-      open_window(mb);
+    char* mb = to_narrow_new((const char16_t*)argv[k], -1);
+    if (mb) open_window(mb);
     std::free(mb);
   }
   LocalFree(argv);

@@ -5,27 +5,18 @@
 #include <vector>
 
 #include "capture.h"
+#include "tests/support/bmp_file.h"
 
 namespace {
 
+// The bitmap's pixels, top row first, into a BMP file.
 bool write_bmp(const wchar_t* path, HBITMAP bmp, int w, int h) {
-  BITMAPINFOHEADER bi{sizeof bi, w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  int stride = (w * 3 + 3) & ~3;
-  std::vector<unsigned char> bits((size_t)stride * h);
+  BITMAPINFOHEADER bi = bmp_info(w, -h);
+  std::vector<unsigned char> bits((size_t)bmp_stride(w) * h);
   HDC dc = GetDC(nullptr);
   GetDIBits(dc, bmp, 0, (UINT)h, bits.data(), (BITMAPINFO*)&bi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, dc);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + (DWORD)bits.size();
-  FILE* f = _wfopen(path, L"wb");
-  if (!f) return false;
-  fwrite(&fh, sizeof fh, 1, f);
-  fwrite(&bi, sizeof bi, 1, f);
-  fwrite(bits.data(), 1, bits.size(), f);
-  fclose(f);
-  return true;
+  return bmp_write(path, w, -h, bits.data());
 }
 
 }  // namespace

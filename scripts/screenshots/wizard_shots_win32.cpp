@@ -21,6 +21,7 @@
 #include "cab/wizard_ui.h"
 #include "setup/pak.h"
 #include "setup/setup_record.h"
+#include "tests/support/setup_windows.h"
 #include "uiwin/pane.h"
 
 namespace {
@@ -131,26 +132,6 @@ void wizard_pages(const PakBlock* pak) {
   setup_env_free(&env);
 }
 
-struct Found {
-  DWORD pid;
-  HWND main, wizard;
-};
-
-BOOL CALLBACK find_windows(HWND w, LPARAM lp) {
-  Found* f = (Found*)lp;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  wchar_t cls[32];
-  if (pid != f->pid || !IsWindowVisible(w) || !GetClassNameW(w, cls, 32) ||
-      wcscmp(cls, L"DuroDA64") != 0)
-    return TRUE;
-  if (GetWindow(w, GW_OWNER))
-    f->wizard = w;
-  else
-    f->main = w;
-  return TRUE;
-}
-
 // The set-up window of the real program: started, its wizard hidden once it has opened, the
 // window captured, then the wizard cancelled (which ends the program).
 void main_window(const wchar_t* program) {
@@ -161,11 +142,7 @@ void main_window(const wchar_t* program) {
   if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                       &pi))
     return;
-  Found f{pi.dwProcessId, nullptr, nullptr};
-  for (int k = 0; k < 300 && !f.wizard; ++k) {
-    Sleep(50);
-    EnumWindows(find_windows, (LPARAM)&f);
-  }
+  SetupWindows f = setup_windows_wait(pi.dwProcessId, 300);
   if (f.wizard && f.main) {
     ShowWindow(f.wizard, SW_HIDE);
     RedrawWindow(f.main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_FRAME);

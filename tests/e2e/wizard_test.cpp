@@ -9,25 +9,10 @@
 #include <string>
 
 #include "../setup/install/assoc_snapshot.h"
+#include "../support/setup_windows.h"
 #include "e2e.h"
 
 namespace {
-
-struct Windows {
-  DWORD pid;
-  HWND main, wizard;
-};
-
-BOOL CALLBACK find(HWND w, LPARAM lp) {
-  Windows* f = (Windows*)lp;
-  DWORD pid = 0;
-  wchar_t cls[32];
-  GetWindowThreadProcessId(w, &pid);
-  if (pid == f->pid && IsWindowVisible(w) && GetClassNameW(w, cls, 32) &&
-      wcscmp(cls, L"DuroDA64") == 0)
-    (GetWindow(w, GW_OWNER) ? f->wizard : f->main) = w;
-  return TRUE;
-}
 
 // The share of the window's screen area in the colour of the dialog face: a window that the
 // screen shows unpainted (black) has none of it.
@@ -100,11 +85,7 @@ TEST(Wizard, OpensByItselfGoesOnWithEnterAndWritesNothingWhenClosed) {
   bool installed =
       GetFileAttributesW((standard + L"\\zqeditor.exe").c_str()) != INVALID_FILE_ATTRIBUTES;
   e2e::Process p = e2e::start(e2e::build_path(L"app/zq9utl/zq9utl.exe"), L"");
-  Windows f{p.id, nullptr, nullptr};
-  for (int k = 0; k < 400 && !f.wizard; ++k) {
-    Sleep(50);
-    EnumWindows(find, (LPARAM)&f);
-  }
+  SetupWindows f = setup_windows_wait(p.id, 400);
   ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
   EXPECT_NE(f.main, nullptr) << "over the set-up window";
   EXPECT_EQ(title_of(f.wizard), L"VI RIDEVA 9 64ved セットアップ");
@@ -162,11 +143,7 @@ TEST(Wizard, EnterThroughTheStandardRoadInstallsAndStartsTheEditor) {
       }
     }
   } cleanup{p, installed ? L"" : standard};
-  Windows f{p.id, nullptr, nullptr};
-  for (int k = 0; k < 600 && !f.wizard; ++k) {
-    Sleep(50);
-    EnumWindows(find, (LPARAM)&f);
-  }
+  SetupWindows f = setup_windows_wait(p.id, 600);
   ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
   const std::wstring road[] = {
       installed ? L"上書きインストール - VI RIDEVA 9 64ved" : L"使用許諾契約証 - VI RIDEVA 9 64ved",
@@ -225,11 +202,7 @@ TEST(Wizard, CustomRoadAssociatesTextFilesWithTheInstalledEditorUntilTheUninstal
       }
     }
   } cleanup{p, installed ? L"" : standard, txt};
-  Windows f{p.id, nullptr, nullptr};
-  for (int k = 0; k < 600 && !f.wizard; ++k) {
-    Sleep(50);
-    EnumWindows(find, (LPARAM)&f);
-  }
+  SetupWindows f = setup_windows_wait(p.id, 600);
   ASSERT_NE(f.wizard, nullptr) << "the wizard opens by itself";
   auto reach = [&](const std::wstring& title) {
     for (int k = 0; k < 600 && title_of(f.wizard) != title; ++k) Sleep(50);

@@ -12,6 +12,7 @@
 #include "core/codepage.h"
 #include "core/format.h"
 #include "core/header.h"
+#include "support/bmp_file.h"
 #include "ui/desc.h"
 #include "ui/menu_text.h"
 #include "ui/notify.h"
@@ -139,20 +140,7 @@ TEST(TextView, LogAppendedLineByLineKeepsEveryRow) {
 
 // A 24-bit BMP of w x h pixels, all of one colour.
 bool write_bmp(const wchar_t* path, int w, int h) {
-  int stride = (w * 3 + 3) & ~3;
-  BITMAPFILEHEADER fh{};
-  BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + (DWORD)(stride * h);
-  std::string pixels((size_t)(stride * h), '\x80');
-  FILE* f = _wfopen(path, L"wb");
-  if (!f) return false;
-  fwrite(&fh, sizeof fh, 1, f);
-  fwrite(&bi, sizeof bi, 1, f);
-  fwrite(pixels.data(), 1, pixels.size(), f);
-  fclose(f);
-  return true;
+  return bmp_write(path, w, h, std::string((size_t)bmp_stride(w) * h, '\x80').data());
 }
 
 TEST(TextView, ImageLinesShowThePicture) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -26,10 +27,9 @@ std::wstring test_folder() {
 }
 
 std::string narrow(const std::wstring& w) {
-  int n = to_narrow((const char16_t*)w.c_str(), -1, nullptr, 0);
-  std::string s((size_t)n, '\0');
-  to_narrow((const char16_t*)w.c_str(), -1, s.data(), n);
-  s.resize(std::strlen(s.c_str()));
+  char* mb = to_narrow_new((const char16_t*)w.c_str(), -1);
+  std::string s = mb ? mb : "";
+  std::free(mb);
   return s;
 }
 
