@@ -73,7 +73,7 @@ struct Sender {
     else
       PostMessageW(w, message, wparam, lparam);
   }
-  void command(HWND w, PackedId id, intptr_t n) const { (*this)(w, HOST_COMMAND, id, (LPARAM)n); }
+  void command(HWND w, PackedId id, intptr_t n) const { (*this)(w, UI_MSG_COMMAND, id, (LPARAM)n); }
 };
 
 // A string for the target: by the transfer when the target came from a file hand-over or lives in
@@ -218,7 +218,7 @@ bool applet_is_editor(PackedId applet) {
 bool host_is_own_window(HWND window) {
   wchar_t name[64];
   int n = window ? GetClassNameW(window, name, 64) : 0;
-  if (n < 8 || std::wcsncmp(name, HOST_FRAME_CLASS, 8) != 0) return false;
+  if (n < 8 || std::wcsncmp(name, UI_CLASS_FRAME, 8) != 0) return false;
   return name[8] == 0 || name[8] == L':';
 }
 
@@ -256,7 +256,7 @@ HWND applet_find(PackedId applet, const char* file, unsigned flags) {
       found = (HWND)r;
   }
   std::free(own.items);
-  if (found && (flags & AF_FRONT)) query(found, HOST_COMMAND, ID("POPUPF"), 0);
+  if (found && (flags & AF_FRONT)) query(found, UI_MSG_COMMAND, ID("POPUPF"), 0);
   return found;
 }
 

@@ -8,7 +8,7 @@
 //   HOST_QUERY    wParam ISAPP (lParam applet id, reply 2: that applet), GETAPP (reply: the applet
 //                 id), PRSSID (reply: the process id)
 //   HOST_STRING   wParam command, lParam a NUL-terminated string of the sender (same process only)
-//   HOST_COMMAND  wParam command, lParam number: START 1 / START 0 around a batch, SHOW, switches
+//   UI_MSG_COMMAND  wParam command, lParam number: START 1 / START 0 around a batch, SHOW, switches
 //   HOST_XFER / HOST_XFER_NEXT  a string between processes, four bytes per 32-bit group
 //   WM_COPYDATA   file hand-over: dwData ISOPEN, IAOPEN or ISPRJ, lpData the multibyte path with
 //                 its NUL; reply 2: this window has it, above 2: the window that has it
@@ -17,19 +17,16 @@
 
 #include "core/ids.h"
 #include "core/text.h"
+#include "ui/window_names.h"  // UI_CLASS_FRAME: the frames of every applet
+#include "uiwin/messages.h"   // UI_MSG_COMMAND, UI_MSG_IDLE
 
 enum : UINT {
-  HOST_NOTIFY = 1909,  // posted to the host window: wParam IDLE
   HOST_XFER_NEXT = 1918,
   HOST_XFER = 1919,
   HOST_QUERY = 1920,
   HOST_STRING = 1923,
-  HOST_COMMAND = 1924,
 };
 inline constexpr UINT HOST_QUERY_TIMEOUT_MS = 500;
-
-// Frame windows of every applet use this class, or this name, a colon and more.
-inline constexpr wchar_t HOST_FRAME_CLASS[] = L"DuroDA64";
 
 // ---- applets ----
 // Creates the applet's main window (file may be null); null when it cannot. records are the

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr UINT MSG_DESTROY_FRAME = WM_APP + 0x3F01;
 enum { STACK_MAX = 20 };
 
 struct LoopEntry {
@@ -304,7 +303,7 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       }
       DestroyWindow(window);
       return 0;
-    case MSG_DESTROY_FRAME:
+    case UI_MSG_DESTROY_FRAME:
       DestroyWindow(window);
       return 0;
     case WM_SIZE:
@@ -535,9 +534,9 @@ void ui_init(HINSTANCE instance) {
   g_classes = true;
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ui_register_view_class(g_instance);
-  register_class(L"DuroDA64", frame_proc, CS_DBLCLKS, sizeof(void*), arrow);
-  register_class(L"TEXTPANE", container_proc, 0, 0, arrow);
-  register_class(L"TEXTTABPANE", tabs_proc, 0, 0, arrow);
+  register_class(UI_CLASS_FRAME, frame_proc, CS_DBLCLKS, sizeof(void*), arrow);
+  register_class(UI_CLASS_CONTAINER, container_proc, 0, 0, arrow);
+  register_class(UI_CLASS_TABS, tabs_proc, 0, 0, arrow);
   notify_set_sink(ui_notify_sink);
 }
 
@@ -571,7 +570,7 @@ bool frame_is(HWND window) {
   if (!window) return false;
   wchar_t name[16];
   if (!GetClassNameW(window, name, 16)) return false;
-  return wcscmp(name, L"DuroDA64") == 0;
+  return wcscmp(name, UI_CLASS_FRAME) == 0;
 }
 
 HWND frame_new(unsigned mode, HWND owner) {
@@ -579,7 +578,7 @@ HWND frame_new(unsigned mode, HWND owner) {
   DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
   if (mode & FRAME_APPLET) style |= WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
   HWND h =
-      CreateWindowExW(WS_EX_CONTROLPARENT, L"DuroDA64", g_title, style, CW_USEDEFAULT,
+      CreateWindowExW(WS_EX_CONTROLPARENT, UI_CLASS_FRAME, g_title, style, CW_USEDEFAULT,
                       CW_USEDEFAULT, 100, 100, owner, nullptr, g_instance, (void*)(uintptr_t)mode);
   return h;
 }
@@ -616,7 +615,7 @@ HWND dialog_client(HWND frame) {
   if (c) return c;
   RECT rc;
   GetClientRect(frame, &rc);
-  return CreateWindowExW(WS_EX_CONTROLPARENT, L"TEXTPANE", L"", 0x52010000, 0, 0, rc.right,
+  return CreateWindowExW(WS_EX_CONTROLPARENT, UI_CLASS_CONTAINER, L"", 0x52010000, 0, 0, rc.right,
                          rc.bottom, frame, (HMENU)(intptr_t)CHILD_CONTAINER, g_instance, nullptr);
 }
 
@@ -627,7 +626,7 @@ HWND frame_add_page(HWND frame, TextArg title) {
   if (!tabs) {
     RECT rc;
     GetClientRect(frame, &rc);
-    tabs = CreateWindowExW(WS_EX_CONTROLPARENT, L"TEXTTABPANE", L"",
+    tabs = CreateWindowExW(WS_EX_CONTROLPARENT, UI_CLASS_TABS, L"",
                            WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, rc.right, rc.bottom,
                            frame, (HMENU)(intptr_t)CHILD_TABS, g_instance, nullptr);
   }
@@ -636,9 +635,9 @@ HWND frame_add_page(HWND frame, TextArg title) {
   int64_t len = 0;
   const char* s = title.p ? text_view(title, &len) : "";
   wchar_t* w = ui_wide(s, title.p ? (int)len : 0);
-  HWND page =
-      CreateWindowExW(WS_EX_CONTROLPARENT, L"TEXTPANE", w ? w : L"", WS_CHILD | WS_CLIPCHILDREN, 0,
-                      0, 0, 0, tabs, (HMENU)(intptr_t)(CHILD_PAGE + n), g_instance, nullptr);
+  HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, UI_CLASS_CONTAINER, w ? w : L"",
+                              WS_CHILD | WS_CLIPCHILDREN, 0, 0, 0, 0, tabs,
+                              (HMENU)(intptr_t)(CHILD_PAGE + n), g_instance, nullptr);
   std::free(w);
   frame_select_page(frame, n);
   return page;
@@ -752,8 +751,8 @@ void frame_command(HWND frame, PackedId command) {
 void pane_layout(HWND container) {
   wchar_t name[16];
   if (!container || !GetClassNameW(container, name, 16)) return;
-  if (wcscmp(name, L"TEXTPANE") == 0) layout_container(container);
-  if (wcscmp(name, L"DuroDA64") == 0) layout_frame(container);
+  if (wcscmp(name, UI_CLASS_CONTAINER) == 0) layout_container(container);
+  if (wcscmp(name, UI_CLASS_FRAME) == 0) layout_frame(container);
 }
 
 // ---- dialogs ----
@@ -861,7 +860,7 @@ bool dialog_ok(HWND frame) {
 void dialog_close(HWND frame) {
   if (!frame_of(frame)) return;
   if (g_owner) {
-    PostMessageW(frame, MSG_DESTROY_FRAME, 0, 0);
+    PostMessageW(frame, UI_MSG_DESTROY_FRAME, 0, 0);
     return;
   }
   HWND owner = GetWindow(frame, GW_OWNER);

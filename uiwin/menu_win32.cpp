@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr UINT MSG_CLOSE_CHAIN = WM_APP + 0x3F02;
 enum { CHAIN_MAX = 8 };
 
 struct Level {
@@ -61,7 +60,7 @@ LRESULT CALLBACK popup_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
                      SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    case MSG_CLOSE_CHAIN:
+    case UI_MSG_CLOSE_CHAIN:
       popup_close_all();
       return 0;
   }
@@ -78,7 +77,7 @@ void register_popup_class() {
   wc.lpfnWndProc = popup_proc;
   wc.hInstance = ui_instance();
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = L"TEXTMENUBASE";
+  wc.lpszClassName = UI_CLASS_MENU;
   RegisterClassExW(&wc);
 }
 
@@ -90,7 +89,7 @@ bool is_empty(Text* t) {
 void finish(PackedId id) {
   g_result = id;
   HWND report = g_report_to;
-  if (g_levels) PostMessageW(g_chain[0].window, MSG_CLOSE_CHAIN, 0, 0);
+  if (g_levels) PostMessageW(g_chain[0].window, UI_MSG_CLOSE_CHAIN, 0, 0);
   if (report && id) PostMessageW(report, UI_MSG_COMMAND, id, CHILD_MENUBAR);
 }
 
@@ -220,8 +219,8 @@ HWND menu_popup(HWND owner_pane, const RECT* rect, int first, unsigned flags, Te
   text_set_prop(description, ID("_FIXHED"), 1);
   TextPos cursor = text_tell(description);
   DWORD style = WS_POPUP | WS_CLIPCHILDREN | (ui_themed() ? WS_BORDER : WS_DLGFRAME);
-  HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TEXTMENUBASE",
-                           L"", style, rect->left, rect->bottom, 10, 10, owner_window, nullptr,
+  HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, UI_CLASS_MENU, L"",
+                           style, rect->left, rect->bottom, 10, 10, owner_window, nullptr,
                            ui_instance(), nullptr);
   if (!w) return nullptr;
   Pane* owner = pane_of(owner_pane);

@@ -15,9 +15,7 @@
 
 #include "core/ids.h"
 #include "core/text.h"
-
-// The host's command message: wParam the command's PackedId, lParam a number.
-enum : UINT { UI_MSG_COMMAND = 1924 };
+#include "uiwin/messages.h"
 
 // Standard child identifiers.
 enum : int {

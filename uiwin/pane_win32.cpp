@@ -782,8 +782,9 @@ HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id,
   // Borders are the runtime's own (scaled to the DPI); the kind stays in the low word.
   DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | (style & 0xFFFF0000u & ~(DWORD)WS_BORDER) |
              PANE_HAS_TEXT | (style & 0xFFFF);
-  HWND h = CreateWindowExW(0, L"TXVIEW", name, ws, 0, 0, 0, 0, parent, (HMENU)(intptr_t)child_id,
-                           ui_instance(), (void*)(uintptr_t)(style & PANE_BORDER));
+  HWND h =
+      CreateWindowExW(0, UI_CLASS_VIEW, name, ws, 0, 0, 0, 0, parent, (HMENU)(intptr_t)child_id,
+                      ui_instance(), (void*)(uintptr_t)(style & PANE_BORDER));
   text_free(own);
   if (h && g_touch) configure_touch(h);
   if (h) {

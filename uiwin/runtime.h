@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "ui/desc.h"
+#include "ui/window_names.h"
 #include "uiwin/pane.h"
 #include "uiwin/ui_host.h"
 

@@ -22,8 +22,6 @@ HWND g_tip;
 wchar_t* g_tip_text;
 HWND g_tip_owner;
 
-constexpr UINT MSG_IDLE = 1909;
-
 LRESULT CALLBACK tip_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_MOUSEACTIVATE:
@@ -61,11 +59,11 @@ void ensure_tip() {
     wc.lpfnWndProc = tip_proc;
     wc.hInstance = ui_instance();
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"TEXTTIPBASE";
+    wc.lpszClassName = UI_CLASS_TIP;
     RegisterClassExW(&wc);
   }
   g_tip =
-      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TEXTTIPBASE", L"",
+      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, UI_CLASS_TIP, L"",
                       WS_POPUP | WS_BORDER, 0, 0, 10, 10, nullptr, nullptr, ui_instance(), nullptr);
 }
 
@@ -85,7 +83,7 @@ void ui_register_view_class(HINSTANCE instance) {
   wc.cbWndExtra = 16;
   wc.hInstance = instance ? instance : GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = L"TXVIEW";
+  wc.lpszClassName = UI_CLASS_VIEW;
   g_view_atom = RegisterClassExW(&wc);
   UINT lines = 3;
   SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
@@ -111,7 +109,7 @@ LRESULT CALLBACK ui_host_window_proc(HWND window, UINT message, WPARAM wparam, L
         if (WindowFromPoint(pt) != g_tip_owner) tip_hide();
       }
       return 0;
-    case MSG_IDLE:
+    case UI_MSG_IDLE:
       return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
