@@ -332,7 +332,7 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         HWND bar = GetDlgItem(window, CHILD_MENUBAR);
         if (bar && IsWindowVisible(bar)) {
           SetFocus(bar);
-          pane_set(bar, ID("TOP"), 1);
+          pane_set(bar, PANE_TOP, 1);
           return 0;
         }
       }
@@ -831,7 +831,7 @@ int dialog_depth() {
 
 static void apply_children(HWND parent) {
   for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-    SendMessageW(c, UI_MSG_COMMAND, ID("APPLY"), 0);
+    SendMessageW(c, UI_MSG_COMMAND, PANE_APPLY, 0);
 }
 
 void dialog_apply(HWND frame) {
@@ -887,16 +887,16 @@ bool input_box(TextArg title, TextArg label, Text* text) {
   text_puts(d, "1\t");
   text_write(d, s, k);
   text_puts(d, "(&N):\n");
-  HWND lab = pane_create(d, c, PANE_VISIBLE | 0x12, CHILD_INPUT_LABEL, 0);
-  pane_set(lab, ID("PLACE"), ID("TOP"));
+  HWND lab = pane_create(d, c, PANE_VISIBLE | PANE_KIND_ITEMS, CHILD_INPUT_LABEL, 0);
+  pane_set(lab, PANE_PLACE, ID("TOP"));
   text_free(d);
-  HWND field =
-      pane_create(text, c, PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | 0x1D, CHILD_INPUT_FIELD, 0);
-  pane_set(field, ID("PLACE"), ID("TOP"));
+  HWND field = pane_create(text, c, PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | PANE_KIND_INPUT,
+                           CHILD_INPUT_FIELD, 0);
+  pane_set(field, PANE_PLACE, ID("TOP"));
   const UiFont* font = ui_font(96);
   SIZE pref = pane_preferred(field, 0);
   int chars = MulDiv(pref.cx, 96, ui_dpi(field));
-  if (chars > 20 * font->avg) pane_set(field, ID("CXAL"), chars + 3 * font->avg);
+  if (chars > 20 * font->avg) pane_set(field, PANE_CXAL, chars + 3 * font->avg);
   // As dialog_ok, but the typing starts in the field.
   dialog_show(f);
   SetFocus(field);
@@ -942,7 +942,7 @@ bool dialog_key(MSG* msg) {
         HWND next = next_pane(root, msg->hwnd, shift);
         if (next) {
           SetFocus(next);
-          pane_set(next, shift ? ID("END") : ID("TOP"), 1);
+          pane_set(next, shift ? PANE_END : PANE_TOP, 1);
         }
         return true;
       }

@@ -224,7 +224,7 @@ HWND menu_popup(HWND owner_pane, const RECT* rect, int first, unsigned flags, Te
                            ui_instance(), nullptr);
   if (!w) return nullptr;
   Pane* owner = pane_of(owner_pane);
-  unsigned kind = (flags & MENU_LIST) ? 0x15 : 0x16;
+  unsigned kind = (flags & MENU_LIST) ? PANE_KIND_LIST : PANE_KIND_POPUP;
   if (owner && owner->in_popup) kind = (unsigned)owner->kind_byte;
   HWND pane = pane_create(description, w, PANE_VISIBLE | kind, CHILD_POPUP_PANE, first);
   Pane* p = pane_of(pane);
@@ -235,9 +235,9 @@ HWND menu_popup(HWND owner_pane, const RECT* rect, int first, unsigned flags, Te
   p->in_popup = true;
   p->parent_pane = owner_pane;
   pane_refresh(pane);
-  pane_set(pane, ID("TOP"), 1);
+  pane_set(pane, PANE_TOP, 1);
   for (int i = 0; i < p->count && first > 0; ++i)
-    if (i == first) pane_set(pane, ID("CURSOR"), i);
+    if (i == first) pane_set(pane, PANE_CURSOR, i);
   SIZE s = pane_preferred(pane, 0);
   if (flags & MENU_LIST) {
     int least = rect->right - rect->left;

@@ -41,22 +41,25 @@ int msg_box_slots(unsigned callword, TextArg format, const uint64_t* args, int c
 
   Text* buttons = msg_buttons(callword);
   text_set_prop(buttons, ID("_FIXHED"), 1);
-  HWND row = pane_create(buttons, client, 0x10010014, CHILD_MSG_BUTTONS, 0);
+  HWND row = pane_create(buttons, client, PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEM_ROW,
+                         CHILD_MSG_BUTTONS, 0);
   text_free(buttons);
   pane_refresh(row);
-  pane_set(row, ID("PLACE"), ID("BOTTOM"));
+  pane_set(row, PANE_PLACE, ID("BOTTOM"));
   HWND check = nullptr;
   if (callword & MSG_IGNORE_BOX) {
-    check = pane_create(MSG_IGNORE_LINE, client, 0x10010027, CHILD_MSG_CHECK, 0);
-    pane_set(check, ID("PLACE"), ID("BOTTOM"));
+    check = pane_create(MSG_IGNORE_LINE, client, PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_CHECK_LINE,
+                        CHILD_MSG_CHECK, 0);
+    pane_set(check, PANE_PLACE, ID("BOTTOM"));
   }
   pane_gap(client, ID("BOTTOM"));
 
   msg_prepare_text(message);
-  HWND view = pane_create(message, client, 0x1080002E, CHILD_MSG_TEXT, 0);
-  pane_set(view, ID("KUMI"), 1);
-  pane_set(view, ID("PRLF"), 0);
-  pane_set(view, ID("READ"), 1);
+  HWND view =
+      pane_create(message, client, PANE_VISIBLE | PANE_BORDER | PANE_KIND_VIEW, CHILD_MSG_TEXT, 0);
+  pane_set(view, PANE_KUMI, 1);
+  pane_set(view, PANE_PRLF, 0);
+  pane_set(view, PANE_READ, 1);
 
   SetWindowPos(frame, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   dialog_show(frame);
@@ -66,7 +69,7 @@ int msg_box_slots(unsigned callword, TextArg format, const uint64_t* args, int c
       TextPos no_line = text_tell(t);
       Pane* p = pane_of(row);
       for (int i = 0; p && i < p->count; ++i)
-        if (p->items[i].line == no_line) pane_set(row, ID("CURSOR"), i);
+        if (p->items[i].line == no_line) pane_set(row, PANE_CURSOR, i);
     }
     SetFocus(row);
   }
