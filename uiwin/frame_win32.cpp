@@ -449,18 +449,6 @@ LRESULT CALLBACK tabs_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-void register_class(const wchar_t* name, WNDPROC proc, UINT style, int extra, HCURSOR cursor) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = style;
-  wc.lpfnWndProc = proc;
-  wc.cbWndExtra = extra;
-  wc.hInstance = g_instance;
-  wc.hCursor = cursor;
-  wc.lpszClassName = name;
-  RegisterClassExW(&wc);
-}
-
 // The next (or previous) pane of the frame that takes the focus, wrapping around.
 HWND next_pane(HWND frame, HWND from, bool back) {
   HWND all[128];
@@ -515,6 +503,19 @@ HINSTANCE ui_instance() {
   return g_instance;
 }
 
+ATOM ui_register_class(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT style,
+                       int extra) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.cbWndExtra = extra;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = name;
+  return RegisterClassExW(&wc);
+}
+
 static int ui_notify_sink(NotifyKind kind, const char* message, unsigned callword) {
   switch (kind) {
     case NOTIFY_BOX: {
@@ -532,11 +533,10 @@ void ui_init(HINSTANCE instance) {
   if (g_classes) return;
   g_instance = instance ? instance : GetModuleHandleW(nullptr);
   g_classes = true;
-  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   ui_register_view_class(g_instance);
-  register_class(UI_CLASS_FRAME, frame_proc, CS_DBLCLKS, sizeof(void*), arrow);
-  register_class(UI_CLASS_CONTAINER, container_proc, 0, 0, arrow);
-  register_class(UI_CLASS_TABS, tabs_proc, 0, 0, arrow);
+  ui_register_class(g_instance, UI_CLASS_FRAME, frame_proc, CS_DBLCLKS, sizeof(void*));
+  ui_register_class(g_instance, UI_CLASS_CONTAINER, container_proc, 0, 0);
+  ui_register_class(g_instance, UI_CLASS_TABS, tabs_proc, 0, 0);
   notify_set_sink(ui_notify_sink);
 }
 

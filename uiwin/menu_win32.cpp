@@ -71,14 +71,7 @@ void register_popup_class() {
   static bool done;
   if (done) return;
   done = true;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DROPSHADOW;
-  wc.lpfnWndProc = popup_proc;
-  wc.hInstance = ui_instance();
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = UI_CLASS_MENU;
-  RegisterClassExW(&wc);
+  ui_register_class(ui_instance(), UI_CLASS_MENU, popup_proc, CS_DROPSHADOW, 0);
 }
 
 bool is_empty(Text* t) {

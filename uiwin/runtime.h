@@ -146,6 +146,9 @@ bool frame_is(HWND window);
 bool dialog_key(MSG* msg);
 void frame_command(HWND frame, PackedId command);
 HINSTANCE ui_instance();
+// Registers a window class of the runtime (the arrow cursor); its atom, 0 when it cannot.
+ATOM ui_register_class(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT style,
+                       int extra);
 const wchar_t* ui_program_title_wide();
 void ui_beep(unsigned type);
 

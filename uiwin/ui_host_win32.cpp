@@ -53,14 +53,7 @@ void ensure_tip() {
   static bool registered;
   if (!registered) {
     registered = true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DROPSHADOW;
-    wc.lpfnWndProc = tip_proc;
-    wc.hInstance = ui_instance();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = UI_CLASS_TIP;
-    RegisterClassExW(&wc);
+    ui_register_class(ui_instance(), UI_CLASS_TIP, tip_proc, CS_DROPSHADOW, 0);
   }
   g_tip =
       CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, UI_CLASS_TIP, L"",
@@ -76,15 +69,8 @@ bool is_input(UINT m) {
 
 void ui_register_view_class(HINSTANCE instance) {
   if (g_view_atom) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = pane_window_proc;
-  wc.cbWndExtra = 16;
-  wc.hInstance = instance ? instance : GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = UI_CLASS_VIEW;
-  g_view_atom = RegisterClassExW(&wc);
+  g_view_atom = ui_register_class(instance ? instance : GetModuleHandleW(nullptr), UI_CLASS_VIEW,
+                                  pane_window_proc, CS_DBLCLKS, 16);
   UINT lines = 3;
   SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
   ui_view_set_wheel_lines((int)lines);
