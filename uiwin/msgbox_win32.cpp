@@ -14,7 +14,6 @@ namespace {
 
 unsigned g_sound = 0x10;
 HWND g_log_view;
-HWND g_status_view;
 
 }  // namespace
 
@@ -90,25 +89,13 @@ void ui_set_log_view(HWND pane) {
   g_log_view = pane;
 }
 
-void ui_set_status_view(HWND pane) {
-  g_status_view = pane;
-}
-
 int ui_notify_line(bool log, const char* message) {
   if (!message) message = "";
-  HWND target = log ? g_log_view : (g_status_view ? g_status_view : nullptr);
-  if (target && IsWindow(target)) {
-    Text* t = pane_text(target);
-    if (log) {
-      text_bottom(t);
-      text_put_text(t, message);
-      view_update(target, true);
-    } else {
-      text_clear(t);
-      text_put_text(t, message);
-      pane_refresh(target);
-      UpdateWindow(target);
-    }
+  if (log && g_log_view && IsWindow(g_log_view)) {
+    Text* t = pane_text(g_log_view);
+    text_bottom(t);
+    text_put_text(t, message);
+    view_update(g_log_view, true);
     return 0;
   }
   wchar_t* w = ui_wide(message, -1);
