@@ -510,23 +510,53 @@ TEST(Host, HelpFieldShowsAsATipUntilAKey) {
   dialog_close(f);
 }
 
-TEST(Host, TheFaceTowardTheHost) {
+TEST(Host, TheLastAppletFrameEndsTheLoop) {
   HWND f = frame_new(FRAME_APPLET, nullptr);
-  HWND row = pane_button_row(dialog_client(f));
   EXPECT_EQ(ui_open_window_count(), 1);
-  EXPECT_TRUE(ui_is_pane(row));
-  EXPECT_FALSE(ui_is_pane(f));
-  ui_pane_set_imeon(row, true);
-  EXPECT_EQ(ui_pane_options(row) & UI_PANE_IMEON, (unsigned)UI_PANE_IMEON);
-  ui_pane_set_imeon(row, false);
-  EXPECT_EQ(ui_pane_options(row) & UI_PANE_IMEON, 0u);
-  EXPECT_EQ(ui_popup_window(), nullptr);
-  EXPECT_FALSE(ui_transient_open());
   DestroyWindow(f);
   EXPECT_EQ(ui_open_window_count(), 0);
   MSG msg;
   EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
       << "the last applet window ends the loop";
+}
+
+TEST(Host, OnlyPanesAreTakenForPanes) {
+  HWND f = dialog_new();
+  HWND row = pane_button_row(dialog_client(f));
+  const struct {
+    const char* what;
+    HWND window;
+    bool pane;
+  } cases[] = {{"button row", row, true},
+               {"frame", f, false},
+               {"container", dialog_client(f), false},
+               {"no window", nullptr, false}};
+  for (const auto& c : cases) EXPECT_EQ(ui_is_pane(c.window), c.pane) << c.what;
+  dialog_close(f);
+}
+
+TEST(Host, ImeOnOptionFollowsEachSetting) {
+  HWND f = dialog_new();
+  HWND row = pane_button_row(dialog_client(f));
+  const struct {
+    bool on;
+    unsigned expected;
+  } steps[] = {{true, UI_PANE_IMEON}, {true, UI_PANE_IMEON}, {false, 0}, {true, UI_PANE_IMEON}};
+  for (const auto& s : steps) {
+    ui_pane_set_imeon(row, s.on);
+    EXPECT_EQ(ui_pane_options(row) & UI_PANE_IMEON, s.expected) << "on " << s.on;
+  }
+  ui_pane_set_imeon(row, false);
+  dialog_close(f);
+}
+
+TEST(Host, NothingTransientBeforeAHover) {
+  HWND f = dialog_new();
+  pane_button_row(dialog_client(f));
+  dialog_show(f);
+  EXPECT_EQ(ui_popup_window(), nullptr);
+  EXPECT_FALSE(ui_transient_open());
+  dialog_close(f);
 }
 
 }  // namespace
