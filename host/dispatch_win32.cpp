@@ -124,12 +124,8 @@ char* resolve_link(char* name) {
   if (SUCCEEDED(init)) CoUninitialize();
   std::free(wide);
   if (!target[0]) return name;
-  int n = to_narrow((const char16_t*)target, -1, nullptr, 0);
-  char* out = n > 0 ? (char*)std::malloc((size_t)n) : nullptr;
-  if (!out || !to_narrow((const char16_t*)target, -1, out, n)) {
-    std::free(out);
-    return name;
-  }
+  char* out = to_narrow_new((const char16_t*)target, -1);
+  if (!out) return name;
   std::free(name);
   return out;
 }
@@ -402,12 +398,8 @@ HWND applet_dispatch(Text* list, bool synchronous) {
 
 int cmdline_run(const wchar_t* line, int show, unsigned options) {
   if (!line) line = L"";
-  int n = to_narrow((const char16_t*)line, -1, nullptr, 0);
-  char* mb = n > 0 ? (char*)std::malloc((size_t)n) : nullptr;
-  if (!mb || !to_narrow((const char16_t*)line, -1, mb, n)) {
-    std::free(mb);
-    return 0;
-  }
+  char* mb = to_narrow_new((const char16_t*)line, -1);
+  if (!mb) return 0;
   const char* source = cmdline_source(mb, host_settings.zqname);
   // Option 8 never turns the set-up's unattended line into the editor's.
   if (cmdline_has_unattended_switch(mb)) options &= ~(unsigned)CL_EDITOR_ARG;
