@@ -16,6 +16,7 @@
 #include "files/path.h"
 #include "host/cmdline.h"
 #include "host/host.h"
+#include "host/startup.h"
 #include "host/settings.h"
 #include "uiwin/msgbox.h"
 #include "uiwin/pane.h"

@@ -12,6 +12,7 @@
 #include "core/records.h"
 #include "host/cmdline.h"
 #include "host/host.h"
+#include "host/startup.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/records.h"
-#include "host/host.h"
+#include "host/startup.h"
 #include "ui/desc.h"
 #include "uiwin/driver.h"
 #include "uiwin/menu.h"
