@@ -615,7 +615,8 @@ HWND dialog_client(HWND frame) {
   if (c) return c;
   RECT rc;
   GetClientRect(frame, &rc);
-  return CreateWindowExW(WS_EX_CONTROLPARENT, UI_CLASS_CONTAINER, L"", 0x52010000, 0, 0, rc.right,
+  return CreateWindowExW(WS_EX_CONTROLPARENT, UI_CLASS_CONTAINER, L"",
+                         WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_TABSTOP, 0, 0, rc.right,
                          rc.bottom, frame, (HMENU)(intptr_t)CHILD_CONTAINER, g_instance, nullptr);
 }
 
@@ -700,19 +701,19 @@ bool frame_set(HWND frame, PackedId property, TextArg value) {
       return true;
     }
     case ID("MENU"):
-      set_bar(frame, CHILD_MENUBAR, 0x10000817, value);
+      set_bar(frame, CHILD_MENUBAR, PANE_WORD_MENUBAR, value);
       return true;
     case ID("MENUC"):
-      set_bar(frame, CHILD_MENUBAR_C, 0x10000817, value);
+      set_bar(frame, CHILD_MENUBAR_C, PANE_WORD_MENUBAR, value);
       return true;
     case ID("BUTTON"):
-      set_bar(frame, CHILD_BUTTONS, 0x10010014, value);
+      set_bar(frame, CHILD_BUTTONS, PANE_WORD_BUTTON_ROW, value);
       return true;
     case ID("BTN2"):
-      set_bar(frame, CHILD_BUTTONS2, 0x10010014, value);
+      set_bar(frame, CHILD_BUTTONS2, PANE_WORD_BUTTON_ROW, value);
       return true;
     case ID("BTN3"):
-      set_bar(frame, CHILD_BUTTONS3, 0x10010014, value);
+      set_bar(frame, CHILD_BUTTONS3, PANE_WORD_BUTTON_ROW, value);
       return true;
   }
   return false;

@@ -40,8 +40,7 @@ int msg_box_slots(unsigned callword, TextArg format, const uint64_t* args, int c
 
   Text* buttons = msg_buttons(callword);
   text_set_prop(buttons, ID("_FIXHED"), 1);
-  HWND row = pane_create(buttons, client, PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEM_ROW,
-                         CHILD_MSG_BUTTONS, 0);
+  HWND row = pane_create(buttons, client, PANE_WORD_BUTTON_ROW, CHILD_MSG_BUTTONS, 0);
   text_free(buttons);
   pane_refresh(row);
   pane_set(row, PANE_PLACE, ID("BOTTOM"));

@@ -68,6 +68,7 @@ enum : unsigned {
   PANE_KIND_ITEM_ROW = 0x14,    // horizontal items: a button row
   PANE_KIND_LIST = 0x15,        // a list
   PANE_KIND_POPUP = 0x16,       // the items of a popup menu
+  PANE_KIND_MENUBAR = 0x17,     // the items of a menu bar
   PANE_KIND_SPACER_TOP = 0x18,  // a spacer docked TOP; BOTTOM, LEFT, RIGHT follow
   PANE_KIND_SPACER_BOTTOM = 0x19,
   PANE_KIND_SPACER_LEFT = 0x1A,
@@ -75,6 +76,11 @@ enum : unsigned {
   PANE_KIND_INPUT = 0x1D,       // a one-line input field
   PANE_KIND_CHECK_LINE = 0x27,  // vertical items: a message box's check line
   PANE_KIND_VIEW = 0x2E,        // a text view
+};
+// The creation words of a frame's bars (frame_set) and of a box's button row.
+enum : unsigned {
+  PANE_WORD_MENUBAR = PANE_VISIBLE | 0x800 | PANE_KIND_MENUBAR,  // 0x800 as the system writes it
+  PANE_WORD_BUTTON_ROW = PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEM_ROW,
 };
 
 // Frame modes.
