@@ -41,13 +41,30 @@ enum : int {
   CHILD_TAB_PANE_LAST = 49999,
 };
 
-// The pane creation word: window styles in the high bits, the pane kind in the low byte.
+// The pane creation word: window styles in the high bits, the pane kind in the low byte. One
+// enumeration, so that a word is written as styles | kind.
 enum : unsigned {
   PANE_VISIBLE = 0x10000000,
   PANE_BORDER = 0x00800000,
   PANE_TABSTOP = 0x00010000,
   PANE_HAS_TEXT = 0x4000,  // the window name carries a Text handle
   PANE_KIND_MASK = 0xFF,
+  // The kind bytes that the runtime's own panes are made of (pane_kind_of sorts them all).
+  PANE_KIND_ITEMS = 0x12,       // vertical items: labels, check boxes, radio buttons, OK column
+  PANE_KIND_ITEM_ROW = 0x14,    // horizontal items: a button row
+  PANE_KIND_LIST = 0x15,        // a list
+  PANE_KIND_POPUP = 0x16,       // the items of a popup menu
+  PANE_KIND_MENUBAR = 0x17,     // the items of a menu bar
+  PANE_KIND_SPACER_TOP = 0x18,  // a spacer docked TOP; BOTTOM, LEFT, RIGHT follow
+  PANE_KIND_SPACER_BOTTOM = 0x19,
+  PANE_KIND_SPACER_LEFT = 0x1A,
+  PANE_KIND_SPACER_RIGHT = 0x1B,
+  PANE_KIND_INPUT = 0x1D,       // a one-line input field
+  PANE_KIND_CHECK_LINE = 0x27,  // vertical items: a message box's check line
+  PANE_KIND_VIEW = 0x2E,        // a text view
+  // The creation words of a frame's bars (frame_set) and of a box's button row.
+  PANE_WORD_MENUBAR = PANE_VISIBLE | 0x800 | PANE_KIND_MENUBAR,  // 0x800 as the system writes it
+  PANE_WORD_BUTTON_ROW = PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEM_ROW,
 };
 // Pane kinds as the runtime sorts the kind bytes.
 enum PaneKind : int {
@@ -62,26 +79,6 @@ enum PaneKind : int {
   PK_PROP,     // property sheet of a header record (0x1F)
 };
 PaneKind pane_kind_of(unsigned creation_word);
-// The kind bytes that the runtime's own panes are made of.
-enum : unsigned {
-  PANE_KIND_ITEMS = 0x12,       // vertical items: labels, check boxes, radio buttons, OK column
-  PANE_KIND_ITEM_ROW = 0x14,    // horizontal items: a button row
-  PANE_KIND_LIST = 0x15,        // a list
-  PANE_KIND_POPUP = 0x16,       // the items of a popup menu
-  PANE_KIND_MENUBAR = 0x17,     // the items of a menu bar
-  PANE_KIND_SPACER_TOP = 0x18,  // a spacer docked TOP; BOTTOM, LEFT, RIGHT follow
-  PANE_KIND_SPACER_BOTTOM = 0x19,
-  PANE_KIND_SPACER_LEFT = 0x1A,
-  PANE_KIND_SPACER_RIGHT = 0x1B,
-  PANE_KIND_INPUT = 0x1D,       // a one-line input field
-  PANE_KIND_CHECK_LINE = 0x27,  // vertical items: a message box's check line
-  PANE_KIND_VIEW = 0x2E,        // a text view
-};
-// The creation words of a frame's bars (frame_set) and of a box's button row.
-enum : unsigned {
-  PANE_WORD_MENUBAR = PANE_VISIBLE | 0x800 | PANE_KIND_MENUBAR,  // 0x800 as the system writes it
-  PANE_WORD_BUTTON_ROW = PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEM_ROW,
-};
 
 // Frame modes.
 enum : unsigned {
