@@ -124,12 +124,8 @@ LRESULT CALLBACK frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_SIZE:
       frame_layout(window);
       return 0;
-    case WM_ERASEBKGND: {
-      RECT rc;
-      GetClientRect(window, &rc);
-      ui_fill((HDC)wparam, rc, ui_color(COLOR_BTNFACE));
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return ui_erase_face(window, (HDC)wparam);
     case WM_DPICHANGED: {
       // A dialog is sized anew from its panes at the new DPI; other frames take the system's size.
       const RECT* r = (const RECT*)lparam;

@@ -120,12 +120,8 @@ LRESULT CALLBACK container_window_proc(HWND window, UINT message, WPARAM wparam,
     case WM_SIZE:
       container_layout(window);
       return 0;
-    case WM_ERASEBKGND: {
-      RECT rc;
-      GetClientRect(window, &rc);
-      ui_fill((HDC)wparam, rc, ui_color(COLOR_BTNFACE));
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return ui_erase_face(window, (HDC)wparam);
     case WM_SETFOCUS: {
       // The container hands the focus to its first pane that takes it.
       for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {

@@ -42,6 +42,8 @@ void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio);
 void ui_draw_focus(HWND window, HDC dc, RECT rc);
 void ui_draw_border(HWND window, HDC dc, RECT rc, bool focused);
 void ui_fill(HDC dc, RECT rc, COLORREF color);
+// WM_ERASEBKGND of frames and containers: the whole client in the button face colour; 1.
+LRESULT ui_erase_face(HWND window, HDC dc);
 COLORREF ui_color(int index);  // GetSysColor
 void ui_draw_shutdown();
 
