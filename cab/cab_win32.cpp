@@ -16,6 +16,7 @@
 #include "files/path.h"
 #include "host/cmdline.h"
 #include "host/host.h"
+#include "host/startup.h"
 #include "setup/assoc.h"
 #include "cab/cab.h"
 #include "cab/wizard_ui.h"

@@ -73,7 +73,7 @@ struct Sender {
     else
       PostMessageW(w, message, wparam, lparam);
   }
-  void command(HWND w, PackedId id, intptr_t n) const { (*this)(w, HOST_COMMAND, id, (LPARAM)n); }
+  void command(HWND w, PackedId id, intptr_t n) const { (*this)(w, UI_MSG_COMMAND, id, (LPARAM)n); }
 };
 
 // A string for the target: by the transfer when the target came from a file hand-over or lives in
@@ -124,12 +124,8 @@ char* resolve_link(char* name) {
   if (SUCCEEDED(init)) CoUninitialize();
   std::free(wide);
   if (!target[0]) return name;
-  int n = to_narrow((const char16_t*)target, -1, nullptr, 0);
-  char* out = n > 0 ? (char*)std::malloc((size_t)n) : nullptr;
-  if (!out || !to_narrow((const char16_t*)target, -1, out, n)) {
-    std::free(out);
-    return name;
-  }
+  char* out = to_narrow_new((const char16_t*)target, -1);
+  if (!out) return name;
   std::free(name);
   return out;
 }
@@ -218,7 +214,7 @@ bool applet_is_editor(PackedId applet) {
 bool host_is_own_window(HWND window) {
   wchar_t name[64];
   int n = window ? GetClassNameW(window, name, 64) : 0;
-  if (n < 8 || std::wcsncmp(name, HOST_FRAME_CLASS, 8) != 0) return false;
+  if (n < 8 || std::wcsncmp(name, UI_CLASS_FRAME, 8) != 0) return false;
   return name[8] == 0 || name[8] == L':';
 }
 
@@ -256,7 +252,7 @@ HWND applet_find(PackedId applet, const char* file, unsigned flags) {
       found = (HWND)r;
   }
   std::free(own.items);
-  if (found && (flags & AF_FRONT)) query(found, HOST_COMMAND, ID("POPUPF"), 0);
+  if (found && (flags & AF_FRONT)) query(found, UI_MSG_COMMAND, ID("POPUPF"), 0);
   return found;
 }
 
@@ -402,12 +398,8 @@ HWND applet_dispatch(Text* list, bool synchronous) {
 
 int cmdline_run(const wchar_t* line, int show, unsigned options) {
   if (!line) line = L"";
-  int n = to_narrow((const char16_t*)line, -1, nullptr, 0);
-  char* mb = n > 0 ? (char*)std::malloc((size_t)n) : nullptr;
-  if (!mb || !to_narrow((const char16_t*)line, -1, mb, n)) {
-    std::free(mb);
-    return 0;
-  }
+  char* mb = to_narrow_new((const char16_t*)line, -1);
+  if (!mb) return 0;
   const char* source = cmdline_source(mb, host_settings.zqname);
   // Option 8 never turns the set-up's unattended line into the editor's.
   if (cmdline_has_unattended_switch(mb)) options &= ~(unsigned)CL_EDITOR_ARG;

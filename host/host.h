@@ -1,14 +1,14 @@
 #pragma once
 // The application host on Windows: the applet table, the dispatch of a CommandList (cmdline.h) to
-// a new or running applet window, the window-message protocol between instances, the start-up, the
-// one message loop and the shutdown. Win32 build only.
+// a new or running applet window, and the window-message protocol between instances. The start-up,
+// the one message loop and the shutdown are in startup.h. Win32 build only.
 //
 // Protocol (window messages in the application range; every query waits at most 500 ms and a hung
 // window counts as absent):
 //   HOST_QUERY    wParam ISAPP (lParam applet id, reply 2: that applet), GETAPP (reply: the applet
 //                 id), PRSSID (reply: the process id)
 //   HOST_STRING   wParam command, lParam a NUL-terminated string of the sender (same process only)
-//   HOST_COMMAND  wParam command, lParam number: START 1 / START 0 around a batch, SHOW, switches
+//   UI_MSG_COMMAND  wParam command, lParam number: START 1 / START 0 around a batch, SHOW, switches
 //   HOST_XFER / HOST_XFER_NEXT  a string between processes, four bytes per 32-bit group
 //   WM_COPYDATA   file hand-over: dwData ISOPEN, IAOPEN or ISPRJ, lpData the multibyte path with
 //                 its NUL; reply 2: this window has it, above 2: the window that has it
@@ -17,19 +17,16 @@
 
 #include "core/ids.h"
 #include "core/text.h"
+#include "ui/window_names.h"  // UI_CLASS_FRAME: the frames of every applet
+#include "uiwin/messages.h"   // UI_MSG_COMMAND, UI_MSG_IDLE
 
 enum : UINT {
-  HOST_NOTIFY = 1909,  // posted to the host window: wParam IDLE
   HOST_XFER_NEXT = 1918,
   HOST_XFER = 1919,
   HOST_QUERY = 1920,
   HOST_STRING = 1923,
-  HOST_COMMAND = 1924,
 };
 inline constexpr UINT HOST_QUERY_TIMEOUT_MS = 500;
-
-// Frame windows of every applet use this class, or this name, a colon and more.
-inline constexpr wchar_t HOST_FRAME_CLASS[] = L"DuroDA64";
 
 // ---- applets ----
 // Creates the applet's main window (file may be null); null when it cannot. records are the
@@ -76,48 +73,3 @@ struct HostStringReceiver {
 bool host_receive_string(HostStringReceiver* r, HWND window, UINT message, WPARAM wparam,
                          LPARAM lparam);
 void host_receiver_free(HostStringReceiver* r);
-
-// ---- start-up, loop, shutdown ----
-// The whole life of the process: start-up, the applets of the command line, the loop (only when
-// an applet window exists), shutdown. Returns the exit code: 0 unless an applet set another.
-int host_main(HINSTANCE instance, const wchar_t* command_line, int show);
-// The process's exit code, for applets whose result scripts read (the unattended set-up).
-void host_set_exit_code(int code);
-// The message loop; returns when GetMessageW returns anything but 1.
-void host_run_loop();
-// One turn of the loop: takes the next message (waiting) into *msg (may be null) and handles it
-// (key-repeat timers, key counter, IME-ON window, caret blink, pre-translation, dispatch).
-// Returns GetMessageW's result. The modal loops of dialogs and menus use it too.
-int host_pump_message(MSG* msg);
-// A window that wants the IME keys directly (on), or no longer (off).
-void host_set_imeon_window(HWND window, bool on);
-// The window that receives ALT+digit commands 80..91 (null: none; nothing here registers one).
-void host_set_shortcut_window(HWND window);
-// The set-up utility's child process: at shutdown it is waited for (at most an hour), then the
-// temporary file handed to it is deleted. The host takes over the handle.
-void host_set_child_process(HANDLE process, const char* temp_file);
-
-// What start-up learns of the system.
-struct HostFlags {
-  bool vista, win7, win81;
-  int visual_styles;
-  bool touch;
-  bool in_program_files;
-  const char* default_font;  // of the setting FONT
-};
-extern HostFlags host_flags;
-HWND host_window();  // the "TXMAINTIMER" window
-bool host_quitting();
-DWORD host_ui_thread();
-const SYSTEMTIME* host_start_time();  // local time when the host window's timers started
-unsigned host_key_presses();          // WM_KEYDOWN and WM_SYSKEYDOWN taken from the queue
-bool host_busy();                     // the resident icon step is running
-// The in-dispatch bit, cleared before every GetMessageW; the runtime sets it while it dispatches.
-bool host_in_dispatch();
-void host_set_in_dispatch(bool on);
-
-// ---- libraries ----
-// Restricts the process's DLL search to the system folder where the system offers it.
-bool host_harden_dll_search();
-// Loads a system DLL by its full path in the system folder (fsys_load_system_library).
-HMODULE host_load_system_library(const wchar_t* name);

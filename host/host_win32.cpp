@@ -17,6 +17,7 @@
 #include "host/cmdline.h"
 #include "host/host.h"
 #include "host/settings.h"
+#include "host/startup.h"
 #include "uiwin/msgbox.h"
 #include "uiwin/pane.h"
 #include "uiwin/ui_host.h"
@@ -143,9 +144,9 @@ void create_host_window() {
   std::memset(&wc, 0, sizeof wc);
   wc.lpfnWndProc = ui_host_window_proc;
   wc.hInstance = g_instance;
-  wc.lpszClassName = L"TXMAINTIMER";
+  wc.lpszClassName = UI_CLASS_HOST;
   RegisterClassW(&wc);
-  g_host_window = CreateWindowExW(0, L"TXMAINTIMER", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+  g_host_window = CreateWindowExW(0, UI_CLASS_HOST, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   g_instance, nullptr);
   GetLocalTime(&g_start_time);
   SetTimer(g_host_window, 96, 1000, nullptr);
@@ -331,7 +332,7 @@ int host_main(HINSTANCE instance, const wchar_t* command_line, int show) {
   startup(instance);
   if (cmdline_run(command_line, show, cmdline_startup_options())) {
     UINT old_mode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    PostMessageW(g_host_window, HOST_NOTIFY, ID("IDLE"), 0);
+    PostMessageW(g_host_window, UI_MSG_IDLE, ID("IDLE"), 0);
     host_run_loop();
     SetErrorMode(old_mode);
   }

@@ -16,6 +16,7 @@
 #include "files/path.h"
 #include "setup/registry.h"
 #include "setup/shell.h"
+#include "ui/window_names.h"
 
 namespace {
 
@@ -36,8 +37,6 @@ void com_init() {
   done = true;
 }
 
-const wchar_t kFrameClass[] = L"DuroDA64";
-
 struct RunningSearch {
   HWND except;
   bool found;
@@ -48,8 +47,8 @@ BOOL CALLBACK find_frame(HWND w, LPARAM lp) {
   if (w == s->except || GetWindow(w, GW_OWNER)) return TRUE;
   wchar_t name[64];
   int n = GetClassNameW(w, name, 64);
-  const int k = (int)(sizeof kFrameClass / sizeof kFrameClass[0]) - 1;
-  if (n >= k && wcsncmp(name, kFrameClass, k) == 0 && (n == k || name[k] == L':')) {
+  const int k = (int)(sizeof UI_CLASS_FRAME / sizeof UI_CLASS_FRAME[0]) - 1;
+  if (n >= k && wcsncmp(name, UI_CLASS_FRAME, k) == 0 && (n == k || name[k] == L':')) {
     s->found = true;
     return FALSE;
   }

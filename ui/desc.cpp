@@ -1,13 +1,13 @@
 // Descriptions: line syntax, option lists, item states written back into the lines, bindings to
 // settings records, radio groups, choosing and accelerators.
 
-#include "core/records.h"
 #include "ui/desc.h"
 
 #include <cstring>
 
 #include "core/format.h"
 #include "core/header.h"
+#include "core/records.h"
 
 namespace {
 

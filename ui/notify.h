@@ -19,7 +19,9 @@ int notify_box(const char* message, unsigned callword);
 // Where the messages go; tests install a sink to see them. Null restores the default.
 typedef int (*NotifySink)(NotifyKind kind, const char* message, unsigned callword);
 void notify_set_sink(NotifySink sink);
-// The answer the console implementation gives to questions (default NOTIFY_YES).
+// The answer the console implementation gives to questions (default NOTIFY_YES); a box with OK
+// only answers YES unless this is NOTIFY_CANCEL. Part of the seam: the non-interactive answer a
+// caller chooses from its options, kept even where no caller of the day sets it.
 void notify_set_answer(int answer);
 
 // A run that keeps its own log (the set-up's -log file) receives a copy of every log line and

@@ -286,6 +286,13 @@ void ui_fill(HDC dc, RECT rc, COLORREF color) {
   SetBkColor(dc, old);
 }
 
+LRESULT ui_erase_face(HWND window, HDC dc) {
+  RECT rc;
+  GetClientRect(window, &rc);
+  ui_fill(dc, rc, ui_color(COLOR_BTNFACE));
+  return 1;
+}
+
 COLORREF ui_color(int index) {
   return GetSysColor(index);
 }

@@ -30,13 +30,11 @@ bool reserve(Pane* p, int n) {
 
 // The Text gets the input again (one line, internal encoding).
 void store(Pane* p) {
-  int n = p->len ? to_narrow((const char16_t*)p->buf, p->len, nullptr, 0) : 0;
-  char* mb = (char*)std::malloc((size_t)n + 1);
+  // Up to the first NUL: typing and pasting never put one in the field.
+  char* mb = to_narrow_new(p->len ? (const char16_t*)p->buf : u"", p->len);
   if (!mb) return;
-  if (n) to_narrow((const char16_t*)p->buf, p->len, mb, n);
-  mb[n] = 0;
   text_clear(p->text);
-  text_write(p->text, mb, n);
+  text_write(p->text, mb, (int64_t)std::strlen(mb));
   std::free(mb);
 }
 

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr UINT MSG_CLOSE_CHAIN = WM_APP + 0x3F02;
 enum { CHAIN_MAX = 8 };
 
 struct Level {
@@ -61,7 +60,7 @@ LRESULT CALLBACK popup_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
                      SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    case MSG_CLOSE_CHAIN:
+    case UI_MSG_CLOSE_CHAIN:
       popup_close_all();
       return 0;
   }
@@ -72,14 +71,7 @@ void register_popup_class() {
   static bool done;
   if (done) return;
   done = true;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DROPSHADOW;
-  wc.lpfnWndProc = popup_proc;
-  wc.hInstance = ui_instance();
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = L"TEXTMENUBASE";
-  RegisterClassExW(&wc);
+  ui_register_class(ui_instance(), UI_CLASS_MENU, popup_proc, CS_DROPSHADOW, 0);
 }
 
 bool is_empty(Text* t) {
@@ -90,7 +82,7 @@ bool is_empty(Text* t) {
 void finish(PackedId id) {
   g_result = id;
   HWND report = g_report_to;
-  if (g_levels) PostMessageW(g_chain[0].window, MSG_CLOSE_CHAIN, 0, 0);
+  if (g_levels) PostMessageW(g_chain[0].window, UI_MSG_CLOSE_CHAIN, 0, 0);
   if (report && id) PostMessageW(report, UI_MSG_COMMAND, id, CHILD_MENUBAR);
 }
 
@@ -220,12 +212,12 @@ HWND menu_popup(HWND owner_pane, const RECT* rect, int first, unsigned flags, Te
   text_set_prop(description, ID("_FIXHED"), 1);
   TextPos cursor = text_tell(description);
   DWORD style = WS_POPUP | WS_CLIPCHILDREN | (ui_themed() ? WS_BORDER : WS_DLGFRAME);
-  HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TEXTMENUBASE",
-                           L"", style, rect->left, rect->bottom, 10, 10, owner_window, nullptr,
+  HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, UI_CLASS_MENU, L"",
+                           style, rect->left, rect->bottom, 10, 10, owner_window, nullptr,
                            ui_instance(), nullptr);
   if (!w) return nullptr;
   Pane* owner = pane_of(owner_pane);
-  unsigned kind = (flags & MENU_LIST) ? 0x15 : 0x16;
+  unsigned kind = (flags & MENU_LIST) ? PANE_KIND_LIST : PANE_KIND_POPUP;
   if (owner && owner->in_popup) kind = (unsigned)owner->kind_byte;
   HWND pane = pane_create(description, w, PANE_VISIBLE | kind, CHILD_POPUP_PANE, first);
   Pane* p = pane_of(pane);
@@ -236,9 +228,9 @@ HWND menu_popup(HWND owner_pane, const RECT* rect, int first, unsigned flags, Te
   p->in_popup = true;
   p->parent_pane = owner_pane;
   pane_refresh(pane);
-  pane_set(pane, ID("TOP"), 1);
+  pane_set(pane, PANE_TOP, 1);
   for (int i = 0; i < p->count && first > 0; ++i)
-    if (i == first) pane_set(pane, ID("CURSOR"), i);
+    if (i == first) pane_set(pane, PANE_CURSOR, i);
   SIZE s = pane_preferred(pane, 0);
   if (flags & MENU_LIST) {
     int least = rect->right - rect->left;

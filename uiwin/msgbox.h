@@ -48,9 +48,8 @@ enum : unsigned { MSG_BEEP_INFO = 0x10000, MSG_BEEP_QUESTION = 0x20000 };
 // The sound setting of the host: the beeps sound when bit 4 (0x10) is set (the default).
 void msg_set_sound_setting(unsigned setting);
 
-// Where ui/notify.h's status and log lines go: a text view pane (the set-up log view) and a
-// status pane; without them the lines go to the debugger output. Null unregisters.
+// Where ui/notify.h's log lines go: a text view pane (the set-up log view); without it, and for
+// status lines, the debugger output. Null unregisters.
 void ui_set_log_view(HWND pane);
-void ui_set_status_view(HWND pane);
-// Appends a line to the log view (log) or shows it in the status pane; returns 0.
+// Appends a line to the log view (log), else writes it to the debugger output; returns 0.
 int ui_notify_line(bool log, const char* message);

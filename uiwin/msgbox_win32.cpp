@@ -14,7 +14,6 @@ namespace {
 
 unsigned g_sound = 0x10;
 HWND g_log_view;
-HWND g_status_view;
 
 }  // namespace
 
@@ -41,22 +40,24 @@ int msg_box_slots(unsigned callword, TextArg format, const uint64_t* args, int c
 
   Text* buttons = msg_buttons(callword);
   text_set_prop(buttons, ID("_FIXHED"), 1);
-  HWND row = pane_create(buttons, client, 0x10010014, CHILD_MSG_BUTTONS, 0);
+  HWND row = pane_create(buttons, client, PANE_WORD_BUTTON_ROW, CHILD_MSG_BUTTONS, 0);
   text_free(buttons);
   pane_refresh(row);
-  pane_set(row, ID("PLACE"), ID("BOTTOM"));
+  pane_set(row, PANE_PLACE, ID("BOTTOM"));
   HWND check = nullptr;
   if (callword & MSG_IGNORE_BOX) {
-    check = pane_create(MSG_IGNORE_LINE, client, 0x10010027, CHILD_MSG_CHECK, 0);
-    pane_set(check, ID("PLACE"), ID("BOTTOM"));
+    check = pane_create(MSG_IGNORE_LINE, client, PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_CHECK_LINE,
+                        CHILD_MSG_CHECK, 0);
+    pane_set(check, PANE_PLACE, ID("BOTTOM"));
   }
   pane_gap(client, ID("BOTTOM"));
 
   msg_prepare_text(message);
-  HWND view = pane_create(message, client, 0x1080002E, CHILD_MSG_TEXT, 0);
-  pane_set(view, ID("KUMI"), 1);
-  pane_set(view, ID("PRLF"), 0);
-  pane_set(view, ID("READ"), 1);
+  HWND view =
+      pane_create(message, client, PANE_VISIBLE | PANE_BORDER | PANE_KIND_VIEW, CHILD_MSG_TEXT, 0);
+  pane_set(view, PANE_KUMI, 1);
+  pane_set(view, PANE_PRLF, 0);
+  pane_set(view, PANE_READ, 1);
 
   SetWindowPos(frame, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   dialog_show(frame);
@@ -66,7 +67,7 @@ int msg_box_slots(unsigned callword, TextArg format, const uint64_t* args, int c
       TextPos no_line = text_tell(t);
       Pane* p = pane_of(row);
       for (int i = 0; p && i < p->count; ++i)
-        if (p->items[i].line == no_line) pane_set(row, ID("CURSOR"), i);
+        if (p->items[i].line == no_line) pane_set(row, PANE_CURSOR, i);
     }
     SetFocus(row);
   }
@@ -87,25 +88,13 @@ void ui_set_log_view(HWND pane) {
   g_log_view = pane;
 }
 
-void ui_set_status_view(HWND pane) {
-  g_status_view = pane;
-}
-
 int ui_notify_line(bool log, const char* message) {
   if (!message) message = "";
-  HWND target = log ? g_log_view : (g_status_view ? g_status_view : nullptr);
-  if (target && IsWindow(target)) {
-    Text* t = pane_text(target);
-    if (log) {
-      text_bottom(t);
-      text_put_text(t, message);
-      view_update(target, true);
-    } else {
-      text_clear(t);
-      text_put_text(t, message);
-      pane_refresh(target);
-      UpdateWindow(target);
-    }
+  if (log && g_log_view && IsWindow(g_log_view)) {
+    Text* t = pane_text(g_log_view);
+    text_bottom(t);
+    text_put_text(t, message);
+    view_update(g_log_view, true);
     return 0;
   }
   wchar_t* w = ui_wide(message, -1);

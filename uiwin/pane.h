@@ -15,9 +15,7 @@
 
 #include "core/ids.h"
 #include "core/text.h"
-
-// The host's command message: wParam the command's PackedId, lParam a number.
-enum : UINT { UI_MSG_COMMAND = 1924 };
+#include "uiwin/messages.h"
 
 // Standard child identifiers.
 enum : int {
@@ -43,13 +41,30 @@ enum : int {
   CHILD_TAB_PANE_LAST = 49999,
 };
 
-// The pane creation word: window styles in the high bits, the pane kind in the low byte.
+// The pane creation word: window styles in the high bits, the pane kind in the low byte. One
+// enumeration, so that a word is written as styles | kind.
 enum : unsigned {
   PANE_VISIBLE = 0x10000000,
   PANE_BORDER = 0x00800000,
   PANE_TABSTOP = 0x00010000,
   PANE_HAS_TEXT = 0x4000,  // the window name carries a Text handle
   PANE_KIND_MASK = 0xFF,
+  // The kind bytes that the runtime's own panes are made of (pane_kind_of sorts them all).
+  PANE_KIND_ITEMS = 0x12,       // vertical items: labels, check boxes, radio buttons, OK column
+  PANE_KIND_ITEM_ROW = 0x14,    // horizontal items: a button row
+  PANE_KIND_LIST = 0x15,        // a list
+  PANE_KIND_POPUP = 0x16,       // the items of a popup menu
+  PANE_KIND_MENUBAR = 0x17,     // the items of a menu bar
+  PANE_KIND_SPACER_TOP = 0x18,  // a spacer docked TOP; BOTTOM, LEFT, RIGHT follow
+  PANE_KIND_SPACER_BOTTOM = 0x19,
+  PANE_KIND_SPACER_LEFT = 0x1A,
+  PANE_KIND_SPACER_RIGHT = 0x1B,
+  PANE_KIND_INPUT = 0x1D,       // a one-line input field
+  PANE_KIND_CHECK_LINE = 0x27,  // vertical items: a message box's check line
+  PANE_KIND_VIEW = 0x2E,        // a text view
+  // The creation words of a frame's bars (frame_set) and of a box's button row.
+  PANE_WORD_MENUBAR = PANE_VISIBLE | 0x800 | PANE_KIND_MENUBAR,  // 0x800 as the system writes it
+  PANE_WORD_BUTTON_ROW = PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEM_ROW,
 };
 // Pane kinds as the runtime sorts the kind bytes.
 enum PaneKind : int {
@@ -139,9 +154,18 @@ bool input_box(TextArg title, TextArg label, Text* text);
 // with the creation word `style`; extra is the number after the comma (a spacer's thickness at 96
 // DPI, a setting, the record of a property sheet). Null when the window cannot be created.
 HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id, intptr_t extra);
-// PLACE (TOP, BOTTOM, LEFT, RIGHT; 0 fills the rest), READ, CXAL (width at 96 DPI), ENABLE,
-// CURSOR (the item line to put the cursor on, 0-based), TOP and END (cursor to the first or last
-// item), KUMI (0: a text view does not wrap), PRLF (accepted; line ends are never drawn).
+// The properties of pane_set.
+inline constexpr PackedId PANE_PLACE = ID("PLACE");    // TOP, BOTTOM, LEFT, RIGHT; 0 fills the rest
+inline constexpr PackedId PANE_READ = ID("READ");      // 1: read-only
+inline constexpr PackedId PANE_CXAL = ID("CXAL");      // the width at 96 DPI
+inline constexpr PackedId PANE_ENABLE = ID("ENABLE");  // 0: disabled
+inline constexpr PackedId PANE_CURSOR =
+    ID("CURSOR");                                    // the item line to put the cursor on, 0-based
+inline constexpr PackedId PANE_TOP = ID("TOP");      // the cursor to the first item
+inline constexpr PackedId PANE_END = ID("END");      // the cursor to the last item
+inline constexpr PackedId PANE_KUMI = ID("KUMI");    // 0: a text view does not wrap
+inline constexpr PackedId PANE_PRLF = ID("PRLF");    // accepted; line ends are never drawn
+inline constexpr PackedId PANE_APPLY = ID("APPLY");  // an input field keeps its text in its history
 bool pane_set(HWND pane, PackedId property, intptr_t value);
 Text* pane_text(HWND pane);  // the pane's Text (no reference taken)
 PaneKind pane_kind(HWND pane);

@@ -410,7 +410,7 @@ Pane* create_pane(HWND window, const CREATESTRUCTW* cs) {
   p->text = t ? text_retain(t) : text_new();
   if (p->kind == PK_SPACER) {
     static const PackedId sides[4] = {ID("TOP"), ID("BOTTOM"), ID("LEFT"), ID("RIGHT")};
-    p->place = sides[(p->kind_byte - 0x18) & 3];
+    p->place = sides[(p->kind_byte - PANE_KIND_SPACER_TOP) & 3];
   }
   return p;
 }
@@ -782,8 +782,9 @@ HWND pane_create(TextArg description, HWND parent, unsigned style, int child_id,
   // Borders are the runtime's own (scaled to the DPI); the kind stays in the low word.
   DWORD ws = WS_CHILD | WS_CLIPSIBLINGS | (style & 0xFFFF0000u & ~(DWORD)WS_BORDER) |
              PANE_HAS_TEXT | (style & 0xFFFF);
-  HWND h = CreateWindowExW(0, L"TXVIEW", name, ws, 0, 0, 0, 0, parent, (HMENU)(intptr_t)child_id,
-                           ui_instance(), (void*)(uintptr_t)(style & PANE_BORDER));
+  HWND h =
+      CreateWindowExW(0, UI_CLASS_VIEW, name, ws, 0, 0, 0, 0, parent, (HMENU)(intptr_t)child_id,
+                      ui_instance(), (void*)(uintptr_t)(style & PANE_BORDER));
   text_free(own);
   if (h && g_touch) configure_touch(h);
   if (h) {
@@ -798,37 +799,37 @@ bool pane_set(HWND window, PackedId property, intptr_t value) {
   Pane* p = pane_of(window);
   if (!p) return false;
   switch (property) {
-    case ID("PLACE"):
+    case PANE_PLACE:
       p->place = (PackedId)value;
       break;
-    case ID("READ"):
+    case PANE_READ:
       p->read_only = value != 0;
       return true;
-    case ID("KUMI"):
+    case PANE_KUMI:
       // Text views wrap their lines unless told not to.
       p->no_wrap = value == 0;
       if (p->kind == PK_EDIT) view_update(window, false);
       return true;
-    case ID("PRLF"):
+    case PANE_PRLF:
       return true;  // line ends are never drawn
-    case ID("CXAL"):
+    case PANE_CXAL:
       p->cxal = (int)value;
       break;
-    case ID("ENABLE"):
+    case PANE_ENABLE:
       p->enabled = value != 0;
       EnableWindow(window, value != 0);
       InvalidateRect(window, nullptr, FALSE);
       return true;
-    case ID("CURSOR"):
+    case PANE_CURSOR:
       if (pane_is_items(p) && value >= 0 && value < p->count) pane_set_cursor(p, (int)value);
       return true;
-    case ID("TOP"):
+    case PANE_TOP:
       pane_set_cursor(p, first_selectable(p, 0, 1));
       return true;
-    case ID("END"):
+    case PANE_END:
       pane_set_cursor(p, first_selectable(p, p->count - 1, -1));
       return true;
-    case ID("APPLY"):
+    case PANE_APPLY:
       if (p->kind == PK_1LINE) edit_apply(p);
       return true;
     default:
@@ -849,10 +850,10 @@ PaneKind pane_kind(HWND window) {
 }
 
 HWND pane_gap(HWND parent, PackedId side) {
-  unsigned kind = side == ID("TOP")     ? 0x18
-                  : side == ID("LEFT")  ? 0x1A
-                  : side == ID("RIGHT") ? 0x1B
-                                        : 0x19;
+  unsigned kind = side == ID("TOP")     ? PANE_KIND_SPACER_TOP
+                  : side == ID("LEFT")  ? PANE_KIND_SPACER_LEFT
+                  : side == ID("RIGHT") ? PANE_KIND_SPACER_RIGHT
+                                        : PANE_KIND_SPACER_BOTTOM;
   // The thickness is given at 96 DPI: the standard gap, 4 with the default 90 twips.
   return pane_create(nullptr, parent, PANE_VISIBLE | kind, 0,
                      MulDiv(ui_gap(nullptr), 96, ui_dpi(nullptr)));
@@ -867,22 +868,22 @@ HWND ok_cancel_pane(HWND parent, const char* items, unsigned kind, int id, Packe
   text_set_prop(t, ID("_FIXHED"), 1);
   HWND h = pane_create(t, parent, PANE_VISIBLE | PANE_TABSTOP | kind, id, 0);
   text_free(t);
-  if (h) pane_set(h, ID("PLACE"), side);
+  if (h) pane_set(h, PANE_PLACE, side);
   return h;
 }
 
 }  // namespace
 
 HWND pane_button_column(HWND parent) {
-  HWND h = ok_cancel_pane(parent, "OK(b)\tOK\n--\nCANCEL\tキャンセル\n--\n", 0x12, CHILD_OK_COLUMN,
-                          ID("RIGHT"));
+  HWND h = ok_cancel_pane(parent, "OK(b)\tOK\n--\nCANCEL\tキャンセル\n--\n", PANE_KIND_ITEMS,
+                          CHILD_OK_COLUMN, ID("RIGHT"));
   pane_gap(parent, ID("RIGHT"));
   return h;
 }
 
 HWND pane_button_row(HWND parent) {
-  return ok_cancel_pane(parent, "OK(b)\t  OK  \n--\nCANCEL\tキャンセル\n--\n", 0x14, CHILD_OK_ROW,
-                        ID("BOTTOM"));
+  return ok_cancel_pane(parent, "OK(b)\t  OK  \n--\nCANCEL\tキャンセル\n--\n", PANE_KIND_ITEM_ROW,
+                        CHILD_OK_ROW, ID("BOTTOM"));
 }
 
 LRESULT CALLBACK pane_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -977,8 +978,8 @@ LRESULT CALLBACK pane_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     }
     case UI_MSG_COMMAND:
       // A command sent to a pane: APPLY, or a key command of its description.
-      if (wparam == ID("APPLY")) {
-        pane_set(window, ID("APPLY"), 1);
+      if (wparam == PANE_APPLY) {
+        pane_set(window, PANE_APPLY, 1);
         return 1;
       }
       return 0;

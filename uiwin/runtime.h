@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "ui/desc.h"
+#include "ui/window_names.h"
 #include "uiwin/pane.h"
 #include "uiwin/ui_host.h"
 
@@ -41,6 +42,8 @@ void ui_draw_check(HWND window, HDC dc, RECT box, int flags, bool radio);
 void ui_draw_focus(HWND window, HDC dc, RECT rc);
 void ui_draw_border(HWND window, HDC dc, RECT rc, bool focused);
 void ui_fill(HDC dc, RECT rc, COLORREF color);
+// WM_ERASEBKGND of frames and containers: the whole client in the button face colour; 1.
+LRESULT ui_erase_face(HWND window, HDC dc);
 COLORREF ui_color(int index);  // GetSysColor
 void ui_draw_shutdown();
 
@@ -130,7 +133,7 @@ void view_shutdown();
 
 LRESULT CALLBACK pane_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// ---- frames (frame_win32.cpp) ----
+// ---- frames (frame_win32.cpp, layout_win32.cpp, tabs_win32.cpp) ----
 struct Frame {
   HWND hwnd;
   unsigned mode;
@@ -141,10 +144,30 @@ struct Frame {
 };
 Frame* frame_of(HWND window);
 bool frame_is(HWND window);
+void frame_layout(HWND frame);      // the bars and the container over the client
+SIZE frame_outer_size(HWND frame);  // the window size for the panes at the frame's DPI
+SIZE container_need(HWND container);
+void container_layout(HWND container);
+int tabs_strip_height(HWND tabs);      // 0 for a wizard's pages
+HWND tabs_page(HWND tabs, int index);  // null past the last page
+LRESULT CALLBACK container_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK tabs_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+// ---- dialogs (dialog_win32.cpp, dialog_key_win32.cpp) ----
+// A command for the frame: the dialog's result when it is on top of the stack.
+void frame_command(HWND frame, PackedId command);
+bool dialog_in_loop(HWND frame);     // the frame is on the stack of modal loops
+void dialog_frame_gone(HWND frame);  // a destroyed frame's loop ends with CANCEL
 // The keyboard handler of dialogs; true when the message was taken.
 bool dialog_key(MSG* msg);
-void frame_command(HWND frame, PackedId command);
+// The next (or previous) pane of the frame that takes the focus, wrapping around.
+HWND dialog_next_pane(HWND frame, HWND from, bool back);
+
+// ---- set-up (frame_win32.cpp) ----
 HINSTANCE ui_instance();
+// Registers a window class of the runtime (the arrow cursor); its atom, 0 when it cannot.
+ATOM ui_register_class(HINSTANCE instance, const wchar_t* name, WNDPROC proc, UINT style,
+                       int extra);
 const wchar_t* ui_program_title_wide();
 void ui_beep(unsigned type);
 

@@ -22,8 +22,6 @@ HWND g_tip;
 wchar_t* g_tip_text;
 HWND g_tip_owner;
 
-constexpr UINT MSG_IDLE = 1909;
-
 LRESULT CALLBACK tip_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_MOUSEACTIVATE:
@@ -55,17 +53,10 @@ void ensure_tip() {
   static bool registered;
   if (!registered) {
     registered = true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DROPSHADOW;
-    wc.lpfnWndProc = tip_proc;
-    wc.hInstance = ui_instance();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"TEXTTIPBASE";
-    RegisterClassExW(&wc);
+    ui_register_class(ui_instance(), UI_CLASS_TIP, tip_proc, CS_DROPSHADOW, 0);
   }
   g_tip =
-      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"TEXTTIPBASE", L"",
+      CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, UI_CLASS_TIP, L"",
                       WS_POPUP | WS_BORDER, 0, 0, 10, 10, nullptr, nullptr, ui_instance(), nullptr);
 }
 
@@ -78,15 +69,8 @@ bool is_input(UINT m) {
 
 void ui_register_view_class(HINSTANCE instance) {
   if (g_view_atom) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = pane_window_proc;
-  wc.cbWndExtra = 16;
-  wc.hInstance = instance ? instance : GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = L"TXVIEW";
-  g_view_atom = RegisterClassExW(&wc);
+  g_view_atom = ui_register_class(instance ? instance : GetModuleHandleW(nullptr), UI_CLASS_VIEW,
+                                  pane_window_proc, CS_DBLCLKS, 16);
   UINT lines = 3;
   SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
   ui_view_set_wheel_lines((int)lines);
@@ -111,7 +95,7 @@ LRESULT CALLBACK ui_host_window_proc(HWND window, UINT message, WPARAM wparam, L
         if (WindowFromPoint(pt) != g_tip_owner) tip_hide();
       }
       return 0;
-    case MSG_IDLE:
+    case UI_MSG_IDLE:
       return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "host/host.h"
+#include "host/startup.h"
 #include "cab/cab.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {

@@ -204,7 +204,7 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
           return (LRESULT)GetCurrentProcessId();
       }
       return 0;
-    case HOST_COMMAND:
+    case UI_MSG_COMMAND:
       if ((PackedId)wp == ID("SHOW")) ShowWindow(hwnd, (int)lp);
       return 0;
     case HOST_STRING:
@@ -345,7 +345,7 @@ HWND open_window(const char* path) {
   swprintf(title, sizeof title / sizeof *title, L"%ls%ls%ls [読み取り専用]", name,
            *name ? L" - " : L"", kProduct);
   std::free(wpath);
-  HWND hwnd = CreateWindowExW(0, HOST_FRAME_CLASS, title, WS_OVERLAPPEDWINDOW | WS_VSCROLL,
+  HWND hwnd = CreateWindowExW(0, UI_CLASS_FRAME, title, WS_OVERLAPPEDWINDOW | WS_VSCROLL,
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                               nullptr, GetModuleHandleW(nullptr), v);
   if (!hwnd) {
@@ -374,7 +374,7 @@ bool register_class(HINSTANCE instance) {
   wc.hInstance = instance;
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(30020));
   wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
-  wc.lpszClassName = HOST_FRAME_CLASS;
+  wc.lpszClassName = UI_CLASS_FRAME;
   return RegisterClassExW(&wc) != 0;
 }
 

@@ -10,7 +10,7 @@
 
 #include "e2e.h"
 #include "files/fsys.h"
-#include "host/host.h"
+#include "host/startup.h"
 
 namespace {
 

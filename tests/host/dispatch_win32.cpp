@@ -12,6 +12,7 @@
 #include "core/records.h"
 #include "host/cmdline.h"
 #include "host/host.h"
+#include "host/startup.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ HostStringReceiver g_receiver;
 LRESULT CALLBACK applet_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   char line[512];
   if (host_receive_string(&g_receiver, w, m, wp, lp)) return 0;
-  if (m == HOST_COMMAND) {
+  if (m == UI_MSG_COMMAND) {
     g_log.push_back(buf_printf(line, sizeof line, "%id\t%d", (PackedId)wp, (int)lp));
     return 0;
   }

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "core/records.h"
-#include "host/host.h"
+#include "host/startup.h"
 #include "ui/desc.h"
+#include "uiwin/driver.h"
 #include "uiwin/menu.h"
 #include "uiwin/msgbox.h"
 #include "uiwin/pane.h"
 #include "uiwin/ui_host.h"
-#include "uiwin/driver.h"
 
 namespace {
 
@@ -33,11 +33,12 @@ Form make_form() {
   HWND c = dialog_client(f.frame);
   f.column = pane_button_column(c);
   f.checks = pane_create("CASE(cb)\t大文字と小文字を区別(&C)\nWORD(cb)\t単語単位(&W)\n", c,
-                         PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+                         PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEMS, 30210, 0);
   pane_set(f.checks, ID("PLACE"), ID("TOP"));
   f.input = text_new();
   text_puts(f.input, "検索");
-  f.field = pane_create(f.input, c, PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | 0x1D, 30200, 0);
+  f.field = pane_create(f.input, c, PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | PANE_KIND_INPUT,
+                        30200, 0);
   pane_set(f.field, ID("PLACE"), ID("TOP"));
   return f;
 }
@@ -80,7 +81,7 @@ TEST(Dialog, DestroyedWhileRunningGivesCancel) {
 TEST(Dialog, EnterKeyLineOfAPaneGivesOk) {
   HWND f = dialog_new();
   HWND list = pane_create("{Enter}\tENTER\nA1\t一\n", dialog_client(f),
-                          PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+                          PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEMS, 30210, 0);
   dialog_show(f);
   SetFocus(list);
   Driver d({key(VK_RETURN)});

@@ -8,19 +8,19 @@
 #include <cstring>
 #include <string>
 
-#include "core/records.h"
 #include "core/codepage.h"
 #include "core/format.h"
 #include "core/header.h"
+#include "core/records.h"
 #include "support/bmp_file.h"
 #include "ui/desc.h"
 #include "ui/menu_text.h"
 #include "ui/notify.h"
+#include "uiwin/driver.h"
 #include "uiwin/menu.h"
 #include "uiwin/msgbox.h"
 #include "uiwin/pane.h"
 #include "uiwin/ui_host.h"
-#include "uiwin/driver.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ RECT rect_in(HWND child) {
 }
 
 HWND view_of(HWND container, const char* text, int id) {
-  return pane_create(text, container, PANE_VISIBLE | PANE_BORDER | 0x2E, id, 0);
+  return pane_create(text, container, PANE_VISIBLE | PANE_BORDER | PANE_KIND_VIEW, id, 0);
 }
 
 int scroll_pos(HWND pane) {
@@ -51,7 +51,7 @@ TEST(Layout, DockedPanesTakeTheirSidesAndTheRestIsFilled) {
   HWND f = dialog_new();
   HWND c = dialog_client(f);
   HWND column = pane_button_column(c);
-  HWND top = pane_create("1\t名前(&N):\n", c, PANE_VISIBLE | 0x12, 30199, 0);
+  HWND top = pane_create("1\t名前(&N):\n", c, PANE_VISIBLE | PANE_KIND_ITEMS, 30199, 0);
   pane_set(top, ID("PLACE"), ID("TOP"));
   HWND gap = pane_gap(c, ID("BOTTOM"));
   HWND view = view_of(c, "本文\n", 30201);
@@ -208,8 +208,8 @@ TEST(InputField, KeysEditTheLine) {
     HWND f = dialog_new();
     Text* t = text_new();
     text_puts(t, c.before);
-    HWND field = pane_create(t, dialog_client(f), PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | 0x1D,
-                             30200, 0);
+    HWND field = pane_create(t, dialog_client(f),
+                             PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | PANE_KIND_INPUT, 30200, 0);
     dialog_show(f);
     SetFocus(field);
     for (const Key& k : c.keys) {
@@ -229,7 +229,8 @@ TEST(InputField, KeysEditTheLine) {
 TEST(InputField, SurrogatePairIsOneCharacter) {
   HWND f = dialog_new();
   Text* t = text_new();
-  HWND field = pane_create(t, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | 0x1D, 30200, 0);
+  HWND field =
+      pane_create(t, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_INPUT, 30200, 0);
   dialog_show(f);
   SetFocus(field);
   SendMessageW(field, WM_CHAR, 'a', 1);
@@ -252,7 +253,7 @@ TEST(Items, AcceleratorsChooseOrMoveBetweenSeveral) {
   HWND f = dialog_new();
   HWND c = dialog_client(f);
   HWND list = pane_create("A1\t終了(&C/&X)\nB1\tコピー(&C)\nD1(2)\t無効(&D)\nC1\t切り取り(&T)\n", c,
-                          PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+                          PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEMS, 30210, 0);
   dialog_show(f);
   TextPos seen[2] = {-1, -1};
   Driver d({chr('c'), check([&] { seen[0] = pane_cursor_line(list); }), chr('c'),
@@ -270,11 +271,12 @@ TEST(Items, AcceleratorsChooseOrMoveBetweenSeveral) {
 TEST(Items, NumberedLabelSendsTheFocusToItsField) {
   HWND f = dialog_new();
   HWND c = dialog_client(f);
-  HWND labels = pane_create("1\t検索(&S):\n2\t置換(&R):\n", c, PANE_VISIBLE | 0x12, 30199, 0);
+  HWND labels =
+      pane_create("1\t検索(&S):\n2\t置換(&R):\n", c, PANE_VISIBLE | PANE_KIND_ITEMS, 30199, 0);
   pane_set(labels, ID("PLACE"), ID("LEFT"));
-  HWND one = pane_create("", c, PANE_VISIBLE | PANE_TABSTOP | 0x1D, 30200, 0);
+  HWND one = pane_create("", c, PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_INPUT, 30200, 0);
   pane_set(one, ID("PLACE"), ID("TOP"));
-  HWND two = pane_create("", c, PANE_VISIBLE | PANE_TABSTOP | 0x1D, 30201, 0);
+  HWND two = pane_create("", c, PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_INPUT, 30201, 0);
   pane_set(two, ID("PLACE"), ID("TOP"));
   dialog_show(f);
   HWND focus[2] = {};
@@ -296,7 +298,8 @@ TEST(Items, RadioGroupChosenWithKeysStoresItsBinding) {
   Text* radio = format_text(
       "BASIC(rb text=%p id=FFINDM)\t基本(&M)\nFUZZY(rb)\t曖昧(&X)\nWORD(rb)\t単語(&W)\n", settings);
   HWND f = dialog_new();
-  HWND pane = pane_create(radio, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+  HWND pane =
+      pane_create(radio, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEMS, 30210, 0);
   dialog_show(f);
   text_seek(radio, 0);
   EXPECT_EQ(desc_radio(radio, ID("GET")), ID("WORD")) << "opened from the binding";
@@ -321,7 +324,7 @@ TEST(Items, RadioGroupChosenWithKeysStoresItsBinding) {
 TEST(Items, ListChoosesItsCursorLineWithEnter) {
   HWND f = dialog_new();
   HWND list = pane_create("SJIS\tShift-JIS\nUTF8\tUTF-8\nEUC\tEUC-JP\n", dialog_client(f),
-                          PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | 0x15, 30210, 0);
+                          PANE_VISIBLE | PANE_BORDER | PANE_TABSTOP | PANE_KIND_LIST, 30210, 0);
   dialog_show(f);
   SetFocus(list);
   Driver d({key(VK_DOWN), key(VK_DOWN), key(VK_UP), key(VK_RETURN)});
@@ -362,12 +365,12 @@ TEST(Frame, TabbedPagesHoldTheirPanesAndAllApply) {
   HWND one = frame_add_page(f, "全般");
   Text* a = text_new();
   text_puts(a, "一");
-  pane_create(a, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | 0x1D, 40000, 0);
+  pane_create(a, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_INPUT, 40000, 0);
   HWND two = frame_add_page(f, "詳細");
   EXPECT_EQ(dialog_client(f), two);
   Text* b = text_new();
   text_puts(b, "二");
-  pane_create(b, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | 0x1D, 40001, 0);
+  pane_create(b, dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_INPUT, 40001, 0);
   dialog_show(f);
   EXPECT_TRUE(frame_select_page(f, 0));
   EXPECT_TRUE(IsWindowVisible(one));
@@ -392,7 +395,7 @@ TEST(Frame, WizardPagesHaveNoTabHeaders) {
   HWND pages[3];
   for (int i = 0; i < 3; ++i) {
     pages[i] = frame_add_page(f, "ページ");
-    pane_create("1\tようこそ\n", dialog_client(f), PANE_VISIBLE | 0x12, 40000 + i, 0);
+    pane_create("1\tようこそ\n", dialog_client(f), PANE_VISIBLE | PANE_KIND_ITEMS, 40000 + i, 0);
   }
   frame_set(f, ID("BUTTON"), "BACK\t< 戻る(&B)\nNEXT\t次へ(&N) >\nCANCEL\tキャンセル\n");
   dialog_show(f);
@@ -475,8 +478,9 @@ TEST(MsgBox, MessageIsFormattedWithAnEmptyLineAbove) {
 
 TEST(Host, HelpFieldShowsAsATipUntilAKey) {
   HWND f = dialog_new();
-  HWND list = pane_create("CONFIG\t編集(&S)...\t設定の内容を変更するダイアログを表示します\n",
-                          dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | 0x12, 30210, 0);
+  HWND list =
+      pane_create("CONFIG\t編集(&S)...\t設定の内容を変更するダイアログを表示します\n",
+                  dialog_client(f), PANE_VISIBLE | PANE_TABSTOP | PANE_KIND_ITEMS, 30210, 0);
   dialog_show(f);
   RECT rc;
   ASSERT_TRUE(pane_item_rect(list, ID("CONFIG"), &rc));
@@ -494,23 +498,53 @@ TEST(Host, HelpFieldShowsAsATipUntilAKey) {
   dialog_close(f);
 }
 
-TEST(Host, TheFaceTowardTheHost) {
+TEST(Host, TheLastAppletFrameEndsTheLoop) {
   HWND f = frame_new(FRAME_APPLET, nullptr);
-  HWND row = pane_button_row(dialog_client(f));
   EXPECT_EQ(ui_open_window_count(), 1);
-  EXPECT_TRUE(ui_is_pane(row));
-  EXPECT_FALSE(ui_is_pane(f));
-  ui_pane_set_imeon(row, true);
-  EXPECT_EQ(ui_pane_options(row) & UI_PANE_IMEON, (unsigned)UI_PANE_IMEON);
-  ui_pane_set_imeon(row, false);
-  EXPECT_EQ(ui_pane_options(row) & UI_PANE_IMEON, 0u);
-  EXPECT_EQ(ui_popup_window(), nullptr);
-  EXPECT_FALSE(ui_transient_open());
   DestroyWindow(f);
   EXPECT_EQ(ui_open_window_count(), 0);
   MSG msg;
   EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
       << "the last applet window ends the loop";
+}
+
+TEST(Host, OnlyPanesAreTakenForPanes) {
+  HWND f = dialog_new();
+  HWND row = pane_button_row(dialog_client(f));
+  const struct {
+    const char* what;
+    HWND window;
+    bool pane;
+  } cases[] = {{"button row", row, true},
+               {"frame", f, false},
+               {"container", dialog_client(f), false},
+               {"no window", nullptr, false}};
+  for (const auto& c : cases) EXPECT_EQ(ui_is_pane(c.window), c.pane) << c.what;
+  dialog_close(f);
+}
+
+TEST(Host, ImeOnOptionFollowsEachSetting) {
+  HWND f = dialog_new();
+  HWND row = pane_button_row(dialog_client(f));
+  const struct {
+    bool on;
+    unsigned expected;
+  } steps[] = {{true, UI_PANE_IMEON}, {true, UI_PANE_IMEON}, {false, 0}, {true, UI_PANE_IMEON}};
+  for (const auto& s : steps) {
+    ui_pane_set_imeon(row, s.on);
+    EXPECT_EQ(ui_pane_options(row) & UI_PANE_IMEON, s.expected) << "on " << s.on;
+  }
+  ui_pane_set_imeon(row, false);
+  dialog_close(f);
+}
+
+TEST(Host, NothingTransientBeforeAHover) {
+  HWND f = dialog_new();
+  pane_button_row(dialog_client(f));
+  dialog_show(f);
+  EXPECT_EQ(ui_popup_window(), nullptr);
+  EXPECT_FALSE(ui_transient_open());
+  dialog_close(f);
 }
 
 }  // namespace

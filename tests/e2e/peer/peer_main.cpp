@@ -4,7 +4,7 @@
 // hand-over for the files it is given, and appends every command, switch and string it receives
 // to LOG, one line each, in order:
 //   have TAB kind TAB path     a hand-over of a file it has (kind isopen, iaopen or isprj)
-//   id TAB number              HOST_COMMAND (start 1, x 3, ...)
+//   id TAB number              UI_MSG_COMMAND (start 1, x 3, ...)
 //   str TAB id TAB text        a string, in this process or by the transfer between processes
 //   hang TAB isapp             (--hang) an ISAPP query, before it stops answering for 3 s
 // It closes itself after a minute, so that a failed test leaves nothing behind.
@@ -88,7 +88,7 @@ LRESULT CALLBACK peer_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
       return on_query(wp, lp);
     case WM_COPYDATA:
       return on_copydata((const COPYDATASTRUCT*)lp);
-    case HOST_COMMAND:
+    case UI_MSG_COMMAND:
       log_line(buf_printf(line, sizeof line, "%id\t%d", (PackedId)wp, (int)lp));
       return 0;
     case HOST_STRING:
@@ -122,10 +122,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = peer_proc;
   wc.hInstance = instance;
-  wc.lpszClassName = HOST_FRAME_CLASS;
+  wc.lpszClassName = UI_CLASS_FRAME;
   RegisterClassW(&wc);
   std::wstring title = std::wstring(L"zqpeer ") + argv[2];
-  HWND w = CreateWindowExW(0, HOST_FRAME_CLASS, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+  HWND w = CreateWindowExW(0, UI_CLASS_FRAME, title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                            nullptr, nullptr, instance, nullptr);
   if (!w) return 1;
   // A hung peer stands in front of every live one, so that it is asked first.
