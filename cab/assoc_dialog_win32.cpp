@@ -7,9 +7,9 @@
 
 #include <cstring>
 
+#include "cab/wizard_ui.h"
 #include "core/format.h"
 #include "setup/assoc.h"
-#include "cab/wizard_ui.h"
 #include "setup/setup_run.h"
 #include "ui/desc.h"
 #include "uiwin/msgbox.h"

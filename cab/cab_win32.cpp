@@ -10,6 +10,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "cab/cab.h"
+#include "cab/wizard_ui.h"
 #include "core/codepage.h"
 #include "core/format.h"
 #include "core/records.h"
@@ -18,8 +20,6 @@
 #include "host/host.h"
 #include "host/startup.h"
 #include "setup/assoc.h"
-#include "cab/cab.h"
-#include "cab/wizard_ui.h"
 #include "setup/install.h"
 #include "setup/pak.h"
 #include "setup/setup_record.h"
@@ -38,7 +38,7 @@ namespace {
 
 struct Cab {
   HWND frame;
-  HWND log;  // the log view (30200)
+  HWND log;    // the log view (30200)
   Text* rec;   // run.rec
   Text* help;  // zq9.txt as WLIST1 loaded it; null without a package
   SetupEnv env;

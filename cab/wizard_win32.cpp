@@ -15,8 +15,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/codepage.h"
 #include "cab/wizard_ui.h"
+#include "core/codepage.h"
 #include "setup/install.h"
 #include "setup/wizard.h"
 #include "ui/desc.h"

@@ -33,10 +33,6 @@ bool contains_word(const char* s, const char* word) {
   return false;
 }
 
-bool is_sep(char c) {
-  return c == '\\' || c == '/';
-}
-
 Text* read_settings(TextArg path) {
   Text* t = text_new();
   if (t && !text_load(t, path, TL_READ_ONLY_CONTENTS)) {

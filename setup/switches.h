@@ -16,7 +16,7 @@
 // The switches that make or shape an unattended run (the host reads this list too: a command
 // line carrying one of them is taken as written, never replaced by a configured one).
 inline constexpr const char* SETUP_UNATTENDED_SWITCHES[] = {"silent", "user",  "exe",  "log",
-                                                           "opt",    "force", "debug"};
+                                                            "opt",    "force", "debug"};
 // Other installers' words for -silent, any case ("/silent" ... as the host's "word" records).
 inline constexpr const char* SETUP_SLASH_SILENT[] = {"silent", "verysilent", "s", "quiet", "qn"};
 // True when name (without its "-" or "/") is one of the unattended switches or slash forms.

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
+#include "cab/cab.h"
 #include "host/host.h"
 #include "host/startup.h"
-#include "cab/cab.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   applet_register(ID("CAB"), cab_open);

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "cab/wizard_ui.h"
 #include "capture.h"
 #include "core/codepage.h"
-#include "cab/wizard_ui.h"
 #include "setup/pak.h"
 #include "setup/setup_record.h"
 #include "tests/support/setup_windows.h"

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "setup/assoc.h"
 #include "cab/wizard_ui.h"
+#include "setup/assoc.h"
 #include "setup/install/assoc_snapshot.h"
 #include "setup/registry.h"
 #include "ui/desc.h"

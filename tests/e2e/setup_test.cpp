@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "../setup/install/assoc_snapshot.h"
-#include "e2e.h"
 #include "cab/cab.h"
+#include "e2e.h"
 #include "setup/shell.h"
 #include "setup/switches.h"
 

@@ -13,8 +13,8 @@
 
 #include "core/format.h"
 #include "setup/assoc.h"
-#include "setup/install/assoc_snapshot.h"
 #include "setup/destination.h"
+#include "setup/install/assoc_snapshot.h"
 #include "setup/install/engine_fixture.h"
 #include "setup/setup_record.h"
 #include "setup/shell.h"
@@ -379,7 +379,7 @@ TEST_F(Wine, AssociationsSaveAndRestoreThePreviousCommand) {
   EXPECT_EQ(get(root / "rgedit.lst"), ".zqeng\t\t=zqengfile\r\n");
   ASSERT_TRUE(assoc_set(".zqeng", ID("OPEN"), false));
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, open, nullptr), L"other.exe %1");
-  EXPECT_TRUE(reg_exists(HKEY_CLASSES_ROOT, open));  // the key itself stays
+  EXPECT_TRUE(reg_exists(HKEY_CLASSES_ROOT, open));                          // the key itself stays
   EXPECT_EQ(reg_text(HKEY_CLASSES_ROOT, L".zqeng", nullptr), L"zqengfile");  // as before
 
   // Associated twice: the lists keep what the extension was before the first time.

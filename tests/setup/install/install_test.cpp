@@ -432,13 +432,17 @@ std::vector<std::string> product_files(const std::map<std::string, Entry>& entri
 // stays byte for byte, each product file and temporary goes, and links inside the installation
 // are left as they are with what they point to untouched.
 TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
-  const std::map<std::string, std::string> own = {
-      {"mytool.exe", "my tool"}, {"notes.h", "my notes"},
-      {"main.c", "int main;"},   {"build.log", "log"},
-      {"app.cfg", "cfg"},        {"readme.txt", "my readme"},
-      {"data.sys", "data"},      {"keys.key", "keys"},
-      {"list.lst", "list"},      {"sample/mine.txt", "my sample"},
-      {"draft.zq~mine", "not a temporary of ours"}};
+  const std::map<std::string, std::string> own = {{"mytool.exe", "my tool"},
+                                                  {"notes.h", "my notes"},
+                                                  {"main.c", "int main;"},
+                                                  {"build.log", "log"},
+                                                  {"app.cfg", "cfg"},
+                                                  {"readme.txt", "my readme"},
+                                                  {"data.sys", "data"},
+                                                  {"keys.key", "keys"},
+                                                  {"list.lst", "list"},
+                                                  {"sample/mine.txt", "my sample"},
+                                                  {"draft.zq~mine", "not a temporary of ours"}};
   for (const auto& f : own) put(dest / f.first, f.second);
   fs::path elsewhere = root / "elsewhere";
   const std::map<std::string, std::string> far = {
@@ -472,11 +476,16 @@ TEST_F(EngineTest, UninstallKeepsTheUsersFilesAndFollowsNoLink) {
   EXPECT_EQ(code, SETUP_EXIT_OK);
   for (const auto& f : own) EXPECT_EQ(get(dest / f.first), f.second) << f.first;
   for (const auto& f : far) EXPECT_EQ(get(elsewhere / f.first), f.second) << f.first;
-  for (const char* l : links)  // Wine shows a link to a file as the file: it may go, as a link
-    if (l != std::string("link.c") || links_to_files_reported())
+  for (const char* l : links) {  // Wine shows a link to a file as the file: it may go, as a link
+    if (l != std::string("link.c") || links_to_files_reported()) {
       EXPECT_TRUE(file_is_link((dest / l).string().c_str())) << l;
-  for (const std::string& f : product_files(entries))
-    if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
+    }
+  }
+  for (const std::string& f : product_files(entries)) {
+    if (f != "zqsetup.exe") {
+      EXPECT_FALSE(fs::exists(dest / f)) << f;
+    }
+  }
   EXPECT_FALSE(leftovers(dest));
   EXPECT_NE(norm(g_log).find(norm("keep: " + (dest / "mytool.exe").string() + "\n")),
             std::string::npos)
@@ -515,8 +524,11 @@ TEST_F(EngineTest, OverwriteCarriesItsFoldersAndNoManifestMeansThePackagesNames)
     for (const char* f : {"a.sys", "b.c", "c.log"}) EXPECT_EQ(get(elsewhere / f), f) << f;
     links.remove();
     EXPECT_EQ(fs::exists(dest / "later.c"), !r.later_deleted);
-    for (const std::string& f : product_files(entries))
-      if (f != "zqsetup.exe") EXPECT_FALSE(fs::exists(dest / f)) << f;
+    for (const std::string& f : product_files(entries)) {
+      if (f != "zqsetup.exe") {
+        EXPECT_FALSE(fs::exists(dest / f)) << f;
+      }
+    }
     EXPECT_FALSE(fs::exists(dest / "sample"));
   }
 }
