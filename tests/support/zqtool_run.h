@@ -3,6 +3,8 @@
 // shell, as a user does, and gives back what it printed and how it ended; and a scratch folder for
 // the files it works on. Native build only (zqtool_run_posix.cpp).
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 struct ToolRun {
@@ -27,4 +29,15 @@ struct ScratchDir {
   std::string put(const std::string& name, const std::string& bytes) const;
   // The bytes of a file given by its full path ("" when it cannot be read).
   static std::string get(const std::string& path);
+};
+
+// A test of zqtool on files in a scratch folder `dir`; skipped when zqtool was not built.
+class ZqtoolTest : public ::testing::Test {
+ protected:
+  ScratchDir scratch;
+  std::string dir = scratch.path;
+  void SetUp() override {
+    if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built";
+    ASSERT_FALSE(dir.empty());
+  }
 };

@@ -9,14 +9,8 @@
 
 namespace {
 
-class ZqtoolCode : public ::testing::Test {
+class ZqtoolCode : public ZqtoolTest {
  protected:
-  ScratchDir scratch;
-  std::string dir = scratch.path;
-  void SetUp() override {
-    if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built";
-    ASSERT_FALSE(dir.empty());
-  }
   void put(const std::string& path, const std::string& bytes) {
     scratch.put(path.substr(dir.size() + 1), bytes);
   }

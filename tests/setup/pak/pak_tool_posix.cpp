@@ -54,13 +54,11 @@ std::set<std::string> listing(const std::string& dir) {
   return s;
 }
 
-class ZqtoolPak : public ::testing::Test {
+class ZqtoolPak : public ZqtoolTest {
  protected:
-  ScratchDir scratch;
-  std::string dir = scratch.path;
   void SetUp() override {
-    if (zqtool_path().empty()) GTEST_SKIP() << "zqtool not built";
-    ASSERT_FALSE(dir.empty());
+    ZqtoolTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     // The walls of the target: a crafted name that got out would land here.
     fs::create_directories(dir + "/outside/deeper/target");
     scratch.put("outside/victim.txt", "keep me");
